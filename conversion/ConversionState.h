@@ -1,0 +1,68 @@
+// The engine's state: one ConversionState per process, shared by the run, ConvertLine and the line numbering.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace korvex::platform {
+class TextLineWriter;
+}
+
+namespace korvex::conversion {
+
+// The Z words a tool drills with: ZUp for the retract above the hole, ZDown for the drilling feed.
+struct ToolZEntry {
+    std::string ZUp;
+    std::string ZDown;
+};
+
+// Texts are stored cut to 5 characters as long as the cut removes nothing but decimal zeros (and the point
+// when every decimal is zero): "Z1.000" -> "Z1.00", "Z-10.000" -> "Z-10.". A cut that would drop a
+// significant digit would silently change a depth, so then only the trailing decimal zeros go:
+// "Z-1.250" -> "Z-1.25", "Z-1000.000" -> "Z-1000".
+std::string StoreZWord(std::string_view word);
+
+// Per-tool Z words, indexed by tool number 0..98 (there is no tool 99).
+class ToolTable {
+public:
+    static constexpr int kSize = 99;
+    static bool Contains(std::int32_t tool) { return tool >= 0 && tool < kSize; }
+    ToolZEntry& operator[](std::int32_t tool) { return entries_[static_cast<std::size_t>(tool)]; }
+    const ToolZEntry& operator[](std::int32_t tool) const { return entries_[static_cast<std::size_t>(tool)]; }
+    void Fill(const ToolZEntry& entry) { entries_.fill(entry); }
+
+private:
+    std::array<ToolZEntry, kSize> entries_{};
+};
+
+struct ConversionState {
+    double Divisor = 1.0;
+    double XOffset = 0.0;
+    double YOffset = 0.0;
+    bool InchMode = false;
+    bool InHeader = false;
+    conversion::ToolTable ToolTable;
+    // The run's own Z words as the tool table stores them: what a tool without a table entry drills with.
+    ToolZEntry RunZ;
+    std::string CurrentZUp;
+    std::string CurrentZDown;
+    std::vector<std::string> MacroBefore;
+    std::vector<std::string> MacroAfter;
+    platform::TextLineWriter* OutputFile = nullptr;
+
+    bool LineNumbersOn = true;
+    std::int32_t LineNumberIncrement = 1;
+    std::int32_t LineNumber = 0;
+
+    // Stored options; nothing in the output depends on them.
+    bool SuppressLeadingZeros = true;
+    bool G81Enabled = false;
+};
+
+// The process's one state, used by the window and the command-line converter.
+ConversionState& TheConversionState();
+
+} // namespace korvex::conversion
