@@ -9,10 +9,10 @@ namespace korvex::conversion {
 
 struct ConversionState;
 
-// The word list a line is split into. The original tool held 16 words per line; lines with more words are
-// converted whole, so the list grows as needed. Slots beyond the count keep their capacity for reuse.
+// The words of one line, as views into that line. Lines of more than 16 words (or 254 characters) are
+// converted whole rather than cut, so the list grows as needed.
 struct WordList {
-    std::vector<std::string> slots;
+    std::vector<std::string_view> slots;
     int count = 0;
 };
 

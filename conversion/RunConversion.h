@@ -7,7 +7,7 @@ struct ConversionState;
 class ConversionHost;
 
 enum class RunOutcome {
-    Finished, // "Conversion finished" was logged
+    Finished,  // "Conversion finished" was logged
     EndedEarly // a name was empty or "not specified!!!", or a file could not be opened or created
 };
 

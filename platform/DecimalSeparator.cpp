@@ -14,9 +14,13 @@ std::atomic<char>& Separator() {
 }
 } // namespace
 
-char DecimalSeparator() { return Separator().load(std::memory_order_relaxed); }
+char DecimalSeparator() {
+    return Separator().load(std::memory_order_relaxed);
+}
 
-void SetDecimalSeparator(char separator) { Separator().store(separator, std::memory_order_relaxed); }
+void SetDecimalSeparator(char separator) {
+    Separator().store(separator, std::memory_order_relaxed);
+}
 
 char RegionalDecimalSeparator() {
     // Read the user's locale without touching the process's C locale, on which nothing here may depend.

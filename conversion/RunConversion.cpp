@@ -1,0 +1,145 @@
+#include "conversion/RunConversion.h"
+
+#include <memory>
+#include <string>
+
+#include "conversion/ConversionHost.h"
+#include "conversion/ConversionState.h"
+#include "conversion/ConvertLine.h"
+#include "conversion/Numbers.h"
+#include "platform/TextFile.h"
+
+#ifndef KORVEX_PRODUCT_VERSION
+#define KORVEX_PRODUCT_VERSION "1.3"
+#endif
+
+namespace korvex::conversion {
+
+namespace {
+
+constexpr const char* kNotSpecified = "not specified!!!";
+
+// Detaches the output from the state however the run ends, so no later line can reach a closed file.
+class OutputBinding {
+public:
+    OutputBinding(ConversionState& state, platform::TextLineWriter* output) : state_(state) {
+        state_.OutputFile = output;
+    }
+    ~OutputBinding() { state_.OutputFile = nullptr; }
+    OutputBinding(const OutputBinding&) = delete;
+    OutputBinding& operator=(const OutputBinding&) = delete;
+
+private:
+    ConversionState& state_;
+};
+
+void WriteBanner(platform::TextLineWriter& output, const std::string& inputName) {
+    output.WriteLine("; Conversion of file :" + inputName + " to CNC-code");
+    output.WriteLine("; Conversion done by KORVEX_WIN");
+    output.WriteLine("; The file can be run with a CNC-Machine");
+    output.WriteLine("; Korvex " KORVEX_PRODUCT_VERSION " by the Korvex developers, December 2026");
+    output.WriteLine("; Updates: https://korvex.example/");
+    output.WriteLine("; ----------------------------------------------");
+    output.WriteLine(";");
+}
+
+} // namespace
+
+RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
+    // Settings
+    state.SuppressLeadingZeros = host.SuppressLeadingZerosChecked();
+    double divisor = host.TextToReal(host.FieldText(HostField::Divider));
+    if (divisor == 0) {
+        host.SetDividerText("1");
+        divisor = 1.0;
+    }
+    state.Divisor = divisor;
+
+    const std::string inputName = host.FieldText(HostField::InputFileName);
+    if (inputName.empty()) {
+        return RunOutcome::EndedEarly;
+    }
+    const std::string outputName = host.FieldText(HostField::OutputFileName);
+    if (outputName.empty()) {
+        return RunOutcome::EndedEarly;
+    }
+
+    const Extended zOffsetForUp = StrToReal(host.FieldText(HostField::ZOffsett));
+    const Extended zUp = StrToReal(host.FieldText(HostField::Zauf));
+    const Extended zOffsetForDown = StrToReal(host.FieldText(HostField::ZOffsett));
+    const Extended zDown = StrToReal(host.FieldText(HostField::Zab));
+    const std::string zUpWord = "Z" + RealToStr(5, 3, zOffsetForUp + zUp);
+    const std::string zDownWord = "Z" + RealToStr(5, 3, zOffsetForDown - zDown);
+
+    state.RunZ = ToolZEntry{StoreZWord(zUpWord), StoreZWord(zDownWord)};
+    state.ToolTable.Fill(state.RunZ);
+    // Holes before the first tool selection drill with this run's settings, not with whatever the previous
+    // run selected last: the same file with the same settings always gives the same program.
+    state.CurrentZUp = state.RunZ.ZUp;
+    state.CurrentZDown = state.RunZ.ZDown;
+    state.InchMode = true;
+    state.InHeader = false;
+    state.XOffset = host.TextToReal(host.FieldText(HostField::XOffsett));
+    state.YOffset = host.TextToReal(host.FieldText(HostField::YOffsett));
+    state.MacroBefore = host.MacroLines(HostMacro::Before);
+    state.MacroAfter = host.MacroLines(HostMacro::After);
+
+    // Log
+    if (inputName == kNotSpecified) {
+        host.AppendLogLine("specify input file,  for more information press KORVEX -h");
+        return RunOutcome::EndedEarly;
+    }
+    host.AppendLogLine("do conversion with the following parameters:");
+    host.AppendLogLine("convert file: " + inputName + " to file: " + outputName);
+    host.AppendLogLine("xoffsett..." + host.FieldText(HostField::XOffsett));
+    host.AppendLogLine("yOffsett " + host.FieldText(HostField::YOffsett));
+    host.AppendLogLine("zauf..." + host.FieldText(HostField::Zauf));
+    host.AppendLogLine("zab..." + host.FieldText(HostField::Zab));
+    host.AppendLogLine("Start processing of " + outputName + " ...");
+
+    // Open
+    std::unique_ptr<platform::TextLineReader> input = host.OpenInput(inputName);
+    if (!input) {
+        host.SetLogText("can not open " + inputName + "\n\r" + host.LogText());
+        return RunOutcome::EndedEarly;
+    }
+    std::unique_ptr<platform::TextLineWriter> output = host.CreateOutput(outputName, *input);
+    if (!output) {
+        host.SetLogText("error on creating " + outputName + "\n\r" + host.LogText());
+        return RunOutcome::EndedEarly;
+    }
+    // From here on an error leaves through the destructors: the input is closed and the unfinished program is
+    // discarded, so no truncated G-code is left for a machine to run.
+    OutputBinding binding(state, output.get());
+
+    WriteBanner(*output, inputName);
+
+    // Body
+    bool sawM30 = false;
+    state.LineNumber = 0;
+    std::string line;
+    std::string retract;
+    while (input->ReadLine(line)) {
+        if (line == "M30") {
+            retract.clear();
+            AppendLineNumberPrefix(retract, state);
+            retract.append("G00 ");
+            retract.append(zUpWord);
+            output->WriteLine(retract);
+            sawM30 = true;
+        }
+        ConvertLine(state, line);
+    }
+
+    // End
+    if (!sawM30) {
+        output->WriteLine("G00 " + zUpWord);
+        output->WriteLine("M30");
+    }
+    // The program is complete only once it is closed: a failure there must not follow a reported success.
+    output->Close();
+    host.AppendLogLine("Conversion finished");
+    return RunOutcome::Finished;
+}
+
+} // namespace korvex::conversion

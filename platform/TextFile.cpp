@@ -1,0 +1,335 @@
+#include "platform/TextFile.h"
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace korvex::platform {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+constexpr char kCtrlZ = 0x1A;
+
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+FileIdentity IdentityOf(const struct stat& st) {
+    return FileIdentity{static_cast<std::uint64_t>(st.st_dev), static_cast<std::uint64_t>(st.st_ino)};
+}
+
+void WriteAll(int fd, const char* data, std::size_t size, const std::string& name) {
+    while (size > 0) {
+        const ssize_t written = ::write(fd, data, size);
+        if (written < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw IoError("Error writing " + name + ": " + Reason(errno));
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+}
+
+// Collects lines and hands them to the descriptor in large blocks.
+class BufferedLines {
+public:
+    explicit BufferedLines(std::string name) : name_(std::move(name)) { buffer_.reserve(kBufferSize); }
+
+    void Append(std::string_view text, int fd) {
+        if (buffer_.size() + text.size() + 2 > kBufferSize) {
+            Flush(fd);
+        }
+        if (text.size() + 2 > kBufferSize) {
+            WriteAll(fd, text.data(), text.size(), name_);
+            WriteAll(fd, "\r\n", 2, name_);
+            return;
+        }
+        buffer_.append(text);
+        buffer_.append("\r\n", 2);
+    }
+
+    void Flush(int fd) {
+        if (!buffer_.empty()) {
+            WriteAll(fd, buffer_.data(), buffer_.size(), name_);
+            buffer_.clear();
+        }
+    }
+
+    const std::string& Name() const { return name_; }
+
+private:
+    std::string name_;
+    std::string buffer_;
+};
+
+std::string FolderOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    if (slash == std::string::npos) {
+        return ".";
+    }
+    return slash == 0 ? std::string("/") : path.substr(0, slash);
+}
+
+std::string FileNameOf(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// A program written beside its target and renamed over it on Close. The target itself stays open and
+// locked while the run writes, which is what keeps a second converter away from it.
+class ReplacingFileWriter final : public TextLineWriter {
+public:
+    ReplacingFileWriter(std::string name, std::string target, int targetFd, bool createdTarget, std::string temp,
+                        int tempFd)
+        : lines_(std::move(name)), target_(std::move(target)), targetFd_(targetFd), createdTarget_(createdTarget),
+          temp_(std::move(temp)), tempFd_(tempFd) {}
+
+    ~ReplacingFileWriter() override {
+        if (tempFd_ >= 0) {
+            ::close(tempFd_);
+        }
+        if (!committed_) {
+            ::unlink(temp_.c_str());
+            if (createdTarget_) {
+                ::unlink(target_.c_str());
+            }
+        }
+        ::close(targetFd_);
+    }
+
+    void WriteLine(std::string_view text) override { lines_.Append(text, tempFd_); }
+
+    void Close() override {
+        lines_.Flush(tempFd_);
+        if (::fsync(tempFd_) != 0 && errno != EINVAL) {
+            throw IoError("Error writing " + lines_.Name() + ": " + Reason(errno));
+        }
+        const int fd = tempFd_;
+        tempFd_ = -1;
+        if (::close(fd) != 0) {
+            throw IoError("Error writing " + lines_.Name() + ": " + Reason(errno));
+        }
+        if (::rename(temp_.c_str(), target_.c_str()) != 0) {
+            throw IoError("Error writing " + lines_.Name() + ": " + Reason(errno));
+        }
+        committed_ = true;
+    }
+
+private:
+    BufferedLines lines_;
+    std::string target_;
+    int targetFd_;
+    bool createdTarget_;
+    std::string temp_;
+    int tempFd_;
+    bool committed_ = false;
+};
+
+// Devices and pipes cannot be replaced by a rename; they are written in place.
+class DescriptorWriter final : public TextLineWriter {
+public:
+    DescriptorWriter(int fd, std::string name, bool owned) : lines_(std::move(name)), fd_(fd), owned_(owned) {}
+    ~DescriptorWriter() override {
+        if (owned_) {
+            ::close(fd_);
+        }
+    }
+    void WriteLine(std::string_view text) override { lines_.Append(text, fd_); }
+    void Close() override { lines_.Flush(fd_); }
+
+private:
+    BufferedLines lines_;
+    int fd_;
+    bool owned_;
+};
+
+} // namespace
+
+TextLineReader::TextLineReader(int fd, std::string name, FileIdentity identity, bool owned)
+    : fd_(fd), owned_(owned), name_(std::move(name)), identity_(identity), buffer_(new char[kBufferSize]) {}
+
+TextLineReader::~TextLineReader() {
+    if (owned_) {
+        ::close(fd_);
+    }
+}
+
+std::unique_ptr<TextLineReader> TextLineReader::Open(const std::string& path) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return nullptr;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+        ::close(fd);
+        return nullptr;
+    }
+    return std::unique_ptr<TextLineReader>(new TextLineReader(fd, path, IdentityOf(st), true));
+}
+
+std::unique_ptr<TextLineReader> TextLineReader::FromDescriptor(int fd, std::string name) {
+    struct stat st {};
+    FileIdentity identity;
+    if (::fstat(fd, &st) == 0) {
+        identity = IdentityOf(st);
+    }
+    return std::unique_ptr<TextLineReader>(new TextLineReader(fd, std::move(name), identity, false));
+}
+
+bool TextLineReader::FillBuffer() {
+    if (eof_) {
+        return false;
+    }
+    for (;;) {
+        const ssize_t got = ::read(fd_, buffer_.get(), kBufferSize);
+        if (got < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            throw IoError("Error reading " + name_ + ": " + Reason(errno));
+        }
+        begin_ = 0;
+        end_ = static_cast<std::size_t>(got);
+        if (got == 0) {
+            eof_ = true;
+            return false;
+        }
+        return true;
+    }
+}
+
+bool TextLineReader::ReadLine(std::string& line) {
+    line.clear();
+    if (finished_) {
+        return false;
+    }
+    bool started = false;
+    for (;;) {
+        if (begin_ == end_ && !FillBuffer()) {
+            finished_ = true;
+            return started;
+        }
+        const char* data = buffer_.get();
+        std::size_t i = begin_;
+        while (i < end_ && data[i] != '\n' && data[i] != '\r' && data[i] != kCtrlZ) {
+            ++i;
+        }
+        if (i > begin_) {
+            line.append(data + begin_, i - begin_);
+            started = true;
+        }
+        begin_ = i;
+        if (i == end_) {
+            continue;
+        }
+        const char special = data[i];
+        ++begin_;
+        if (special == '\n') {
+            return true;
+        }
+        if (special == '\r') {
+            started = true;
+            if (begin_ == end_ && !FillBuffer()) {
+                finished_ = true;
+                return true;
+            }
+            if (buffer_[begin_] == '\n') {
+                ++begin_;
+                return true;
+            }
+            continue; // a lone CR is dropped and the line goes on
+        }
+        // Ctrl-Z: the end of the file at a line start, the end of this line inside one.
+        if (!started) {
+            finished_ = true;
+            return false;
+        }
+        for (;;) {
+            if (begin_ == end_ && !FillBuffer()) {
+                finished_ = true;
+                return true;
+            }
+            const void* lf = std::memchr(buffer_.get() + begin_, '\n', end_ - begin_);
+            if (lf != nullptr) {
+                begin_ = static_cast<std::size_t>(static_cast<const char*>(lf) - buffer_.get()) + 1;
+                return true;
+            }
+            begin_ = end_;
+        }
+    }
+}
+
+TextLineWriter::~TextLineWriter() = default;
+
+std::unique_ptr<TextLineWriter> CreateTextOutputFile(const std::string& path, const FileIdentity* input) {
+    if (path.empty()) {
+        return nullptr;
+    }
+    // Write beside the file a symbolic link points to, so the link survives the replacement.
+    std::string target = path;
+    struct stat linkStat {};
+    if (::lstat(path.c_str(), &linkStat) == 0 && S_ISLNK(linkStat.st_mode)) {
+        std::unique_ptr<char, decltype(&std::free)> resolved(realpath(path.c_str(), nullptr), &std::free);
+        if (!resolved) {
+            return nullptr;
+        }
+        target = resolved.get();
+    }
+
+    bool created = true;
+    int targetFd = ::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (targetFd < 0 && errno == EEXIST) {
+        created = false;
+        targetFd = ::open(target.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+    }
+    if (targetFd < 0) {
+        return nullptr;
+    }
+    auto fail = [&]() -> std::unique_ptr<TextLineWriter> {
+        if (created) {
+            ::unlink(target.c_str());
+        }
+        ::close(targetFd);
+        return nullptr;
+    };
+    struct stat st {};
+    if (::fstat(targetFd, &st) != 0) {
+        return fail();
+    }
+    if (input != nullptr && IdentityOf(st) == *input) {
+        return fail();
+    }
+    if (::flock(targetFd, LOCK_EX | LOCK_NB) != 0) {
+        return fail();
+    }
+    if (!S_ISREG(st.st_mode)) {
+        return std::make_unique<DescriptorWriter>(targetFd, path, true);
+    }
+
+    std::string temp = FolderOf(target) + "/." + FileNameOf(target) + ".XXXXXX";
+    const int tempFd = ::mkostemp(temp.data(), O_CLOEXEC);
+    if (tempFd < 0) {
+        return fail();
+    }
+    // The new program keeps the permissions the old one had (or those a newly created file gets).
+    if (::fchmod(tempFd, st.st_mode & 07777) != 0) {
+        ::close(tempFd);
+        ::unlink(temp.c_str());
+        return fail();
+    }
+    return std::make_unique<ReplacingFileWriter>(path, target, targetFd, created, temp, tempFd);
+}
+
+std::unique_ptr<TextLineWriter> DescriptorTextWriter(int fd, std::string name) {
+    return std::make_unique<DescriptorWriter>(fd, std::move(name), false);
+}
+
+} // namespace korvex::platform
