@@ -1,0 +1,288 @@
+#include "conversion/RunConversion.h"
+
+#include <filesystem>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <sstream>
+#include <unistd.h>
+
+#include "conversion/ConversionState.h"
+#include "conversion/Numbers.h"
+#include "tests/fakes/RecordingHost.h"
+
+namespace korvex::conversion {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::RecordingHost;
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary);
+    file << content;
+}
+
+// The body of a program: everything after the seven banner lines.
+std::string Body(const std::string& program) {
+    std::size_t pos = 0;
+    for (int line = 0; line < 7; ++line) {
+        pos = program.find("\r\n", pos) + 2;
+    }
+    return program.substr(pos);
+}
+
+class RunConversionTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder = fs::temp_directory_path() / ("korvex-run-" + std::to_string(::getpid()) + "-" +
+                                              ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder);
+        fs::create_directories(folder);
+        input = folder / "board.drl";
+        output = folder / "board.CNC";
+        host.fields[HostField::InputFileName] = input.string();
+        host.fields[HostField::OutputFileName] = output.string();
+        state.LineNumbersOn = true;
+        state.LineNumberIncrement = 5;
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    fs::path folder;
+    fs::path input;
+    fs::path output;
+    RecordingHost host;
+    ConversionState state;
+};
+
+TEST_F(RunConversionTest, ZWordsFillTheToolTable) {
+    struct Case {
+        const char* zOffset;
+        const char* zUp;
+        const char* zDown;
+        const char* upWord;
+        const char* storedUp;
+        const char* storedDown;
+    };
+    const Case cases[] = {
+        {"0", "1", "2", "G00 Z1.000", "Z1.00", "Z-2.0"},        {"5", "1", "2", "G00 Z6.000", "Z6.00", "Z3.00"},
+        {"0", "1", "10", "G00 Z1.000", "Z1.00", "Z-10."},       {"0.0005", "1", "2", "G00 Z1.001", "Z1.001", "Z-2.0"},
+        {"0", "1.25", "0.05", "G00 Z1.250", "Z1.25", "Z-0.05"},
+    };
+    WriteFile(input, "");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.zOffset) + " " + c.zUp + " " + c.zDown);
+        host.fields[HostField::ZOffsett] = c.zOffset;
+        host.fields[HostField::Zauf] = c.zUp;
+        host.fields[HostField::Zab] = c.zDown;
+        ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+        EXPECT_EQ(Body(ReadFile(output)), std::string(c.upWord) + "\r\nM30\r\n");
+        for (int tool = 0; tool < ToolTable::kSize; ++tool) {
+            ASSERT_EQ(state.ToolTable[tool].ZUp, c.storedUp);
+            ASSERT_EQ(state.ToolTable[tool].ZDown, c.storedDown);
+        }
+    }
+}
+
+TEST_F(RunConversionTest, SuccessfulRunLogsAfterEarlierContent) {
+    WriteFile(input, "M48\r\nT1C0.8\r\n%\r\nT1\r\nX10Y20\r\nM30\r\n");
+    host.log = "earlier\n";
+    host.fields[HostField::XOffsett] = "0";
+    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+    EXPECT_EQ(host.log, "earlier\n"
+                        "do conversion with the following parameters:\n"
+                        "convert file: " +
+                            input.string() + " to file: " + output.string() +
+                            "\n"
+                            "xoffsett...0\n"
+                            "yOffsett 0\n"
+                            "zauf...1\n"
+                            "zab...2\n"
+                            "Start processing of " +
+                            output.string() +
+                            " ...\n"
+                            "Conversion finished\n");
+    const std::string program = ReadFile(output);
+    EXPECT_EQ(program.substr(0, program.find("\r\n")), "; Conversion of file :" + input.string() + " to CNC-code");
+    EXPECT_EQ(Body(program), "; M48\r\n"
+                             "; T1  C0.8   ; Tool-definition\r\n"
+                             ";% of Header Definition\r\n"
+                             "N00000 G00 Z30\r\n"
+                             "N00005 T1\r\n"
+                             "N00010 M06\r\n"
+                             "N00015 G00 Z20\r\n"
+                             "N00020 G00 Z1.00\r\n"
+                             "N00025 G00 X0.254 Y0.508\r\n"
+                             "N00030 G01 Z-2.0\r\n"
+                             "N00035 G00 Z1.000\r\n"
+                             "N00040 M30\r\n");
+    EXPECT_TRUE(state.InchMode);
+    EXPECT_EQ(state.OutputFile, nullptr);
+}
+
+TEST_F(RunConversionTest, BannerLinesAreFixedExceptTheFreeOnes) {
+    WriteFile(input, "");
+    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+    std::istringstream lines(ReadFile(output));
+    std::vector<std::string> banner(7);
+    for (std::string& line : banner) {
+        std::getline(lines, line);
+    }
+    EXPECT_EQ(banner[1], "; Conversion done by KORVEX_WIN\r");
+    EXPECT_EQ(banner[2], "; The file can be run with a CNC-Machine\r");
+    EXPECT_EQ(banner[3].substr(0, 2), "; ");
+    EXPECT_EQ(banner[4].substr(0, 2), "; ");
+    EXPECT_EQ(banner[5], "; " + std::string(46, '-') + "\r");
+    EXPECT_EQ(banner[6], ";\r");
+}
+
+TEST_F(RunConversionTest, HolesBeforeTheFirstToolUseThisRunsZ) {
+    WriteFile(input, "T1\r\nX1\r\n");
+    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+    host.fields[HostField::Zauf] = "3";
+    WriteFile(input, "X1\r\n");
+    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+    EXPECT_EQ(Body(ReadFile(output)), "N00000 G00 Z3.00\r\n"
+                                      "N00005 G00 X0.025\r\n"
+                                      "N00010 G01 Z-2.0\r\n"
+                                      "G00 Z3.000\r\nM30\r\n");
+}
+
+TEST_F(RunConversionTest, DivisorFieldAndNumericalErrors) {
+    WriteFile(input, "M71\r\nX10Y10\r\n");
+    host.fields[HostField::Divider] = "abc";
+    host.fields[HostField::XOffsett] = "1.2.3";
+    host.fields[HostField::YOffsett] = "2";
+    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Cant convert abc", "Cant convert 1,2,3"}));
+    EXPECT_EQ(host.fields[HostField::Divider], "1");
+    EXPECT_EQ(state.Divisor, 1.0);
+    EXPECT_NE(ReadFile(output).find("G00 X10.000 Y12.000"), std::string::npos);
+
+    host.boxes.clear();
+    host.fields[HostField::Divider] = "0";
+    host.fields[HostField::InputFileName] = "";
+    EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(host.fields[HostField::Divider], "1");
+}
+
+TEST_F(RunConversionTest, EarlyEnds) {
+    struct Case {
+        const char* name;
+        std::string inputName;
+        std::string outputName;
+        std::string log;
+    };
+    const std::string previous = "previous\n";
+    const Case cases[] = {
+        {"empty input name", "", "out.CNC", previous},
+        {"empty output name", "in.drl", "", previous},
+        {"not specified", "not specified!!!", "out.CNC",
+         previous + "specify input file,  for more information press KORVEX -h\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        host.log = previous;
+        host.fields[HostField::InputFileName] = c.inputName;
+        host.fields[HostField::OutputFileName] = c.outputName;
+        host.fields[HostField::XOffsett] = "4";
+        state.XOffset = 0;
+        EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
+        EXPECT_EQ(host.log, c.log);
+    }
+    // "not specified!!!" ends after the settings were taken.
+    EXPECT_EQ(state.XOffset, 4.0);
+}
+
+TEST_F(RunConversionTest, InputThatCannotBeOpenedGoesOnTop) {
+    host.log = "earlier\n";
+    host.fields[HostField::InputFileName] = "please specify";
+    EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
+    EXPECT_EQ(host.log.substr(0, std::string("can not open please specify\n\rearlier\n").size()),
+              "can not open please specify\n\rearlier\n");
+    EXPECT_NE(host.log.find("Start processing of " + output.string() + " ..."), std::string::npos);
+    EXPECT_FALSE(fs::exists(output));
+}
+
+TEST_F(RunConversionTest, OutputThatIsTheInputIsRefused) {
+    const std::string drill = "M48\r\nT1\r\n%\r\nX1Y1\r\n";
+    WriteFile(input, drill);
+    fs::create_hard_link(input, folder / "hard.drl");
+    fs::create_symlink(input, folder / "soft.drl");
+    for (const fs::path& name :
+         {input, folder / "hard.drl", folder / "soft.drl", folder / ".." / folder.filename() / "board.drl"}) {
+        SCOPED_TRACE(name.string());
+        host.log.clear();
+        host.fields[HostField::OutputFileName] = name.string();
+        EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
+        EXPECT_EQ(host.log.substr(0, host.log.find('\n')), "error on creating " + name.string());
+        EXPECT_EQ(ReadFile(input), drill);
+    }
+}
+
+TEST_F(RunConversionTest, BadZFieldEndsTheRunBeforeTheTableChanges) {
+    WriteFile(input, "");
+    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+    host.fields[HostField::Zab] = "1,2";
+    host.fields[HostField::XOffsett] = "7";
+    try {
+        RunConversion(state, host);
+        FAIL() << "no error raised";
+    } catch (const ConversionError& error) {
+        EXPECT_STREQ(error.what(), "Can not convert value 1,2");
+    }
+    EXPECT_EQ(state.ToolTable[0].ZDown, "Z-2.0");
+    EXPECT_EQ(state.XOffset, 0.0);
+}
+
+TEST_F(RunConversionTest, ErrorInTheBodyLeavesNoPartialProgramAndKeepsTheOldOne) {
+    WriteFile(output, "old program\r\n");
+    WriteFile(input, "X1\r\nX1.2.3\r\n");
+    host.log = "";
+    try {
+        RunConversion(state, host);
+        FAIL() << "no error raised";
+    } catch (const ConversionError& error) {
+        EXPECT_STREQ(error.what(), "Can not convert value 1,2,3");
+    }
+    EXPECT_EQ(ReadFile(output), "old program\r\n");
+    EXPECT_EQ(host.log.find("Conversion finished"), std::string::npos);
+    EXPECT_EQ(state.OutputFile, nullptr);
+    fs::remove(output);
+    EXPECT_THROW(RunConversion(state, host), ConversionError);
+    EXPECT_FALSE(fs::exists(output));
+    EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
+        << "a temporary file was left";
+}
+
+TEST_F(RunConversionTest, M30Variants) {
+    struct Case {
+        const char* name;
+        std::string drill;
+        std::string body;
+    };
+    const Case cases[] = {
+        {"exact", "M30\r\n", "N00000 G00 Z1.000\r\nN00005 M30\r\n"},
+        {"with comment", "M30;end\r\n", "N00000 M30\r\nG00 Z1.000\r\nM30\r\n"},
+        {"small letters", "m30\r\n", "N00000 m30\r\nG00 Z1.000\r\nM30\r\n"},
+        {"twice", "M30\nM30\n", "N00000 G00 Z1.000\r\nN00005 M30\r\nN00010 G00 Z1.000\r\nN00015 M30\r\n"},
+        {"with blank", "M30 \r\n", "N00000 M30\r\nG00 Z1.000\r\nM30\r\n"},
+        {"empty input", "", "G00 Z1.000\r\nM30\r\n"},
+        {"ctrl-z after last line", "M30\r\n\x1a", "N00000 G00 Z1.000\r\nN00005 M30\r\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(input, c.drill);
+        ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+        EXPECT_EQ(Body(ReadFile(output)), c.body);
+    }
+}
+
+} // namespace
+} // namespace korvex::conversion
