@@ -1,0 +1,9 @@
+; Conversion of file :input.drl to CNC-code
+; Conversion done by KORVEX_WIN
+; The file can be run with a CNC-Machine
+; <maker, release and version>
+; <updates>
+; ----------------------------------------------
+;
+G00 Z1.000
+M30
