@@ -1,8 +1,12 @@
 #include "conversion/Numbers.h"
 
+#include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
+#include <cstring>
 #include <limits>
+#include <memory>
 #include <system_error>
 
 #include "conversion/ConversionState.h"
@@ -97,27 +101,39 @@ std::optional<double> ParseReal(std::string_view text, char separator) {
     }
 
     // from_chars is locale-independent and rounds to nearest; it is handed the number in plain C syntax.
-    std::string plain;
-    plain.reserve(intDigits.size() + fracDigits.size() + exponentDigits.size() + 4);
-    plain.append(intDigits.empty() ? std::string_view("0") : intDigits);
+    const std::size_t plainSize =
+        std::max<std::size_t>(intDigits.size(), 1) + fracDigits.size() + exponentDigits.size() + 3;
+    char small[64];
+    std::unique_ptr<char[]> large;
+    char* plain = small;
+    if (plainSize > sizeof small) {
+        large.reset(new char[plainSize]);
+        plain = large.get();
+    }
+    char* out = plain;
+    auto put = [&out](std::string_view part) {
+        std::memcpy(out, part.data(), part.size());
+        out += part.size();
+    };
+    put(intDigits.empty() ? std::string_view("0") : intDigits);
     if (!fracDigits.empty()) {
-        plain.push_back('.');
-        plain.append(fracDigits);
+        *out++ = '.';
+        put(fracDigits);
     }
     long exponent = 0;
     if (!exponentDigits.empty()) {
-        plain.push_back('e');
+        *out++ = 'e';
         if (exponentNegative) {
-            plain.push_back('-');
+            *out++ = '-';
         }
-        plain.append(exponentDigits);
+        put(exponentDigits);
         for (char c : exponentDigits) {
             exponent = exponent < 100000000 ? exponent * 10 + (c - '0') : exponent;
         }
         exponent = exponentNegative ? -exponent : exponent;
     }
     double value = 0.0;
-    const auto [end, error] = std::from_chars(plain.data(), plain.data() + plain.size(), value);
+    const auto [end, error] = std::from_chars(plain, out, value);
     if (error == std::errc::result_out_of_range) {
         // Too small for a double reads as zero, as the FPU would give it; too large is no number.
         if (LeadingDigitExponent(intDigits, fracDigits, exponent) < 0) {
@@ -125,7 +141,7 @@ std::optional<double> ParseReal(std::string_view text, char separator) {
         }
         return std::nullopt;
     }
-    if (error != std::errc() || end != plain.data() + plain.size() || !std::isfinite(value)) {
+    if (error != std::errc() || end != out || !std::isfinite(value)) {
         return std::nullopt;
     }
     return negative ? -value : value;
@@ -135,10 +151,10 @@ RealReading ReadReal(std::string_view text) {
     const char separator = platform::DecimalSeparator();
     RealReading reading;
     reading.value = ParseReal(text, separator);
-    reading.retried.assign(text);
     if (reading.value) {
         return reading;
     }
+    reading.retried.assign(text);
     for (char& c : reading.retried) {
         if (c == '.') {
             c = ',';
@@ -218,25 +234,46 @@ __extension__ typedef unsigned __int128 U128;
 
 constexpr std::uint64_t kTenPow17 = 100000000000000000ull;
 
-U128 TenPow(int k) {
-    U128 result = 1;
-    for (int i = 0; i < k; ++i) {
-        result *= 10;
-    }
-    return result;
+// 10^k as the nearest extended value (exact up to 10^27).
+Extended TenPow(int k) {
+    static const auto table = [] {
+        std::array<Extended, 39> powers{};
+        U128 power = 1;
+        for (Extended& entry : powers) {
+            entry = static_cast<Extended>(power);
+            power *= 10;
+        }
+        return powers;
+    }();
+    return k < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(k)]
+                                              : std::pow(10.0L, static_cast<Extended>(k));
+}
+
+// The x87 format spelled out: value = mantissa * 2^exponent, with the integer bit explicit in the mantissa.
+struct Decomposed {
+    std::uint64_t mantissa;
+    int exponent;
+};
+
+Decomposed Decompose(Extended v) {
+    unsigned char bytes[sizeof(Extended)];
+    std::memcpy(bytes, &v, sizeof bytes);
+    std::uint64_t mantissa = 0;
+    std::memcpy(&mantissa, bytes, sizeof mantissa);
+    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
+    // Denormals share the smallest exponent; their integer bit is clear.
+    return Decomposed{mantissa, (biased == 0 ? 1 : biased) - 16383 - 63};
 }
 
 // round(v * 10^17) with ties to even, exactly, for 0 <= v < 20.
 std::uint64_t ScaleTo17Decimals(Extended v) {
-    if (v == 0) {
+    const Decomposed parts = Decompose(v);
+    if (parts.mantissa == 0) {
         return 0;
     }
-    int binaryExponent = 0;
-    const Extended fraction = std::frexp(v, &binaryExponent); // v = fraction * 2^binaryExponent
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 64));
     // v * 10^17 = mantissa * 10^17 / 2^shift
-    const int shift = 64 - binaryExponent;
-    const U128 product = static_cast<U128>(mantissa) * kTenPow17;
+    const int shift = -parts.exponent;
+    const U128 product = static_cast<U128>(parts.mantissa) * kTenPow17;
     if (shift <= 0) {
         return static_cast<std::uint64_t>(product << -shift);
     }
@@ -252,42 +289,98 @@ std::uint64_t ScaleTo17Decimals(Extended v) {
     return static_cast<std::uint64_t>(quotient);
 }
 
-std::string DigitsOf(std::uint64_t value) {
-    char buffer[24];
-    auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value);
-    (void)error;
-    return std::string(buffer, end);
-}
-
-// Decimal digits of a finite magnitude: value = digits * 10^(pointPos - digits.size()).
+// Decimal digits of a finite magnitude: value = digits * 10^(pointPos - count).
 struct Expansion {
-    std::string digits;
+    char digits[24];
+    int count = 0;
     int pointPos = 0; // number of digits before the decimal point
+    char Digit(int i) const { return i >= 0 && i < count ? digits[i] : '0'; }
 };
 
-Expansion Expand(Extended magnitude) {
+// The magnitude as n * 10^(k - 17): for magnitudes from 10 up, divided by a power of ten chosen from the
+// binary exponent, so the quotient is at least 1 and below 20; its 17 decimals then give the 18 or 19
+// significant digits the text is built from.
+struct Scaled {
+    std::uint64_t n;
+    int k;
+};
+
+Scaled Scale(Extended magnitude) {
     int k = 0;
     Extended quotient = magnitude;
     if (magnitude >= 10) {
-        // Divide by a power of ten chosen from the binary exponent, so the quotient is at least 1 and
-        // below 20; its 17 decimals then give the 18 or 19 significant digits the text is built from.
-        const int binaryExponent = std::ilogb(magnitude);
-        k = static_cast<int>(std::floor(static_cast<Extended>(binaryExponent) * 0.30102999566398119521373889L));
-        const Extended power = k <= 38 ? static_cast<Extended>(TenPow(k)) : std::pow(10.0L, static_cast<Extended>(k));
-        quotient = magnitude / power;
+        const int binaryExponent = Decompose(magnitude).exponent + 63;
+        // floor(binaryExponent * log10(2)) in integers: exact for every exponent of the format.
+        k = static_cast<int>((static_cast<std::uint64_t>(binaryExponent) * 1292913986u) >> 32);
+        quotient = magnitude / TenPow(k);
     }
+    return Scaled{ScaleTo17Decimals(quotient), k};
+}
+
+Expansion Expand(const Scaled& scaled) {
     Expansion result;
-    result.digits = DigitsOf(ScaleTo17Decimals(quotient));
-    if (result.digits.size() < 18) {
-        result.digits.insert(0, 18 - result.digits.size(), '0');
-    }
-    result.pointPos = static_cast<int>(result.digits.size()) - 17 + k;
+    char raw[24];
+    const auto converted = std::to_chars(raw, raw + sizeof raw, scaled.n);
+    const int rawCount = static_cast<int>(converted.ptr - raw);
+    const int padding = rawCount < 18 ? 18 - rawCount : 0;
+    std::memset(result.digits, '0', static_cast<std::size_t>(padding));
+    std::memcpy(result.digits + padding, raw, static_cast<std::size_t>(rawCount));
+    result.count = padding + rawCount;
+    result.pointPos = result.count - 17 + scaled.k;
     return result;
 }
 
+constexpr std::uint64_t kPow10u64[] = {1ull,
+                                       10ull,
+                                       100ull,
+                                       1000ull,
+                                       10000ull,
+                                       100000ull,
+                                       1000000ull,
+                                       10000000ull,
+                                       100000000ull,
+                                       1000000000ull,
+                                       10000000000ull,
+                                       100000000000ull,
+                                       1000000000000ull,
+                                       10000000000000ull,
+                                       100000000000000ull,
+                                       1000000000000000ull,
+                                       10000000000000000ull,
+                                       100000000000000000ull};
+
+// The common case, where every kept digit comes from the 17 decimals: the rounding half up at the last
+// kept place is a division of integers. Writes sign, integer digits, point and decimals.
+void AppendFixedFast(std::string& out, bool negative, const Scaled& scaled, int drop, std::uint8_t decimals) {
+    std::uint64_t kept = scaled.n;
+    if (drop > 0) {
+        const std::uint64_t unit = kPow10u64[drop];
+        kept = scaled.n / unit;
+        if (scaled.n % unit >= unit / 2) {
+            ++kept;
+        }
+    }
+    char text[24 + 24];
+    char* digits = text + 24;
+    const auto converted = std::to_chars(digits, text + sizeof text, kept);
+    int count = static_cast<int>(converted.ptr - digits);
+    while (count < decimals + 1) {
+        *--digits = '0';
+        ++count;
+    }
+    if (negative) {
+        out.push_back('-');
+    }
+    out.append(digits, static_cast<std::size_t>(count - decimals));
+    if (decimals > 0) {
+        out.push_back('.');
+        out.append(digits + count - decimals, decimals);
+    }
+}
+
 // Adds one unit in the last place of a digit string; returns true when it overflowed ("99" -> "00").
-bool IncrementDigits(std::string& digits) {
-    for (std::size_t i = digits.size(); i-- > 0;) {
+bool IncrementDigits(char* digits, std::size_t count) {
+    for (std::size_t i = count; i-- > 0;) {
         if (digits[i] == '9') {
             digits[i] = '0';
         } else {
@@ -303,16 +396,19 @@ constexpr std::size_t kMaxText = 11;
 // Magnitudes from 10^36 up have no sensible fixed-point form: mantissa and exponent, fitted into 11
 // characters without cutting the exponent.
 void AppendScientific(std::string& out, bool negative, const Expansion& expansion) {
-    std::string digits = expansion.digits;
-    std::size_t lead = digits.find_first_not_of('0');
-    digits.erase(0, lead);
-    int exponent = expansion.pointPos - static_cast<int>(lead) - 1;
+    int lead = 0;
+    while (lead < expansion.count && expansion.digits[lead] == '0') {
+        ++lead;
+    }
+    int exponent = expansion.pointPos - lead - 1;
     std::string exponentText = "E+" + std::to_string(exponent);
     const std::size_t available = kMaxText - (negative ? 1 : 0) - exponentText.size();
-    const std::size_t keep = available >= 2 ? available - 1 : 1; // mantissa digits around the point
-    std::string kept = digits.substr(0, keep);
-    kept.resize(keep, '0');
-    if (keep < digits.size() && digits[keep] >= '5' && IncrementDigits(kept)) {
+    const int keep = available >= 2 ? static_cast<int>(available) - 1 : 1; // mantissa digits
+    std::string kept;
+    for (int i = 0; i < keep; ++i) {
+        kept.push_back(expansion.Digit(lead + i));
+    }
+    if (expansion.Digit(lead + keep) >= '5' && IncrementDigits(kept.data(), kept.size())) {
         kept.insert(kept.begin(), '1');
         kept.pop_back();
         exponentText = "E+" + std::to_string(exponent + 1);
@@ -326,6 +422,25 @@ void AppendScientific(std::string& out, bool negative, const Expansion& expansio
         out.append(kept, 1, std::string::npos);
     }
     out.append(exponentText);
+}
+
+// Pads on the left to `width`, then keeps 11 characters, but never cuts into the integer digits: a
+// factor-of-ten error is worse than a long word.
+void FitText(std::string& out, std::size_t start, std::uint8_t width) {
+    std::size_t length = out.size() - start;
+    if (length < width) {
+        out.insert(start, width - length, ' ');
+        length = width;
+    }
+    if (length <= kMaxText) {
+        return;
+    }
+    const std::size_t point = out.find('.', start);
+    const std::size_t integerEnd = (point == std::string::npos ? out.size() : point) - start;
+    const std::size_t limit = std::max(kMaxText, integerEnd);
+    if (length > limit) {
+        out.resize(start + limit);
+    }
 }
 
 } // namespace
@@ -342,61 +457,50 @@ void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals
         return;
     }
     const Extended magnitude = std::fabs(value);
-    const Expansion expansion = Expand(magnitude);
+    const Scaled scaled = Scale(magnitude);
+    const int drop = 17 - scaled.k - decimals; // digits of n below the last kept place
     if (magnitude >= 1e36L) {
-        AppendScientific(out, negative, expansion);
+        AppendScientific(out, negative, Expand(scaled));
         return;
     }
-
-    // Integer digits followed by the asked decimals, with the first dropped digit rounding half up.
-    const int pointPos = expansion.pointPos;
-    std::string kept;
-    const int total = pointPos + decimals;
-    kept.reserve(static_cast<std::size_t>(std::max(total, 1)) + 1);
-    for (int i = 0; i < total; ++i) {
-        kept.push_back(i < static_cast<int>(expansion.digits.size()) ? expansion.digits[static_cast<std::size_t>(i)]
-                                                                     : '0');
+    if (drop >= 0 && drop <= 17) {
+        AppendFixedFast(out, negative, scaled, drop, decimals);
+        FitText(out, start, width);
+        return;
     }
-    const char firstDropped = total >= 0 && total < static_cast<int>(expansion.digits.size())
-                                  ? expansion.digits[static_cast<std::size_t>(total)]
-                                  : '0';
+    const Expansion expansion = Expand(scaled);
+
+    // Integer digits followed by the asked decimals, with the first dropped digit rounding half up. Below
+    // 10^36 there are at most 37 integer digits, and at most 255 decimals.
+    char kept[1 + 40 + 256];
+    const int pointPos = expansion.pointPos;
+    const int total = pointPos + decimals; // pointPos is 1 or more
+    char* digits = kept + 1;
+    for (int i = 0; i < total; ++i) {
+        digits[i] = expansion.Digit(i);
+    }
     int integerDigits = pointPos;
-    if (firstDropped >= '5' && IncrementDigits(kept)) {
-        kept.insert(kept.begin(), '1');
+    if (expansion.Digit(total) >= '5' && IncrementDigits(digits, static_cast<std::size_t>(total))) {
+        --digits;
+        digits[0] = '1';
         ++integerDigits;
     }
-    std::size_t firstSignificant = 0;
-    while (static_cast<int>(firstSignificant) < integerDigits - 1 && kept[firstSignificant] == '0') {
+    int firstSignificant = 0;
+    while (firstSignificant < integerDigits - 1 && digits[firstSignificant] == '0') {
         ++firstSignificant;
     }
 
     if (negative) {
         out.push_back('-');
     }
-    if (integerDigits <= 0) {
-        out.push_back('0');
-    } else {
-        out.append(kept, firstSignificant, static_cast<std::size_t>(integerDigits) - firstSignificant);
-    }
+    // The expansion always has at least one integer digit (a "0" for magnitudes below 1).
+    out.append(digits + firstSignificant, static_cast<std::size_t>(integerDigits - firstSignificant));
     if (decimals > 0) {
         out.push_back('.');
-        const int fracStart = std::max(integerDigits, 0);
-        out.append(kept, static_cast<std::size_t>(fracStart), std::string::npos);
+        out.append(digits + integerDigits, decimals);
     }
 
-    std::size_t length = out.size() - start;
-    if (length < width) {
-        out.insert(start, width - length, ' ');
-        length = width;
-    }
-    // Keep 11 characters, but never cut into the integer digits: a factor-of-ten error is worse than a long
-    // word.
-    const std::size_t point = out.find('.', start);
-    const std::size_t integerEnd = (point == std::string::npos ? out.size() : point) - start;
-    const std::size_t limit = std::max(kMaxText, integerEnd);
-    if (length > limit) {
-        out.resize(start + limit);
-    }
+    FitText(out, start, width);
 }
 
 std::string RealToStr(std::uint8_t width, std::uint8_t decimals, Extended value) {
@@ -405,32 +509,39 @@ std::string RealToStr(std::uint8_t width, std::uint8_t decimals, Extended value)
     return text;
 }
 
-std::string FormatLineNumber(std::int32_t number) {
+namespace {
+
+// Five digits of the magnitude (the last five of larger numbers), "-" in front of negative numbers.
+std::size_t WriteLineNumber(char* out, std::int32_t number) {
     std::int64_t magnitude = number;
-    const bool negative = magnitude < 0;
-    if (negative) {
+    std::size_t length = 0;
+    if (magnitude < 0) {
+        out[length++] = '-';
         magnitude = -magnitude;
     }
-    const auto lastFive = static_cast<int>(magnitude % 100000);
-    std::string text(negative ? 6 : 5, '0');
-    if (negative) {
-        text[0] = '-';
+    auto lastFive = static_cast<int>(magnitude % 100000);
+    for (std::size_t i = length + 5; i-- > length;) {
+        out[i] = static_cast<char>('0' + lastFive % 10);
+        lastFive /= 10;
     }
-    int remaining = lastFive;
-    for (std::size_t i = text.size(); i-- > (negative ? 1u : 0u);) {
-        text[i] = static_cast<char>('0' + remaining % 10);
-        remaining /= 10;
-    }
-    return text;
+    return length + 5;
+}
+
+} // namespace
+
+std::string FormatLineNumber(std::int32_t number) {
+    char text[8];
+    return std::string(text, WriteLineNumber(text, number));
 }
 
 void AppendLineNumberPrefix(std::string& out, ConversionState& state) {
     if (!state.LineNumbersOn) {
         return;
     }
-    out.push_back('N');
-    out.append(FormatLineNumber(state.LineNumber));
-    out.push_back(' ');
+    char text[8] = {'N'};
+    std::size_t length = 1 + WriteLineNumber(text + 1, state.LineNumber);
+    text[length++] = ' ';
+    out.append(text, length);
     // 32-bit arithmetic that wraps like the original's instead of overflowing.
     state.LineNumber = static_cast<std::int32_t>(static_cast<std::uint32_t>(state.LineNumber) +
                                                  static_cast<std::uint32_t>(state.LineNumberIncrement));

@@ -183,6 +183,11 @@ TEST(RealToStr, FixedPointRoundingAndCut) {
         {1, 3, -98765432109.5, "-98765432109"},
         {1, 3, 1e20, "100000000000000000000"},
         {1, 3, 1234567890.125, "1234567890."},
+        // More decimals than the 17 the expansion yields: the rest are zeros.
+        {1, 20, 0.1, "0.100000000"},
+        {12, 20, 0.5, "0.500000000"},
+        {1, 0, 1e17, "100000000000000000"},
+        {1, 2, 123456789012345678.0, "123456789012345680"},
     };
     for (const FormatCase& c : cases) {
         EXPECT_EQ(RealToStr(static_cast<std::uint8_t>(c.width), static_cast<std::uint8_t>(c.decimals), c.value), c.text)
