@@ -1,0 +1,466 @@
+// korvex-cli as a user runs it: the built program is started in a temporary folder and judged by its exit
+// status, its standard output and error, and the files it leaves.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "conversion/ConsoleHost.h"
+#include "conversion/ConversionState.h"
+#include "conversion/RunConversion.h"
+#include "platform/DecimalSeparator.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korvex::conversion::ConsoleHost;
+using korvex::conversion::ConversionState;
+using korvex::conversion::HostField;
+using korvex::conversion::HostMacro;
+
+constexpr int kExitFinished = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+// The worked example of a small board: header with two tools, two tool changes, three holes, M30.
+const char* const kDrillFile = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
+                               "T2\r\nX-3.25Y7\r\nM30\r\n";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot read " + path.string());
+    }
+    std::ostringstream content;
+    content << file.rdbuf();
+    return content.str();
+}
+
+void WriteFile(const fs::path& path, const std::string& content) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file << content;
+    if (!file.flush()) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+}
+
+fs::path MakeTempFolder(const char* prefix) {
+    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("cannot create a temporary folder");
+    }
+    return pattern;
+}
+
+std::vector<std::string> Entries(const fs::path& folder) {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+struct ProcessResult {
+    int exitCode = -1; // -1: ended by a signal
+    std::string out;
+    std::string err;
+};
+
+// Lines 4 and 5 of the banner are free text that changes with every release.
+std::string WithoutFreeBannerLines(const std::string& program) {
+    std::istringstream lines(program);
+    std::string result;
+    std::string line;
+    for (int number = 1; std::getline(lines, line); ++number) {
+        if (number == 4 || number == 5) {
+            EXPECT_EQ(line.rfind("; ", 0), 0u) << "banner line " << number << ": " << line;
+            line = number == 4 ? "; <maker, release and version>\r" : "; <updates>\r";
+        }
+        result += line + "\n";
+    }
+    if (!program.empty() && program.back() != '\n') {
+        result.pop_back();
+    }
+    return result;
+}
+
+// Names the rows of a parameterised test after their `name` field.
+template <typename Row>
+std::string RowName(const testing::TestParamInfo<Row>& row) {
+    return row.param.name;
+}
+
+class CliTest : public testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = MakeTempFolder("korvex-cli-test");
+        streams_ = MakeTempFolder("korvex-cli-streams");
+    }
+    void TearDown() override {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+        fs::remove_all(streams_, ignored);
+    }
+
+    // Runs korvex-cli with the work folder as its working directory; stdin is empty.
+    ProcessResult Run(const std::vector<std::string>& args) const {
+        const fs::path outPath = streams_ / "stdout";
+        const fs::path errPath = streams_ / "stderr";
+        std::vector<std::string> argvText{KORVEX_CLI_PATH};
+        argvText.insert(argvText.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (std::string& text : argvText) {
+            argv.push_back(text.data());
+        }
+        argv.push_back(nullptr);
+
+        const pid_t child = ::fork();
+        if (child == 0) {
+            const int in = ::open("/dev/null", O_RDONLY);
+            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+            if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+                ::chdir(folder_.c_str()) != 0) {
+                ::_exit(127);
+            }
+            ::execv(argv[0], argv.data());
+            ::_exit(127);
+        }
+        ProcessResult result;
+        if (child < 0) {
+            ADD_FAILURE() << "fork failed";
+            return result;
+        }
+        int status = 0;
+        while (::waitpid(child, &status, 0) < 0) {
+            if (errno != EINTR) {
+                ADD_FAILURE() << "waitpid failed";
+                return result;
+            }
+        }
+        if (WIFEXITED(status)) {
+            result.exitCode = WEXITSTATUS(status);
+        }
+        result.out = ReadFile(outPath);
+        result.err = ReadFile(errPath);
+        return result;
+    }
+
+    fs::path folder_;
+    fs::path streams_;
+};
+
+// What the engine writes for `input` with the window's design values, run in this process.
+std::string EngineProgram(const std::string& input, const std::vector<std::pair<HostField, std::string>>& changes,
+                          bool lineNumbers = true, int increment = 5) {
+    korvex::platform::SetDecimalSeparator('.');
+    ConversionState state;
+    state.LineNumbersOn = lineNumbers;
+    state.LineNumberIncrement = increment;
+    std::ostringstream log;
+    ConsoleHost host(log, true);
+    const fs::path outputFolder = MakeTempFolder("korvex-cli-engine");
+    const fs::path output = outputFolder / "engine.cnc";
+    host.SetField(HostField::InputFileName, input);
+    host.SetField(HostField::OutputFileName, output.string());
+    host.SetField(HostField::XOffsett, "0");
+    host.SetField(HostField::YOffsett, "0");
+    host.SetField(HostField::ZOffsett, "0");
+    host.SetField(HostField::Zauf, "1");
+    host.SetField(HostField::Zab, "2");
+    host.SetField(HostField::Divider, "1");
+    host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
+    host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
+    for (const auto& [field, text] : changes) {
+        host.SetField(field, text);
+    }
+    std::string program;
+    if (korvex::conversion::RunConversion(state, host) == korvex::conversion::RunOutcome::Finished) {
+        program = ReadFile(output);
+    }
+    fs::remove_all(outputFolder);
+    return program;
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// A finished conversion
+
+TEST_F(CliTest, DefaultsAreTheWindowsDesignValues) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult result = Run({"input.drl"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
+
+    const fs::path golden = fs::path(KORVEX_GOLDEN_DATA_DIR) / "worked-example-numbered";
+    EXPECT_EQ(WithoutFreeBannerLines(ReadFile(folder_ / "input.CNC")), ReadFile(golden / "expected.cnc"));
+    EXPECT_EQ(result.err, "do conversion with the following parameters:\n"
+                          "convert file: input.drl to file: input.CNC\n"
+                          "xoffsett...0\n"
+                          "yOffsett 0\n"
+                          "zauf...1\n"
+                          "zab...2\n"
+                          "Start processing of input.CNC ...\n"
+                          "Conversion finished\n");
+}
+
+struct SameAsEngineRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::vector<std::pair<HostField, std::string>> fields;
+    bool lineNumbers;
+    int increment;
+};
+
+class CliSameAsEngineTest : public CliTest, public testing::WithParamInterface<SameAsEngineRow> {};
+
+TEST_P(CliSameAsEngineTest, WritesTheEnginesProgram) {
+    const SameAsEngineRow& row = GetParam();
+    const fs::path input = folder_ / "board.drl";
+    WriteFile(input, std::string(kDrillFile) + "M72\r\nX01000Y-2540\r\n");
+    std::vector<std::string> args = row.args;
+    args.insert(args.end(), {"-o", "board.nc", input.string()});
+    const ProcessResult result = Run(args);
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(ReadFile(folder_ / "board.nc"),
+              EngineProgram(input.string(), row.fields, row.lineNumbers, row.increment));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliSameAsEngineTest,
+    testing::Values(
+        SameAsEngineRow{"defaults", {}, {}, true, 5},
+        SameAsEngineRow{"no_line_numbers", {"--no-line-numbers"}, {}, false, 5},
+        SameAsEngineRow{
+            "line_numbers_increment_1", {"--no-line-numbers", "--line-numbers", "--increment", "1"}, {}, true, 1},
+        SameAsEngineRow{"increment_50_with_equals", {"--increment=50"}, {}, true, 50},
+        SameAsEngineRow{"z_words",
+                        {"--z-offset", "0.5", "--z-up", "3", "--z-down", "1.25"},
+                        {{HostField::ZOffsett, "0.5"}, {HostField::Zauf, "3"}, {HostField::Zab, "1.25"}},
+                        true,
+                        5},
+        SameAsEngineRow{"offsets_and_divisor",
+                        {"--x-offset", "5", "--y-offset", "-2.5", "--divisor", "10"},
+                        {{HostField::XOffsett, "5"}, {HostField::YOffsett, "-2.5"}, {HostField::Divider, "10"}},
+                        true,
+                        5}),
+    RowName<SameAsEngineRow>);
+
+TEST_F(CliTest, ToolChangeBlocksComeFromFiles) {
+    WriteFile(folder_ / "input.drl", "M71\r\nT1\r\nX1Y1\r\n");
+    WriteFile(folder_ / "before.txt", "M05\n\nG00 Z40\n");
+    WriteFile(folder_ / "after.txt", "");
+    const ProcessResult result = Run({"--before", "before.txt", "--after", "after.txt", "--quiet", "input.drl"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string program = ReadFile(folder_ / "input.CNC");
+    EXPECT_NE(program.find("; M71\r\nN00000 M05\r\nN00005 \r\nN00010 G00 Z40\r\nN00015 T1\r\nN00020 G00 Z1.00\r\n"),
+              std::string::npos)
+        << program;
+}
+
+TEST_F(CliTest, DashOutputWritesOnlyTheProgramToStandardOutput) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult result = Run({"-o", "-", "input.drl"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(WithoutFreeBannerLines(result.out),
+              ReadFile(fs::path(KORVEX_GOLDEN_DATA_DIR) / "worked-example-numbered" / "expected.cnc"));
+    EXPECT_NE(result.err.find("Conversion finished\n"), std::string::npos) << result.err;
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"input.drl"});
+
+    const ProcessResult toFile = Run({"-o", "file.cnc", "input.drl"});
+    ASSERT_EQ(toFile.exitCode, kExitFinished) << toFile.err;
+    EXPECT_EQ(result.out, ReadFile(folder_ / "file.cnc"));
+}
+
+struct OutputNameRow {
+    const char* name;
+    std::string input; // relative to the work folder
+    std::string expectedOutput;
+};
+
+class CliOutputNameTest : public CliTest, public testing::WithParamInterface<OutputNameRow> {};
+
+TEST_P(CliOutputNameTest, DefaultsToTheInputsFolderAndBaseName) {
+    const OutputNameRow& row = GetParam();
+    fs::create_directories((folder_ / row.input).parent_path());
+    WriteFile(folder_ / row.input, "M71\r\nX1Y1\r\n");
+    const ProcessResult result = Run({"-q", row.input});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_TRUE(fs::is_regular_file(folder_ / row.expectedOutput));
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CliOutputNameTest,
+                         testing::Values(OutputNameRow{"bare", "board.drl", "board.CNC"},
+                                         OutputNameRow{"folder", "cam/board.drl", "cam/board.CNC"},
+                                         OutputNameRow{"no_extension", "cam/board", "cam/board.CNC"},
+                                         OutputNameRow{"last_dot_only", "cam/board.v2.drl", "cam/board.v2.CNC"},
+                                         OutputNameRow{"dot_in_folder", "cam.v1/board", "cam.v1/board.CNC"}),
+                         RowName<OutputNameRow>);
+
+TEST_F(CliTest, BadDivisorIsAWarningAndTheRunGoesOnWithOne) {
+    WriteFile(folder_ / "input.drl", "M71\r\nX10Y20\r\n");
+    const ProcessResult result = Run({"--divisor", "abc", "-q", "input.drl"});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_EQ(result.err, "Numerical Error: Cant convert abc\n");
+    EXPECT_NE(ReadFile(folder_ / "input.CNC").find("G00 X10.000 Y20.000\r\n"), std::string::npos);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Failures: exit 1 with the reason on standard error, also when quiet
+
+struct FailureRow {
+    const char* name;
+    std::string drillFile;         // written as input.drl unless empty
+    std::vector<std::string> args; // the input name is among them
+    std::string expectedErrorLine; // a whole line of standard error
+};
+
+std::string FailureRowName(const testing::TestParamInfo<std::tuple<FailureRow, bool>>& row) {
+    return std::string(std::get<0>(row.param).name) + (std::get<1>(row.param) ? "_quiet" : "");
+}
+
+class CliFailureTest : public CliTest, public testing::WithParamInterface<std::tuple<FailureRow, bool>> {};
+
+TEST_P(CliFailureTest, ExitsWithOneAndTheReason) {
+    const auto& [row, quiet] = GetParam();
+    if (!row.drillFile.empty()) {
+        WriteFile(folder_ / "input.drl", row.drillFile);
+    }
+    const std::vector<std::string> before = Entries(folder_);
+    std::vector<std::string> args = row.args;
+    if (quiet) {
+        args.insert(args.begin(), "--quiet");
+    }
+    const ProcessResult result = Run(args);
+    EXPECT_EQ(result.exitCode, kExitFailed);
+    EXPECT_NE(("\n" + result.err).find("\n" + row.expectedErrorLine + "\n"), std::string::npos) << result.err;
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Entries(folder_), before) << "no output may be left behind";
+    if (quiet) {
+        EXPECT_EQ(result.err, row.expectedErrorLine + "\n");
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Reasons, CliFailureTest,
+    testing::Combine(
+        testing::Values(
+            FailureRow{"missing_input", "", {"missing.drl"}, "can not open missing.drl"},
+            FailureRow{"input_is_a_folder", "", {"."}, "can not open ."},
+            FailureRow{"output_folder_missing",
+                       kDrillFile,
+                       {"-o", "no/such/folder/out.cnc", "input.drl"},
+                       "error on creating no/such/folder/out.cnc"},
+            FailureRow{"output_is_a_folder", kDrillFile, {"-o", ".", "input.drl"}, "error on creating ."},
+            FailureRow{"bad_coordinate",
+                       "M71\r\nX1Y1\r\nX1.2.3\r\nM30\r\n",
+                       {"input.drl"},
+                       "korvex-cli: Can not convert value 1,2,3"},
+            FailureRow{"empty_coordinate", "M71\r\nX\r\n", {"input.drl"}, "korvex-cli: Can not convert value "},
+            FailureRow{"bad_z_up", kDrillFile, {"--z-up", "abc", "input.drl"}, "korvex-cli: Can not convert value abc"},
+            FailureRow{
+                "bad_z_down", kDrillFile, {"--z-down", "1,5", "input.drl"}, "korvex-cli: Can not convert value 1,5"}),
+        testing::Bool()),
+    FailureRowName);
+
+TEST_F(CliTest, FailedConversionKeepsAnOlderProgram) {
+    WriteFile(folder_ / "input.drl", "M71\r\nX1Y1\r\nX1-2\r\n");
+    const std::string older = "; the program of yesterday\r\nM30\r\n";
+    WriteFile(folder_ / "input.CNC", older);
+    const ProcessResult result = Run({"-q", "input.drl"});
+    EXPECT_EQ(result.exitCode, kExitFailed);
+    EXPECT_EQ(result.err, "korvex-cli: Can not convert value 1-2\n");
+    EXPECT_EQ(ReadFile(folder_ / "input.CNC"), older);
+    EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
+}
+
+// The drill file must survive being named as its own output, whatever name reaches it.
+struct SameFileRow {
+    const char* name;
+    const char* link; // "" for the drill file itself, "hard" or "symbolic"
+};
+
+class CliSameFileTest : public CliTest, public testing::WithParamInterface<SameFileRow> {};
+
+TEST_P(CliSameFileTest, RefusesToOverwriteTheInput) {
+    const SameFileRow& row = GetParam();
+    const std::string drill = kDrillFile;
+    WriteFile(folder_ / "board.drl", drill);
+    std::string outputName = "board.drl";
+    if (std::string(row.link) == "hard") {
+        fs::create_hard_link(folder_ / "board.drl", folder_ / "alias.drl");
+        outputName = "alias.drl";
+    } else if (std::string(row.link) == "symbolic") {
+        fs::create_symlink("board.drl", folder_ / "alias.drl");
+        outputName = "alias.drl";
+    }
+    const std::vector<std::string> before = Entries(folder_);
+    const ProcessResult result = Run({"-q", "-o", outputName, "board.drl"});
+    EXPECT_EQ(result.exitCode, kExitFailed);
+    EXPECT_EQ(result.err, "error on creating " + outputName + "\n");
+    EXPECT_EQ(ReadFile(folder_ / "board.drl"), drill);
+    EXPECT_EQ(Entries(folder_), before);
+}
+
+INSTANTIATE_TEST_SUITE_P(Names, CliSameFileTest,
+                         testing::Values(SameFileRow{"same_name", ""}, SameFileRow{"hard_link", "hard"},
+                                         SameFileRow{"symbolic_link", "symbolic"}),
+                         RowName<SameFileRow>);
+
+// ---------------------------------------------------------------------------------------------------------
+// Usage
+
+struct UsageRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::string expectedMessage; // first line of standard error
+};
+
+class CliUsageTest : public CliTest, public testing::WithParamInterface<UsageRow> {};
+
+TEST_P(CliUsageTest, ExitsWithTwo) {
+    const UsageRow& row = GetParam();
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult result = Run(row.args);
+    EXPECT_EQ(result.exitCode, kExitUsage);
+    EXPECT_EQ(result.err, "korvex-cli: " + row.expectedMessage + "\nTry 'korvex-cli --help'.\n");
+    EXPECT_EQ(result.out, "");
+    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"input.drl"});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Errors, CliUsageTest,
+    testing::Values(
+        UsageRow{"unknown_option", {"--frobnicate", "input.drl"}, "unknown option --frobnicate"},
+        UsageRow{"missing_input", {"--z-up", "2"}, "no INPUT file given"},
+        UsageRow{"no_arguments", {}, "no INPUT file given"},
+        UsageRow{"two_inputs", {"input.drl", "other.drl"}, "only one INPUT file can be converted at a time"},
+        UsageRow{"increment_7", {"--increment", "7", "input.drl"}, "--increment must be 1, 5, 10 or 50, not '7'"},
+        UsageRow{"option_without_value", {"input.drl", "--z-down"}, "option --z-down needs a value"},
+        UsageRow{"unreadable_block", {"--before", "missing.txt", "input.drl"}, "cannot read missing.txt"}),
+    RowName<UsageRow>);
+
+TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
+    const ProcessResult result = Run({"--help"});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_EQ(result.out.rfind("Usage: korvex-cli [options] INPUT\n", 0), 0u) << result.out;
+    EXPECT_EQ(result.err, "");
+    EXPECT_TRUE(Entries(folder_).empty());
+}
+
+} // namespace
