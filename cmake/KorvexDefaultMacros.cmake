@@ -1,0 +1,25 @@
+# The two tool-change blocks that a first start finds beside the executable, so that it starts without an
+# error. They are copied only when absent: the files beside the executable are the user's saved blocks, and a
+# rebuild must never replace them.
+#
+#   korvex_install_default_macros(<target>)   after add_executable(<target> ...)
+#
+# Run as a script (cmake -P), this file copies SOURCE to DESTINATION unless DESTINATION exists.
+
+if(CMAKE_SCRIPT_MODE_FILE)
+    if(NOT EXISTS "${DESTINATION}")
+        file(COPY_FILE "${SOURCE}" "${DESTINATION}")
+    endif()
+    return()
+endif()
+
+set(KORVEX_DEFAULT_MACROS_SCRIPT "${CMAKE_CURRENT_LIST_FILE}")
+
+function(korvex_install_default_macros target)
+    foreach(name IN ITEMS TxMacroBefore.txt TxMacroAfter.txt)
+        add_custom_command(TARGET ${target} POST_BUILD
+            COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/resources/${name}
+                    -DDESTINATION=$<TARGET_FILE_DIR:${target}>/${name} -P ${KORVEX_DEFAULT_MACROS_SCRIPT}
+            VERBATIM)
+    endforeach()
+endfunction()
