@@ -1,0 +1,271 @@
+// How fast a large drill file converts, measured against the I/O floor: writing the same lines through the
+// same file layer without converting anything. Peak memory is measured per benchmark, so a 100k and a 1M
+// hole file show whether memory stays flat in the file size.
+//
+// Counters: conversion_ms and floor_ms per run, ratio = conversion / floor, peak_rss_kb (VmHWM while the
+// benchmark ran; the peak is reset before it starts where the kernel allows) and rss_growth_kb (peak minus
+// the resident size at its start).
+#include <benchmark/benchmark.h>
+
+#include <unistd.h>
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "conversion/ConsoleHost.h"
+#include "conversion/ConversionState.h"
+#include "conversion/RunConversion.h"
+#include "platform/DecimalSeparator.h"
+#include "platform/TextFile.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korvex::conversion::ConsoleHost;
+using korvex::conversion::ConversionState;
+using korvex::conversion::HostField;
+using korvex::conversion::HostMacro;
+
+constexpr int kTools = 20;
+
+enum class Units { Metric, Inch };
+
+// The generated files live as long as the process, in one temporary folder.
+class Workspace {
+public:
+    Workspace() {
+        std::string pattern = (fs::temp_directory_path() / "korvex-bench-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            throw std::runtime_error("cannot create a temporary folder");
+        }
+        folder_ = pattern;
+    }
+    ~Workspace() {
+        std::error_code ignored;
+        fs::remove_all(folder_, ignored);
+    }
+    Workspace(const Workspace&) = delete;
+    Workspace& operator=(const Workspace&) = delete;
+
+    const fs::path& Folder() const { return folder_; }
+
+    // A drill file with `holes` holes spread evenly over 20 tools; written on first use.
+    fs::path DrillFile(Units units, std::int64_t holes) {
+        const std::string name =
+            std::string(units == Units::Metric ? "metric-" : "inch-") + std::to_string(holes) + ".drl";
+        const fs::path path = folder_ / name;
+        if (!fs::exists(path)) {
+            Generate(path, units, holes);
+        }
+        return path;
+    }
+
+private:
+    // Coordinates from a fixed pseudo-random sequence over a 300 x 200 mm board: every run converts the
+    // same file. Metric files carry decimal points; inch files are written the way most CAM tools write
+    // them, six digits with implied decimals (read with the divisor 10) and a few modal X-only or Y-only
+    // lines.
+    static void Generate(const fs::path& path, Units units, std::int64_t holes) {
+        std::ofstream out(path, std::ios::binary);
+        std::vector<char> buffer(1 << 20);
+        out.rdbuf()->pubsetbuf(buffer.data(), static_cast<std::streamsize>(buffer.size()));
+        out << "M48\r\n" << (units == Units::Metric ? "METRIC,TZ\r\n" : "INCH,LZ\r\n");
+        for (int tool = 1; tool <= kTools; ++tool) {
+            char line[64];
+            std::snprintf(line, sizeof line, "T%02dC%.3f\r\n", tool,
+                          units == Units::Metric ? 0.3 + 0.1 * tool : 0.012 + 0.004 * tool);
+            out << line;
+        }
+        out << "%\r\n";
+        std::uint64_t seed = 0x9E3779B97F4A7C15ull;
+        auto next = [&seed](std::uint32_t range) {
+            seed = seed * 6364136223846793005ull + 1442695040888963407ull;
+            return static_cast<std::uint32_t>((seed >> 33) % range);
+        };
+        for (int tool = 1; tool <= kTools; ++tool) {
+            const std::int64_t count = holes / kTools + (tool <= holes % kTools ? 1 : 0);
+            char line[64];
+            std::snprintf(line, sizeof line, "T%02d\r\n", tool);
+            out << line;
+            for (std::int64_t i = 0; i < count; ++i) {
+                if (units == Units::Metric) {
+                    std::snprintf(line, sizeof line, "X%u.%03uY%u.%03u\r\n", next(300), next(1000), next(200),
+                                  next(1000));
+                } else {
+                    const std::uint32_t kind = next(10);
+                    const std::uint32_t x = next(118000); // ten-thousandths of an inch
+                    const std::uint32_t y = next(78000);
+                    if (kind == 0) {
+                        std::snprintf(line, sizeof line, "X%06u\r\n", x);
+                    } else if (kind == 1) {
+                        std::snprintf(line, sizeof line, "Y%06u\r\n", y);
+                    } else {
+                        std::snprintf(line, sizeof line, "X%06uY%06u\r\n", x, y);
+                    }
+                }
+                out << line;
+            }
+        }
+        out << "M30\r\n";
+        if (!out.flush()) {
+            throw std::runtime_error("cannot write " + path.string());
+        }
+    }
+
+    fs::path folder_;
+};
+
+Workspace& TheWorkspace() {
+    static Workspace workspace;
+    return workspace;
+}
+
+long StatusKb(const char* key) {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const std::string prefix = std::string(key) + ":";
+    while (std::getline(status, line)) {
+        if (line.rfind(prefix, 0) == 0) {
+            return std::stol(line.substr(prefix.size()));
+        }
+    }
+    return -1;
+}
+
+// Resets VmHWM to the current resident size; false where the kernel does not allow it.
+bool ResetPeakRss() {
+    std::ofstream clear("/proc/self/clear_refs");
+    clear << "5";
+    clear.flush();
+    return static_cast<bool>(clear);
+}
+
+// How many output lines of each length a program had: the floor writes the same lines' worth of bytes.
+using LineLengths = std::map<std::size_t, std::int64_t>;
+
+LineLengths MeasureLines(const fs::path& program) {
+    LineLengths lengths;
+    auto reader = korvex::platform::TextLineReader::Open(program.string());
+    if (!reader) {
+        throw std::runtime_error("cannot read " + program.string());
+    }
+    std::string line;
+    while (reader->ReadLine(line)) {
+        ++lengths[line.size()];
+    }
+    return lengths;
+}
+
+void WriteFloor(const fs::path& path, const LineLengths& lengths) {
+    auto writer = korvex::platform::CreateTextOutputFile(path.string(), nullptr);
+    if (!writer) {
+        throw std::runtime_error("cannot create " + path.string());
+    }
+    const std::string text(256, 'X');
+    for (const auto& [length, count] : lengths) {
+        const std::string_view line(text.data(), std::min(length, text.size()));
+        for (std::int64_t i = 0; i < count; ++i) {
+            writer->WriteLine(line);
+        }
+    }
+    writer->Close();
+}
+
+void Convert(const fs::path& input, const fs::path& output, Units units) {
+    ConversionState state; // the window's design values: numbering on, increment 5
+    state.LineNumbersOn = true;
+    state.LineNumberIncrement = 5;
+    std::ostringstream log;
+    ConsoleHost host(log, true);
+    host.SetField(HostField::InputFileName, input.string());
+    host.SetField(HostField::OutputFileName, output.string());
+    host.SetField(HostField::XOffsett, "0");
+    host.SetField(HostField::YOffsett, "0");
+    host.SetField(HostField::ZOffsett, "0");
+    host.SetField(HostField::Zauf, "1");
+    host.SetField(HostField::Zab, "2");
+    host.SetField(HostField::Divider, units == Units::Metric ? "1" : "10");
+    host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
+    host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
+    if (korvex::conversion::RunConversion(state, host) != korvex::conversion::RunOutcome::Finished) {
+        throw std::runtime_error("the conversion ended early: " + log.str());
+    }
+}
+
+double Seconds(std::chrono::steady_clock::duration duration) {
+    return std::chrono::duration<double>(duration).count();
+}
+
+void BM_ConvertAgainstFloor(benchmark::State& state, Units units) {
+    korvex::platform::SetDecimalSeparator('.');
+    const std::int64_t holes = state.range(0);
+    Workspace& workspace = TheWorkspace();
+    const fs::path input = workspace.DrillFile(units, holes);
+    const fs::path output = workspace.Folder() / "converted.cnc";
+    const fs::path floor = workspace.Folder() / "floor.cnc";
+
+    const bool peakReset = ResetPeakRss();
+    const long rssAtStart = StatusKb("VmRSS");
+    LineLengths lengths;
+    double conversionSeconds = 0;
+    double floorSeconds = 0;
+    for (auto _ : state) {
+        const auto start = std::chrono::steady_clock::now();
+        Convert(input, output, units);
+        const auto converted = std::chrono::steady_clock::now();
+        if (lengths.empty()) {
+            lengths = MeasureLines(output);
+        }
+        const auto floorStart = std::chrono::steady_clock::now();
+        WriteFloor(floor, lengths);
+        const auto floorEnd = std::chrono::steady_clock::now();
+        conversionSeconds += Seconds(converted - start);
+        floorSeconds += Seconds(floorEnd - floorStart);
+        state.SetIterationTime(Seconds(converted - start));
+    }
+    const long peak = peakReset ? StatusKb("VmHWM") : -1;
+
+    const auto runs = static_cast<double>(state.iterations());
+    std::int64_t outputBytes = 0;
+    for (const auto& [length, count] : lengths) {
+        outputBytes += static_cast<std::int64_t>(length + 2) * count;
+    }
+    state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations()) * outputBytes);
+    state.counters["holes"] = static_cast<double>(holes);
+    state.counters["input_mb"] = static_cast<double>(fs::file_size(input)) / 1e6;
+    state.counters["output_mb"] = static_cast<double>(outputBytes) / 1e6;
+    state.counters["conversion_ms"] = conversionSeconds / runs * 1e3;
+    state.counters["floor_ms"] = floorSeconds / runs * 1e3;
+    state.counters["ratio"] = conversionSeconds / floorSeconds;
+    state.counters["peak_rss_kb"] = static_cast<double>(peak);
+    state.counters["rss_growth_kb"] = peak >= 0 ? static_cast<double>(peak - rssAtStart) : -1.0;
+    fs::remove(output);
+    fs::remove(floor);
+}
+
+BENCHMARK_CAPTURE(BM_ConvertAgainstFloor, metric, Units::Metric)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+BENCHMARK_CAPTURE(BM_ConvertAgainstFloor, inch, Units::Inch)
+    ->Arg(100000)
+    ->Arg(1000000)
+    ->UseManualTime()
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(3);
+
+} // namespace
+
+BENCHMARK_MAIN();
