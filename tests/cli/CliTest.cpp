@@ -11,6 +11,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <ostream>
 #include <sstream>
 #include <stdexcept>
 #include <string>
@@ -226,6 +227,10 @@ struct SameAsEngineRow {
     int increment;
 };
 
+void PrintTo(const SameAsEngineRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class CliSameAsEngineTest : public CliTest, public testing::WithParamInterface<SameAsEngineRow> {};
 
 TEST_P(CliSameAsEngineTest, WritesTheEnginesProgram) {
@@ -293,6 +298,10 @@ struct OutputNameRow {
     std::string expectedOutput;
 };
 
+void PrintTo(const OutputNameRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class CliOutputNameTest : public CliTest, public testing::WithParamInterface<OutputNameRow> {};
 
 TEST_P(CliOutputNameTest, DefaultsToTheInputsFolderAndBaseName) {
@@ -329,6 +338,10 @@ struct FailureRow {
     std::vector<std::string> args; // the input name is among them
     std::string expectedErrorLine; // a whole line of standard error
 };
+
+void PrintTo(const FailureRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 std::string FailureRowName(const testing::TestParamInfo<std::tuple<FailureRow, bool>>& row) {
     return std::string(std::get<0>(row.param).name) + (std::get<1>(row.param) ? "_quiet" : "");
@@ -395,6 +408,10 @@ struct SameFileRow {
     const char* link; // "" for the drill file itself, "hard" or "symbolic"
 };
 
+void PrintTo(const SameFileRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class CliSameFileTest : public CliTest, public testing::WithParamInterface<SameFileRow> {};
 
 TEST_P(CliSameFileTest, RefusesToOverwriteTheInput) {
@@ -430,6 +447,10 @@ struct UsageRow {
     std::vector<std::string> args;
     std::string expectedMessage; // first line of standard error
 };
+
+void PrintTo(const UsageRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class CliUsageTest : public CliTest, public testing::WithParamInterface<UsageRow> {};
 

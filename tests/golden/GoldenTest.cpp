@@ -298,6 +298,11 @@ struct GoldenCase {
     fs::path folder;
 };
 
+// Test listings show the case by its folder name.
+void PrintTo(const GoldenCase& goldenCase, std::ostream* out) {
+    *out << goldenCase.name;
+}
+
 std::vector<GoldenCase> ListCases() {
     std::vector<GoldenCase> cases;
     for (const auto& entry : fs::directory_iterator(KORVEX_GOLDEN_DATA_DIR)) {
