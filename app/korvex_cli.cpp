@@ -1,8 +1,10 @@
 // korvex-cli: converts an Excellon drill file into a G-code program with the same run as the window.
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 #include "conversion/ConsoleHost.h"
@@ -10,6 +12,7 @@
 #include "conversion/FileNames.h"
 #include "conversion/RunConversion.h"
 #include "platform/DecimalSeparator.h"
+#include "ui/Settings.h"
 
 namespace {
 
@@ -39,6 +42,8 @@ Options:
       --increment N     line number increment: 1, 5, 10 or 50 (default 5)
       --before FILE     G-code lines written before each tool change (default "G00 Z30")
       --after FILE      G-code lines written after each tool change (default "M06", "G00 Z20")
+      --settings INI    take these settings from a settings file and the two macro files
+                        beside it, as the window loads them; options given here win
   -q, --quiet           write only failures and warnings to standard error
   -h, --help            show this help
       --version         show the program's version
@@ -47,20 +52,21 @@ The log goes to standard error. Exit status: 0 when the conversion finished, 1 w
 ended early or failed, 2 on a usage error.
 )";
 
+// Unset options take the window's design values, or those of the settings file with --settings.
 struct Options {
     std::string input;
-    std::string output;
-    bool haveOutput = false;
-    std::string xOffset = "0";
-    std::string yOffset = "0";
-    std::string zOffset = "0";
-    std::string zUp = "1";
-    std::string zDown = "2";
-    std::string divisor = "1";
-    bool lineNumbers = true;
-    int increment = 5;
-    std::string before = "G00 Z30\r\n";
-    std::string after = "M06\r\nG00 Z20\r\n";
+    std::optional<std::string> output;
+    std::optional<std::string> xOffset;
+    std::optional<std::string> yOffset;
+    std::optional<std::string> zOffset;
+    std::optional<std::string> zUp;
+    std::optional<std::string> zDown;
+    std::optional<std::string> divisor;
+    std::optional<bool> lineNumbers;
+    std::optional<int> increment;
+    std::optional<std::string> before;
+    std::optional<std::string> after;
+    std::optional<std::string> settings;
     bool quiet = false;
 };
 
@@ -114,7 +120,6 @@ Options ParseOptions(const std::vector<std::string>& args, bool& exitNow, int& e
         }
         if (name == "-o" || name == "--output") {
             options.output = value();
-            options.haveOutput = true;
         } else if (name == "--x-offset") {
             options.xOffset = value();
         } else if (name == "--y-offset") {
@@ -139,9 +144,16 @@ Options ParseOptions(const std::vector<std::string>& args, bool& exitNow, int& e
             options.increment = std::stoi(text);
         } else if (name == "--before" || name == "--after") {
             const std::string path = value();
-            std::string& block = name == "--before" ? options.before : options.after;
+            std::string block;
             if (!ReadWholeFile(path, block)) {
                 throw UsageError("cannot read " + path);
+            }
+            (name == "--before" ? options.before : options.after) = block;
+        } else if (name == "--settings") {
+            options.settings = value();
+            struct stat st {};
+            if (::stat(options.settings->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+                throw UsageError("cannot read settings file " + *options.settings);
             }
         } else if (name == "-q" || name == "--quiet") {
             options.quiet = true;
@@ -157,7 +169,7 @@ Options ParseOptions(const std::vector<std::string>& args, bool& exitNow, int& e
     if (!haveInput) {
         throw UsageError("no INPUT file given");
     }
-    if (!options.haveOutput) {
+    if (!options.output) {
         options.output = korvex::conversion::ProposedOutputName(options.input);
     }
     return options;
@@ -182,20 +194,34 @@ int main(int argc, char** argv) {
 
     korvex::platform::SetDecimalSeparator('.');
     auto& state = korvex::conversion::TheConversionState();
-    state.LineNumbersOn = options.lineNumbers;
-    state.LineNumberIncrement = options.increment;
+    korvex::ui::SettingsValues values; // the window's design values
+    values.includeLineNumber = true;
+    state.LineNumbersOn = true;
+    state.LineNumberIncrement = 5;
+    if (options.settings) {
+        try {
+            korvex::ui::LoadSettingsFile(*options.settings, values, state);
+        } catch (const korvex::ui::SettingsError& error) {
+            // The window reports a settings failure and goes on with what loaded; so does the converter.
+            std::cerr << "korvex-cli: " << error.what() << '\n';
+        }
+    }
+    state.LineNumbersOn = options.lineNumbers.value_or(state.LineNumbersOn);
+    state.LineNumberIncrement = options.increment.value_or(state.LineNumberIncrement);
 
+    using korvex::ui::SettingsText;
     ConsoleHost host(std::cerr, options.quiet);
     host.SetField(HostField::InputFileName, options.input);
-    host.SetField(HostField::OutputFileName, options.output);
-    host.SetField(HostField::XOffsett, options.xOffset);
-    host.SetField(HostField::YOffsett, options.yOffset);
-    host.SetField(HostField::ZOffsett, options.zOffset);
-    host.SetField(HostField::Zauf, options.zUp);
-    host.SetField(HostField::Zab, options.zDown);
-    host.SetField(HostField::Divider, options.divisor);
-    host.SetMacroText(HostMacro::Before, options.before);
-    host.SetMacroText(HostMacro::After, options.after);
+    host.SetField(HostField::OutputFileName, *options.output);
+    host.SetField(HostField::XOffsett, options.xOffset.value_or(values.Text(SettingsText::XOffsett)));
+    host.SetField(HostField::YOffsett, options.yOffset.value_or(values.Text(SettingsText::YOffsett)));
+    host.SetField(HostField::ZOffsett, options.zOffset.value_or(values.Text(SettingsText::ZOffsett)));
+    host.SetField(HostField::Zauf, options.zUp.value_or(values.Text(SettingsText::ZAuf)));
+    host.SetField(HostField::Zab, options.zDown.value_or(values.Text(SettingsText::Zab)));
+    host.SetField(HostField::Divider, options.divisor.value_or(values.Text(SettingsText::Divisor)));
+    host.SetSuppressLeadingZeros(values.suppressLeadingZeros);
+    host.SetMacroText(HostMacro::Before, options.before.value_or(values.macroBefore));
+    host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));
     try {
         if (korvex::conversion::RunConversion(state, host) == korvex::conversion::RunOutcome::Finished) {
             return kExitFinished;
