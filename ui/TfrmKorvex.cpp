@@ -1,0 +1,484 @@
+#include "ui/TfrmKorvex.h"
+
+#include <QAction>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QFileDialog>
+#include <QFont>
+#include <QIcon>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QPixmap>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalBlocker>
+#include <QStyleOptionButton>
+#include <QStylePainter>
+#include <QStyledItemDelegate>
+#include <QSvgRenderer>
+
+#include <iterator>
+
+#include "conversion/ConversionState.h"
+#include "conversion/RunConversion.h"
+#include "platform/DecimalSeparator.h"
+#include "ui/ErrorGuard.h"
+#include "ui/WindowFont.h"
+#include "ui/WindowHost.h"
+
+// Resources of a static library must be registered by hand; Q_INIT_RESOURCE cannot stand in a namespace.
+static void InitMainWindowResources() {
+    Q_INIT_RESOURCE(korvex_main);
+}
+
+namespace korvex::ui {
+
+namespace {
+
+// The drawing's labels are set in Arial. Where Arial is missing, its metric twins come first, then the
+// condensed DejaVu, whose widths are within a few pixels of Arial's; fontconfig alone would take the much
+// wider DejaVu Sans, and the labels would run into the lines beside them.
+void PrepareDrawingFonts() {
+    static const bool prepared = [] {
+        QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
+                                                             QStringLiteral("DejaVu Sans Condensed")});
+        return true;
+    }();
+    static_cast<void>(prepared);
+}
+
+// A bitmap face has no bold cut; like the original platform, bold is simulated by striking the text twice,
+// one pixel apart.
+class OverstrikeBoldButton : public QPushButton {
+public:
+    using QPushButton::QPushButton;
+
+protected:
+    void paintEvent(QPaintEvent* /*event*/) override {
+        QStylePainter painter(this);
+        QStyleOptionButton option;
+        initStyleOption(&option);
+        painter.drawControl(QStyle::CE_PushButtonBevel, option);
+        option.rect = style()->subElementRect(QStyle::SE_PushButtonContents, &option, this);
+        painter.drawControl(QStyle::CE_PushButtonLabel, option);
+        option.rect.translate(1, 0);
+        painter.drawControl(QStyle::CE_PushButtonLabel, option);
+    }
+};
+
+// The file dialogs' filters are written as "description|pattern|description|pattern".
+QStringList NameFilters(const QString& pairs) {
+    const QStringList parts = pairs.split(u'|');
+    QStringList filters;
+    for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
+        QString patterns = parts.at(i + 1);
+        patterns.replace(u';', u' ');
+        filters << parts.at(i) + QStringLiteral(" (") + patterns + u')';
+    }
+    return filters;
+}
+
+// A default extension may be written as a pattern ("*.txt"); the dialog wants the bare suffix.
+QString DialogSuffix(QString extension) {
+    while (extension.startsWith(u'*') || extension.startsWith(u'.')) {
+        extension.remove(0, 1);
+    }
+    return extension;
+}
+
+void ConfigureFileDialog(QFileDialog& dialog, const char* name, const QString& title, const QString& filter,
+                         const QString& defaultExtension) {
+    dialog.setObjectName(QLatin1String(name));
+    dialog.setWindowTitle(title);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    const QStringList filters = NameFilters(filter);
+    dialog.setNameFilters(filters);
+    dialog.selectNameFilter(filters.value(0));
+    dialog.setDefaultSuffix(DialogSuffix(defaultExtension));
+}
+
+} // namespace
+
+TfrmKorvex::TfrmKorvex(QWidget* parent) : QMainWindow(parent) {
+    InitMainWindowResources();
+    CreateComponents();
+    FormCreate();
+}
+
+TfrmKorvex::~TfrmKorvex() = default;
+
+void TfrmKorvex::CreateComponents() {
+    setObjectName(QStringLiteral("frmKorvex"));
+    setWindowTitle(QStringLiteral("Korvex"));
+    setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex-icon.xpm")));
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+
+    const QFont font = WindowFont();
+    setFont(font);
+    const double scale = WindowScale(font);
+    const auto scaled = [scale](int value) { return Scaled(value, scale); };
+
+    QPalette buttonFace = palette();
+    buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
+    setPalette(buttonFace);
+    setAutoFillBackground(true);
+
+    // The client area below the menu bar; controls sit at fixed positions and stay there on resizing.
+    auto* client = new QWidget(this);
+    client->setObjectName(QStringLiteral("clientArea"));
+    setCentralWidget(client);
+
+    const auto place = [&](QWidget* widget, const char* name, int left, int top, int width, int height) {
+        widget->setObjectName(QLatin1String(name));
+        widget->setGeometry(scaled(left), scaled(top), scaled(width), scaled(height));
+    };
+    const auto label = [&](const char* name, const char* caption, int left, int top, int width, int height) {
+        auto* result = new QLabel(QString::fromLatin1(caption), client);
+        result->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        place(result, name, left, top, width, height);
+        return result;
+    };
+    const auto edit = [&](const char* name, const char* text, int left, int top, int width, int height) {
+        auto* result = new QLineEdit(QString::fromLatin1(text), client);
+        place(result, name, left, top, width, height);
+        return result;
+    };
+    const auto memo = [&](const char* name, const char* text, int left, int top, int width, int height) {
+        auto* result = new QPlainTextEdit(client);
+        result->setPlainText(QString::fromLatin1(text));
+        result->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+        result->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        result->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        // Tab moves on to the next control instead of being typed.
+        result->setTabChangesFocus(true);
+        place(result, name, left, top, width, height);
+        return result;
+    };
+    const auto button = [&](const char* name, const char* caption, int left, int top, int width, int height) {
+        auto* result = new QPushButton(QString::fromLatin1(caption), client);
+        result->setAutoDefault(false);
+        place(result, name, left, top, width, height);
+        return result;
+    };
+    const auto checkBox = [&](const char* name, const char* caption, int left, int top, int width, int height) {
+        auto* result = new QCheckBox(QString::fromLatin1(caption), client);
+        place(result, name, left, top, width, height);
+        return result;
+    };
+
+    edXOffsett = edit("edXOffsett", "0", 63, 80, 77, 23);
+    edYOffsett = edit("edYOffsett", "0", 63, 109, 77, 21);
+    Label1 = label("Label1", "xOffsett", 8, 85, 36, 13);
+    Label2 = label("Label2", "yOffsett", 8, 113, 36, 13);
+    QFont bold = font;
+    bold.setBold(true);
+    if (!HasWindowFontFace()) {
+        btnConvertCon = button("btnConvertCon", "Convert", 228, 537, 132, 22);
+    } else {
+        btnConvertCon = new OverstrikeBoldButton(QStringLiteral("Convert"), client);
+        btnConvertCon->setAutoDefault(false);
+        place(btnConvertCon, "btnConvertCon", 228, 537, 132, 22);
+    }
+    btnConvertCon->setFont(bold);
+
+    InputFileDlg = new QFileDialog(this);
+    InputFileDlg->setAcceptMode(QFileDialog::AcceptOpen);
+    ConfigureFileDialog(*InputFileDlg, "InputFileDlg", QStringLiteral("Select cnc file"),
+                        QStringLiteral("Excellon files|*.drl|txt files|*.txt|all files|*.*"), QStringLiteral("*.txt"));
+    SaveDialog1 = new QFileDialog(this);
+    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
+    ConfigureFileDialog(*SaveDialog1, "SaveDialog1", QStringLiteral("Save File"),
+                        QStringLiteral("CNC-File|*.Cnc|Alle|*.*"), QStringLiteral("Cnc"));
+    // The program overwrites its output without asking; so does the dialog.
+    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
+
+    Button1 = button("Button1", "Input File", 8, 8, 97, 21);
+    Button2 = button("Button2", "Output File", 8, 42, 97, 21);
+    edZab = edit("edZab", "2", 257, 81, 81, 21);
+    edZauf = edit("edZauf", "1", 258, 109, 81, 21);
+    lblzauf = label("lblzauf", "z up", 201, 113, 20, 13);
+    Label4 = label("Label4", "z  down", 201, 85, 37, 13);
+    Label3 = label("Label3", "mm", 146, 85, 16, 13);
+    Label5 = label("Label5", "mm", 345, 113, 16, 13);
+    Label6 = label("Label6", "mm", 344, 85, 16, 13);
+    Label7 = label("Label7", "mm", 146, 113, 16, 13);
+
+    // The drawing keeps its natural size from the top-left corner and is not fitted to the picture area,
+    // which cuts a few pixels off on the right.
+    Image1 = label("Image1", "", 376, 83, 511, 449);
+    {
+        PrepareDrawingFonts();
+        QSvgRenderer drawing(QStringLiteral(":/korvex/drawing.svg"));
+        const QSize natural(scaled(drawing.defaultSize().width()), scaled(drawing.defaultSize().height()));
+        const qreal ratio = devicePixelRatioF();
+        QPixmap picture(natural * ratio);
+        picture.setDevicePixelRatio(ratio);
+        picture.fill(Qt::transparent);
+        QPainter painter(&picture);
+        drawing.render(&painter, QRectF(QPointF(0, 0), QSizeF(natural)));
+        painter.end();
+        Image1->setPixmap(picture);
+    }
+
+    edInputFileName = edit("edInputFileName", "please specify", 111, 8, 776, 21);
+    edOutputFileName = edit("edOutputFileName", "please specify", 111, 42, 776, 21);
+    edZOffsett = edit("edZOffsett", "0", 63, 139, 77, 21);
+    lblZOffsett = label("lblZOffsett", "zOffsett", 8, 143, 36, 13);
+    meOutput = memo("meOutput", "\n", 8, 565, 880, 186);
+    Label8 = label("Label8", "Output result", 8, 546, 60, 13);
+
+    MainMenu1 = menuBar();
+    MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
+    File1 = MainMenu1->addMenu(QStringLiteral("File"));
+    File1->setObjectName(QStringLiteral("File1"));
+    Exit1 = new QAction(QStringLiteral("Close Converter"), this);
+    Exit1->setObjectName(QStringLiteral("Exit1"));
+    Info1 = MainMenu1->addMenu(QStringLiteral("Info"));
+    Info1->setObjectName(QStringLiteral("Info1"));
+    About1 = Info1->addAction(QStringLiteral("About"));
+    About1->setObjectName(QStringLiteral("About1"));
+    Label9 = label("Label9", "mm", 146, 143, 16, 13);
+    Savesettings1 = new QAction(QStringLiteral("Save settings"), this);
+    Savesettings1->setObjectName(QStringLiteral("Savesettings1"));
+    File1->addAction(Savesettings1);
+    File1->addAction(Exit1);
+
+    Label10 = label("Label10", "G-Code before Tool change", 8, 375, 132, 13);
+    Label11 = label("Label11", "G-Code after tool change", 8, 199, 119, 13);
+    meTxBefore = memo("meTxBefore", "G00 Z30\n", 8, 394, 353, 129);
+    meTxAfter = memo("meTxAfter", "M06\nG00 Z20\n", 8, 218, 352, 143);
+    edDivider = edit("edDivider", "1", 257, 139, 81, 21);
+    // Kept with the field although the window shows no hints.
+    edDivider->setAccessibleDescription(QStringLiteral("x-, y-, z-values will be divided by this value"));
+    Label12 = label("Label12", "Divisor", 201, 143, 32, 13);
+    Label13 = label("Label13", "1", 344, 143, 6, 13);
+    chkSuppressLeadingZeros = checkBox("chkSuppressLeadingZeros", "Suppress leading zeros", 202, 195, 137, 17);
+    chkSuppressLeadingZeros->setHidden(true);
+    chkIncludeLineNumber = checkBox("chkIncludeLineNumber", "include line number", 8, 170, 119, 17);
+    chkG79 = checkBox("chkG79", "create G81/G79 drill cycle", 8, 193, 159, 17);
+    chkG79->setHidden(true);
+    edG81 = edit("edG81", "G81 Z6 B7 F500 H3", 8, 218, 331, 21);
+    edG81->setHidden(true);
+    edG81->setEnabled(false);
+
+    cbDeltaLineNumber = new QComboBox(client);
+    cbDeltaLineNumber->setEditable(true);
+    // Typed text never becomes a new entry of the list.
+    cbDeltaLineNumber->setInsertPolicy(QComboBox::NoInsert);
+    cbDeltaLineNumber->setItemDelegate(new QStyledItemDelegate(cbDeltaLineNumber));
+    for (const char* entry : {"1", "5", "10", "50"}) {
+        cbDeltaLineNumber->addItem(QString::fromLatin1(entry));
+        cbDeltaLineNumber->setItemData(cbDeltaLineNumber->count() - 1, QSize(0, scaled(13)), Qt::SizeHintRole);
+    }
+    cbDeltaLineNumber->setCurrentIndex(1);
+    place(cbDeltaLineNumber, "cbDeltaLineNumber", 256, 168, 83, 21);
+    Label16 = label("Label16", "Line number increment", 143, 171, 107, 13);
+
+    QWidget* const order[] = {edXOffsett,
+                              edYOffsett,
+                              btnConvertCon,
+                              meOutput,
+                              Button1,
+                              Button2,
+                              edZab,
+                              edZauf,
+                              edInputFileName,
+                              edOutputFileName,
+                              edZOffsett,
+                              meTxBefore,
+                              meTxAfter,
+                              edDivider,
+                              chkSuppressLeadingZeros,
+                              chkIncludeLineNumber,
+                              chkG79,
+                              edG81,
+                              cbDeltaLineNumber};
+    for (std::size_t i = 0; i + 1 < std::size(order); ++i) {
+        setTabOrder(order[i], order[i + 1]);
+    }
+
+    connect(btnConvertCon, &QPushButton::clicked, this, &TfrmKorvex::btnConvertConClick);
+    connect(Button1, &QPushButton::clicked, this, &TfrmKorvex::Button1Click);
+    connect(Button2, &QPushButton::clicked, this, &TfrmKorvex::Button2Click);
+    connect(Exit1, &QAction::triggered, this, &TfrmKorvex::Exit1Click);
+    connect(About1, &QAction::triggered, this, &TfrmKorvex::About1Click);
+    connect(Savesettings1, &QAction::triggered, this, &TfrmKorvex::Savesettings1Click);
+
+    // Client area 896 x 760 below the menu bar, at its design position on the screen.
+    client->resize(scaled(896), scaled(760));
+    resize(scaled(896), scaled(760) + MainMenu1->sizeHint().height());
+    move(450, 108);
+}
+
+void TfrmKorvex::FormCreate() {
+    // The real parsers read the process's separator; whatever the regional settings say, the window's
+    // numbers are written with ".".
+    platform::SetDecimalSeparator('.');
+    RunGuarded([this] { LoadSettings(); });
+    // The macro lists exist whatever loading the settings did.
+    conversion::ConversionState& state = conversion::TheConversionState();
+    state.MacroBefore.clear();
+    state.MacroAfter.clear();
+}
+
+void TfrmKorvex::closeEvent(QCloseEvent* event) {
+    // FormClose: a failed save keeps the window open, so the user can mend the cause and close again.
+    if (RunGuarded([this] { SaveSettings(); })) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}
+
+void TfrmKorvex::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::LocaleChange) {
+        // The user changed the regional settings: from now on numbers are read the user's way.
+        platform::SetDecimalSeparator(platform::RegionalDecimalSeparator());
+    }
+    QMainWindow::changeEvent(event);
+}
+
+// ---- settings glue -------------------------------------------------------------------------------------
+
+void TfrmKorvex::LoadSettings() {
+    // TODO(settings): connect to ui::LoadSettings(*this, conversion::TheConversionState()).
+}
+
+void TfrmKorvex::SaveSettings() {
+    // TODO(settings): connect to ui::SaveSettings(*this).
+}
+
+// ---- handlers ------------------------------------------------------------------------------------------
+
+void TfrmKorvex::btnConvertConClick() {
+    RunGuarded([this] {
+        WindowHost host(*this);
+        conversion::RunConversion(conversion::TheConversionState(), host);
+    });
+}
+
+void TfrmKorvex::Button1Click() {
+    // Choosing the input file arrives with the file selection.
+}
+
+void TfrmKorvex::Button2Click() {
+    // Choosing the output file arrives with the file selection.
+}
+
+void TfrmKorvex::Exit1Click() {
+    RunGuarded([this] { close(); });
+}
+
+void TfrmKorvex::About1Click() {
+    RunGuarded([this] {
+        if (frmInfo_ == nullptr) {
+            return;
+        }
+        frmInfo_->show();
+        frmInfo_->raise();
+        frmInfo_->activateWindow();
+    });
+}
+
+void TfrmKorvex::Savesettings1Click() {
+    RunGuarded([this] { SaveSettings(); });
+}
+
+// ---- SettingsControls ----------------------------------------------------------------------------------
+
+QLineEdit* TfrmKorvex::TextField(SettingsText field) const {
+    switch (field) {
+    case SettingsText::XOffsett:
+        return edXOffsett;
+    case SettingsText::YOffsett:
+        return edYOffsett;
+    case SettingsText::ZAuf:
+        return edZauf;
+    case SettingsText::Zab:
+        return edZab;
+    case SettingsText::ZOffsett:
+        return edZOffsett;
+    case SettingsText::Divisor:
+        return edDivider;
+    }
+    return edDivider;
+}
+
+QPlainTextEdit* TfrmKorvex::Block(MacroBlock block) const {
+    return block == MacroBlock::Before ? meTxBefore : meTxAfter;
+}
+
+std::string TfrmKorvex::Text(SettingsText field) const {
+    return ToHostText(TextField(field)->text());
+}
+
+void TfrmKorvex::SetText(SettingsText field, const std::string& text) {
+    TextField(field)->setText(FromHostText(text));
+}
+
+bool TfrmKorvex::IncludeLineNumberChecked() const {
+    return chkIncludeLineNumber->isChecked();
+}
+
+void TfrmKorvex::SetIncludeLineNumberChecked(bool checked) {
+    chkIncludeLineNumber->setChecked(checked);
+}
+
+bool TfrmKorvex::SuppressLeadingZerosChecked() const {
+    return chkSuppressLeadingZeros->isChecked();
+}
+
+void TfrmKorvex::SetSuppressLeadingZerosChecked(bool checked) {
+    chkSuppressLeadingZeros->setChecked(checked);
+}
+
+bool TfrmKorvex::G81EditEnabled() const {
+    return edG81->isEnabled();
+}
+
+void TfrmKorvex::SetG81EditEnabled(bool enabled) {
+    edG81->setEnabled(enabled);
+}
+
+int TfrmKorvex::DeltaLineNumberIndex() const {
+    return cbDeltaLineNumber->currentIndex();
+}
+
+void TfrmKorvex::SelectDeltaLineNumberIndex(int index) {
+    // A selection by the program is no user's choice: the change handler must not see it.
+    const QSignalBlocker blocker(cbDeltaLineNumber);
+    cbDeltaLineNumber->setCurrentIndex(index >= 0 && index < cbDeltaLineNumber->count() ? index : -1);
+}
+
+std::string TfrmKorvex::DeltaLineNumberText() const {
+    const int index = cbDeltaLineNumber->currentIndex();
+    return index >= 0 ? ToHostText(cbDeltaLineNumber->itemText(index)) : std::string();
+}
+
+std::string TfrmKorvex::MacroText(MacroBlock block) const {
+    return MultiLineToHostText(MultiLineText(*Block(block)));
+}
+
+void TfrmKorvex::SetMacroText(MacroBlock block, const std::string& text) {
+    Block(block)->setPlainText(MultiLineFromHostText(text));
+}
+
+std::string TfrmKorvex::InitialFolder(FileDialog dialog) const {
+    return ToHostText(dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_);
+}
+
+void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) {
+    const QString text = FromHostText(folder);
+    (dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
+    // An empty folder leaves the choice to the dialog.
+    if (!text.isEmpty()) {
+        (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
+    }
+}
+
+} // namespace korvex::ui

@@ -1,0 +1,128 @@
+// The main window: file names, offsets, Z heights, divisor, line-number options, the two tool-change blocks,
+// the explanatory drawing and the log pane. "Convert" runs the conversion on what the fields hold.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QString>
+
+#include "ui/SettingsControls.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QFileDialog;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QMenuBar;
+class QPlainTextEdit;
+class QPushButton;
+
+namespace korvex::ui {
+
+class TfrmKorvex : public QMainWindow, public SettingsControls {
+    Q_OBJECT
+
+public:
+    explicit TfrmKorvex(QWidget* parent = nullptr);
+    ~TfrmKorvex() override;
+
+    // The dialog "Info" / "About" shows; it lives as long as the application and the window does not own it.
+    void SetAboutDialog(QWidget* dialog) { frmInfo_ = dialog; }
+    QWidget* AboutDialog() const { return frmInfo_; }
+
+    // The window's components in declaration order; the settings, the file buttons, the key filter and the
+    // conversion host work on them. Each carries its field name as objectName.
+    QLineEdit* edXOffsett = nullptr;
+    QLineEdit* edYOffsett = nullptr;
+    QLabel* Label1 = nullptr;
+    QLabel* Label2 = nullptr;
+    QPushButton* btnConvertCon = nullptr;
+    QFileDialog* InputFileDlg = nullptr;
+    QFileDialog* SaveDialog1 = nullptr;
+    QPushButton* Button1 = nullptr;
+    QPushButton* Button2 = nullptr;
+    QLineEdit* edZab = nullptr;
+    QLineEdit* edZauf = nullptr;
+    QLabel* lblzauf = nullptr;
+    QLabel* Label4 = nullptr;
+    QLabel* Label3 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Image1 = nullptr;
+    QLineEdit* edInputFileName = nullptr;
+    QLineEdit* edOutputFileName = nullptr;
+    QLineEdit* edZOffsett = nullptr;
+    QLabel* lblZOffsett = nullptr;
+    QPlainTextEdit* meOutput = nullptr;
+    QLabel* Label8 = nullptr;
+    QMenuBar* MainMenu1 = nullptr;
+    QMenu* File1 = nullptr;
+    QAction* Exit1 = nullptr;
+    QMenu* Info1 = nullptr;
+    QAction* About1 = nullptr;
+    QLabel* Label9 = nullptr;
+    QAction* Savesettings1 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QPlainTextEdit* meTxBefore = nullptr;
+    QPlainTextEdit* meTxAfter = nullptr;
+    QLineEdit* edDivider = nullptr;
+    QLabel* Label12 = nullptr;
+    QLabel* Label13 = nullptr;
+    QCheckBox* chkSuppressLeadingZeros = nullptr;
+    QCheckBox* chkIncludeLineNumber = nullptr;
+    QCheckBox* chkG79 = nullptr;
+    QLineEdit* edG81 = nullptr;
+    QComboBox* cbDeltaLineNumber = nullptr;
+    QLabel* Label16 = nullptr;
+
+    // SettingsControls
+    std::string Text(SettingsText field) const override;
+    void SetText(SettingsText field, const std::string& text) override;
+    bool IncludeLineNumberChecked() const override;
+    void SetIncludeLineNumberChecked(bool checked) override;
+    bool SuppressLeadingZerosChecked() const override;
+    void SetSuppressLeadingZerosChecked(bool checked) override;
+    bool G81EditEnabled() const override;
+    void SetG81EditEnabled(bool enabled) override;
+    int DeltaLineNumberIndex() const override;
+    void SelectDeltaLineNumberIndex(int index) override;
+    std::string DeltaLineNumberText() const override;
+    std::string MacroText(MacroBlock block) const override;
+    void SetMacroText(MacroBlock block, const std::string& text) override;
+    std::string InitialFolder(FileDialog dialog) const override;
+    void SetInitialFolder(FileDialog dialog, const std::string& folder) override;
+
+public slots:
+    void btnConvertConClick();
+    void Button1Click();
+    void Button2Click();
+    void Exit1Click();
+    void About1Click();
+    void Savesettings1Click();
+
+protected:
+    void closeEvent(QCloseEvent* event) override; // FormClose
+    void changeEvent(QEvent* event) override;
+
+private:
+    void CreateComponents();
+    void FormCreate();
+
+    // Settings glue, connected once the settings unit is in place. LoadSettings runs from FormCreate;
+    // SaveSettings from closing and "Save settings". Virtual so tests can make saving fail.
+    void LoadSettings();
+    virtual void SaveSettings();
+
+    QLineEdit* TextField(SettingsText field) const;
+    QPlainTextEdit* Block(MacroBlock block) const;
+
+    QString inputInitialFolder_;
+    QString saveInitialFolder_;
+    QPointer<QWidget> frmInfo_;
+};
+
+} // namespace korvex::ui

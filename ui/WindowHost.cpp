@@ -1,0 +1,158 @@
+#include "ui/WindowHost.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+
+#include "platform/MessageBox.h"
+#include "ui/TfrmKorvex.h"
+
+namespace korvex::ui {
+
+namespace {
+
+// Unifies the line breaks of 8-bit text into the widget's '\n'.
+QString WidgetLineBreaks(const QString& text, bool lfCrIsOneBreak) {
+    QString result;
+    result.reserve(text.size());
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text.at(i);
+        const bool hasNext = i + 1 < text.size();
+        if (c == u'\r') {
+            if (hasNext && text.at(i + 1) == u'\n') {
+                ++i;
+            }
+            result += u'\n';
+        } else if (c == u'\n') {
+            if (lfCrIsOneBreak && hasNext && text.at(i + 1) == u'\r') {
+                ++i;
+            }
+            result += u'\n';
+        } else {
+            result += c;
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+QString MultiLineText(const QPlainTextEdit& widget) {
+    QString text = widget.document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    return text;
+}
+
+QString FromHostText(const std::string& text) {
+    return QString::fromLocal8Bit(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+std::string ToHostText(const QString& text) {
+    return text.toLocal8Bit().toStdString();
+}
+
+std::string MultiLineToHostText(const QString& text) {
+    QString crlf = text;
+    crlf.replace(u'\n', QStringLiteral("\r\n"));
+    return ToHostText(crlf);
+}
+
+QString MultiLineFromHostText(const std::string& text) {
+    return WidgetLineBreaks(FromHostText(text), false);
+}
+
+std::vector<std::string> TextLines(const QString& text) {
+    QStringList lines = text.split(u'\n');
+    if (lines.back().isEmpty()) {
+        lines.removeLast();
+    }
+    std::vector<std::string> result;
+    result.reserve(static_cast<std::size_t>(lines.size()));
+    for (const QString& line : lines) {
+        result.push_back(ToHostText(line));
+    }
+    return result;
+}
+
+void AppendLogLine(QPlainTextEdit& pane, const QString& line) {
+    QTextCursor cursor(pane.document());
+    cursor.movePosition(QTextCursor::End);
+    const QString text = WidgetLineBreaks(line, false);
+    if (pane.document()->lastBlock().text().isEmpty()) {
+        cursor.insertText(text + u'\n');
+    } else {
+        cursor.insertText(u'\n' + text);
+    }
+    pane.setTextCursor(cursor);
+    pane.ensureCursorVisible();
+}
+
+void SetLogText(QPlainTextEdit& pane, const std::string& text) {
+    pane.setPlainText(WidgetLineBreaks(FromHostText(text), true));
+}
+
+std::string WindowHost::FieldText(conversion::HostField field) const {
+    using conversion::HostField;
+    const QLineEdit* edit = nullptr;
+    switch (field) {
+    case HostField::InputFileName:
+        edit = window_.edInputFileName;
+        break;
+    case HostField::OutputFileName:
+        edit = window_.edOutputFileName;
+        break;
+    case HostField::XOffsett:
+        edit = window_.edXOffsett;
+        break;
+    case HostField::YOffsett:
+        edit = window_.edYOffsett;
+        break;
+    case HostField::ZOffsett:
+        edit = window_.edZOffsett;
+        break;
+    case HostField::Zauf:
+        edit = window_.edZauf;
+        break;
+    case HostField::Zab:
+        edit = window_.edZab;
+        break;
+    case HostField::Divider:
+        edit = window_.edDivider;
+        break;
+    }
+    return edit != nullptr ? ToHostText(edit->text()) : std::string();
+}
+
+void WindowHost::SetDividerText(const std::string& text) {
+    window_.edDivider->setText(FromHostText(text));
+}
+
+bool WindowHost::SuppressLeadingZerosChecked() const {
+    return window_.chkSuppressLeadingZeros->isChecked();
+}
+
+std::vector<std::string> WindowHost::MacroLines(conversion::HostMacro macro) const {
+    const QPlainTextEdit* block = macro == conversion::HostMacro::Before ? window_.meTxBefore : window_.meTxAfter;
+    return TextLines(MultiLineText(*block));
+}
+
+void WindowHost::AppendLogLine(const std::string& line) {
+    ui::AppendLogLine(*window_.meOutput, FromHostText(line));
+}
+
+std::string WindowHost::LogText() const {
+    return MultiLineToHostText(MultiLineText(*window_.meOutput));
+}
+
+void WindowHost::SetLogText(const std::string& text) {
+    ui::SetLogText(*window_.meOutput, text);
+}
+
+void WindowHost::ShowNumericalError(const std::string& message) {
+    platform::ShowNumericalErrorBox(FromHostText(message));
+}
+
+} // namespace korvex::ui
