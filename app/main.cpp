@@ -21,7 +21,11 @@ int main(int argc, char** argv) {
     frmInfo.setWindowTitle(QStringLiteral("Info"));
     // Closing the main window ends the program, also while the About dialog is open.
     frmInfo.setAttribute(Qt::WA_QuitOnClose, false);
-    frmKorvex.SetAboutDialog(&frmInfo);
+    frmKorvex.SetAboutDialog([&frmInfo] {
+        frmInfo.show();
+        frmInfo.raise();
+        frmInfo.activateWindow();
+    });
 
     frmKorvex.show();
     return QApplication::exec();

@@ -376,12 +376,9 @@ void TfrmKorvex::Exit1Click() {
 
 void TfrmKorvex::About1Click() {
     RunGuarded([this] {
-        if (frmInfo_ == nullptr) {
-            return;
+        if (showAbout_) {
+            showAbout_();
         }
-        frmInfo_->show();
-        frmInfo_->raise();
-        frmInfo_->activateWindow();
     });
 }
 

@@ -3,8 +3,10 @@
 #pragma once
 
 #include <QMainWindow>
-#include <QPointer>
 #include <QString>
+
+#include <functional>
+#include <utility>
 
 #include "ui/SettingsControls.h"
 
@@ -28,9 +30,9 @@ public:
     explicit TfrmKorvex(QWidget* parent = nullptr);
     ~TfrmKorvex() override;
 
-    // The dialog "Info" / "About" shows; it lives as long as the application and the window does not own it.
-    void SetAboutDialog(QWidget* dialog) { frmInfo_ = dialog; }
-    QWidget* AboutDialog() const { return frmInfo_; }
+    // How "Info" / "About" shows the About dialog: without blocking this window, in front of it. The dialog
+    // lives as long as the application; the window does not own it.
+    void SetAboutDialog(std::function<void()> showInFront) { showAbout_ = std::move(showInFront); }
 
     // The window's components in declaration order; the settings, the file buttons, the key filter and the
     // conversion host work on them. Each carries its field name as objectName.
@@ -122,7 +124,7 @@ private:
 
     QString inputInitialFolder_;
     QString saveInitialFolder_;
-    QPointer<QWidget> frmInfo_;
+    std::function<void()> showAbout_;
 };
 
 } // namespace korvex::ui
