@@ -32,13 +32,13 @@ void CentreOnScreen(QWidget& box) {
     box.move(frame.topLeft());
 }
 
-void Show(const MessageBoxSpec& spec) {
+void Show(const MessageBoxRequest& request) {
     if (Handler()) {
-        Handler()(spec);
+        Handler()(request);
         return;
     }
-    std::unique_ptr<QMessageBox> box = CreateMessageBox(spec);
-    if (spec.centredOnScreen) {
+    std::unique_ptr<QMessageBox> box = CreateMessageBox(request);
+    if (request.centredOnScreen) {
         CentreOnScreen(*box);
     }
     box->exec();
@@ -64,12 +64,12 @@ QString ErrorBoxText(const QString& message) {
     return message;
 }
 
-std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxSpec& spec) {
-    auto box = std::make_unique<QMessageBox>(spec.owner);
-    box->setWindowTitle(spec.caption);
-    box->setText(spec.text);
+std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxRequest& request) {
+    auto box = std::make_unique<QMessageBox>(request.owner);
+    box->setWindowTitle(request.caption);
+    box->setText(request.text);
     box->setTextFormat(Qt::PlainText);
-    box->setIcon(spec.kind == MessageBoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
+    box->setIcon(request.kind == MessageBoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
     box->setStandardButtons(QMessageBox::Ok);
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
@@ -78,30 +78,30 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxSpec& spec) {
 }
 
 void ShowErrorBox(const QString& message) {
-    MessageBoxSpec spec;
-    spec.kind = MessageBoxKind::Error;
-    spec.caption = ApplicationTitle();
-    spec.text = ErrorBoxText(message);
+    MessageBoxRequest request;
+    request.kind = MessageBoxKind::Error;
+    request.caption = ApplicationTitle();
+    request.text = ErrorBoxText(message);
     // Owned by the window the user was working in, so the box stays in front of it.
-    spec.owner = QApplication::activeWindow();
-    Show(spec);
+    request.owner = QApplication::activeWindow();
+    Show(request);
 }
 
 void ShowPlainBox(const QString& message) {
-    MessageBoxSpec spec;
-    spec.kind = MessageBoxKind::Plain;
-    spec.caption = ApplicationTitle();
-    spec.text = message;
-    spec.centredOnScreen = true;
-    Show(spec);
+    MessageBoxRequest request;
+    request.kind = MessageBoxKind::Plain;
+    request.caption = ApplicationTitle();
+    request.text = message;
+    request.centredOnScreen = true;
+    Show(request);
 }
 
 void ShowNumericalErrorBox(const QString& message) {
-    MessageBoxSpec spec;
-    spec.kind = MessageBoxKind::NumericalError;
-    spec.caption = QStringLiteral("Numerical Error");
-    spec.text = message;
-    Show(spec);
+    MessageBoxRequest request;
+    request.kind = MessageBoxKind::NumericalError;
+    request.caption = QStringLiteral("Numerical Error");
+    request.text = message;
+    Show(request);
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
@@ -109,12 +109,12 @@ MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {
 }
 
 MessageBoxRecorder::MessageBoxRecorder() {
-    previous_ = SetMessageBoxHandler([this](const MessageBoxSpec& spec) {
-        shown_.push_back(spec);
+    previous_ = SetMessageBoxHandler([this](const MessageBoxRequest& request) {
+        shown_.push_back(request);
         if (!answers_.empty()) {
             auto answer = std::move(answers_.front());
             answers_.erase(answers_.begin());
-            answer(spec);
+            answer(request);
         }
     });
 }
@@ -123,7 +123,7 @@ MessageBoxRecorder::~MessageBoxRecorder() {
     SetMessageBoxHandler(std::move(previous_));
 }
 
-void MessageBoxRecorder::SetNextAnswer(std::function<void(const MessageBoxSpec&)> whileOpen) {
+void MessageBoxRecorder::SetNextAnswer(std::function<void(const MessageBoxRequest&)> whileOpen) {
     answers_.push_back(std::move(whileOpen));
 }
 

@@ -25,7 +25,7 @@ enum class MessageBoxKind {
 };
 
 // Everything a box shows. All boxes are modal and have exactly one "OK" button.
-struct MessageBoxSpec {
+struct MessageBoxRequest {
     MessageBoxKind kind = MessageBoxKind::Error;
     QString caption;
     QString text;
@@ -42,11 +42,11 @@ void ShowErrorBox(const QString& message);
 void ShowPlainBox(const QString& message);
 void ShowNumericalErrorBox(const QString& message);
 
-// The dialog the default handler shows for `spec` (not yet shown).
-std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxSpec& spec);
+// The dialog the default handler shows for `request` (not yet shown).
+std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxRequest& request);
 
 // Replaces how boxes are shown; an empty handler restores the real boxes. Returns the previous handler.
-using MessageBoxHandler = std::function<void(const MessageBoxSpec&)>;
+using MessageBoxHandler = std::function<void(const MessageBoxRequest&)>;
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler);
 
 // While it lives, boxes are recorded and answered with "OK" at once instead of being shown. An action set
@@ -58,13 +58,13 @@ public:
     MessageBoxRecorder(const MessageBoxRecorder&) = delete;
     MessageBoxRecorder& operator=(const MessageBoxRecorder&) = delete;
 
-    const std::vector<MessageBoxSpec>& Shown() const { return shown_; }
+    const std::vector<MessageBoxRequest>& Shown() const { return shown_; }
     void Clear() { shown_.clear(); }
-    void SetNextAnswer(std::function<void(const MessageBoxSpec&)> whileOpen);
+    void SetNextAnswer(std::function<void(const MessageBoxRequest&)> whileOpen);
 
 private:
-    std::vector<MessageBoxSpec> shown_;
-    std::vector<std::function<void(const MessageBoxSpec&)>> answers_;
+    std::vector<MessageBoxRequest> shown_;
+    std::vector<std::function<void(const MessageBoxRequest&)>> answers_;
     MessageBoxHandler previous_;
 };
 

@@ -155,7 +155,7 @@ private slots:
         window_->edInputFileName->clear();
         QString fieldWhileBoxOpen;
         fixture_->Boxes().SetNextAnswer(
-            [&](const korvex::platform::MessageBoxSpec&) { fieldWhileBoxOpen = window_->edDivider->text(); });
+            [&](const korvex::platform::MessageBoxRequest&) { fieldWhileBoxOpen = window_->edDivider->text(); });
         Convert();
         QCOMPARE(fixture_->BoxLog(), QStringList{QStringLiteral("numerical|Numerical Error|Cant convert abc")});
         QCOMPARE(fixture_->Boxes().Shown().front().owner, nullptr);

@@ -12,7 +12,7 @@
 
 using korvex::platform::MessageBoxKind;
 using korvex::platform::MessageBoxRecorder;
-using korvex::platform::MessageBoxSpec;
+using korvex::platform::MessageBoxRequest;
 
 Q_DECLARE_METATYPE(MessageBoxKind)
 
@@ -95,15 +95,15 @@ private slots:
             break;
         }
         QCOMPARE(boxes.Shown().size(), std::size_t{1});
-        const MessageBoxSpec spec = boxes.Shown().front();
-        QCOMPARE(spec.kind, kind);
-        QCOMPARE(spec.caption, caption);
-        QCOMPARE(spec.text, text);
-        QCOMPARE(spec.centredOnScreen, centred);
+        const MessageBoxRequest request = boxes.Shown().front();
+        QCOMPARE(request.kind, kind);
+        QCOMPARE(request.caption, caption);
+        QCOMPARE(request.text, text);
+        QCOMPARE(request.centredOnScreen, centred);
         if (kind != MessageBoxKind::Error) {
-            QCOMPARE(spec.owner, nullptr);
+            QCOMPARE(request.owner, nullptr);
         }
-        const std::unique_ptr<QMessageBox> box = korvex::platform::CreateMessageBox(spec);
+        const std::unique_ptr<QMessageBox> box = korvex::platform::CreateMessageBox(request);
         QCOMPARE(box->windowTitle(), caption);
         QCOMPARE(box->text(), text);
         QCOMPARE(int(box->icon()), icon);

@@ -64,7 +64,7 @@ WindowFixture::~WindowFixture() {
 
 QStringList WindowFixture::BoxLog() const {
     QStringList log;
-    for (const platform::MessageBoxSpec& box : boxes_.Shown()) {
+    for (const platform::MessageBoxRequest& box : boxes_.Shown()) {
         log << QString::fromLatin1(KindName(box.kind)) + u'|' + box.caption + u'|' + box.text;
     }
     return log;
