@@ -1,5 +1,9 @@
 #include "conversion/ConvertLine.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
 #include "platform/TextFile.h"
@@ -21,10 +25,54 @@ char UpperFirst(std::string_view word) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
+// Collects every line that one drill line gives, each ending in CR LF, so they go to the output in one
+// piece. Appending is inline: it is the converter's innermost loop.
+class LineBlock {
+public:
+    void Clear() { size_ = 0; }
+    bool Empty() const { return size_ == 0; }
+    std::string_view View() const { return std::string_view(data_.get(), size_); }
+
+    void Append(std::string_view text) {
+        Reserve(text.size());
+        std::memcpy(data_.get() + size_, text.data(), text.size());
+        size_ += text.size();
+    }
+    void Append(char c) {
+        Reserve(1);
+        data_[size_++] = c;
+    }
+    void EndLine() { Append(std::string_view("\r\n", 2)); }
+    void AppendLineNumberPrefix(ConversionState& state) {
+        Reserve(kMaxLineNumberPrefix);
+        size_ += WriteLineNumberPrefix(data_.get() + size_, state);
+    }
+
+private:
+    void Reserve(std::size_t more) {
+        if (size_ + more > capacity_) {
+            Grow(size_ + more);
+        }
+    }
+    void Grow(std::size_t needed) {
+        const std::size_t capacity = std::max<std::size_t>(needed, capacity_ * 2 + 256);
+        std::unique_ptr<char[]> data(new char[capacity]);
+        if (size_ > 0) {
+            std::memcpy(data.get(), data_.get(), size_);
+        }
+        data_ = std::move(data);
+        capacity_ = capacity;
+    }
+
+    std::unique_ptr<char[]> data_;
+    std::size_t size_ = 0;
+    std::size_t capacity_ = 0;
+};
+
 // Reused between lines so that converting a large file does not allocate per line.
 struct LineBuffers {
     WordList words;
-    std::string out;
+    LineBlock out;
     std::string xText;
     std::string yText;
 };
@@ -34,22 +82,17 @@ LineBuffers& Buffers() {
     return buffers;
 }
 
-void WriteLine(ConversionState& state, const std::string& text) {
-    state.OutputFile->WriteLine(text);
+void WriteNumbered(ConversionState& state, LineBlock& out, std::string_view text) {
+    out.AppendLineNumberPrefix(state);
+    out.Append(text);
+    out.EndLine();
 }
 
-void WriteNumbered(ConversionState& state, std::string& out, std::string_view text) {
-    out.clear();
-    AppendLineNumberPrefix(out, state);
-    out.append(text);
-    WriteLine(state, out);
-}
-
-void WriteComment(ConversionState& state, std::string& out, std::string_view text, std::string_view suffix) {
-    out.assign("; ");
-    out.append(text);
-    out.append(suffix);
-    WriteLine(state, out);
+void WriteComment(LineBlock& out, std::string_view text, std::string_view suffix) {
+    out.Append("; ");
+    out.Append(text);
+    out.Append(suffix);
+    out.EndLine();
 }
 
 // X or Y: thousandths of an inch to millimetres when in inch mode, then divided and shifted. Each step is
@@ -65,9 +108,9 @@ void FormatCoordinate(const ConversionState& state, std::string_view word, doubl
     AppendRealToStr(text, 1, 3, v);
 }
 
-void DefineTool(ConversionState& state, const WordList& words, int first, std::int32_t tool, std::string& out) {
+void DefineTool(ConversionState& state, const WordList& words, int first, std::int32_t tool, LineBlock& out) {
     const bool known = ToolTable::Contains(tool);
-    out.assign("; ");
+    out.Append("; ");
     for (int i = first; i < words.count; ++i) {
         const std::string_view word = words.slots[static_cast<std::size_t>(i)];
         if (word.empty()) {
@@ -81,14 +124,14 @@ void DefineTool(ConversionState& state, const WordList& words, int first, std::i
             zWord.append(word.substr(1));
             state.ToolTable[tool].ZUp = StoreZWord(zWord);
         }
-        out.append(word);
-        out.append("  ");
+        out.Append(word);
+        out.Append("  ");
     }
-    out.append(" ; Tool-definition");
-    WriteLine(state, out);
+    out.Append(" ; Tool-definition");
+    out.EndLine();
 }
 
-void SelectTool(ConversionState& state, std::string_view word, std::int32_t tool, std::string& out) {
+void SelectTool(ConversionState& state, std::string_view word, std::int32_t tool, LineBlock& out) {
     const ToolZEntry& entry = ToolTable::Contains(tool) ? state.ToolTable[tool] : state.RunZ;
     state.CurrentZUp = entry.ZUp;
     state.CurrentZDown = entry.ZDown;
@@ -137,10 +180,11 @@ int SplitWords(std::string_view line, WordList& words) {
     return words.count;
 }
 
-void ConvertLine(ConversionState& state, std::string_view line) {
-    LineBuffers& buffers = Buffers();
+namespace {
+
+void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view line) {
     WordList& words = buffers.words;
-    std::string& out = buffers.out;
+    LineBlock& out = buffers.out;
     if (SplitWords(line, words) == 0) {
         return;
     }
@@ -156,8 +200,8 @@ void ConvertLine(ConversionState& state, std::string_view line) {
         case '%':
             if (state.InHeader) {
                 state.InHeader = false;
-                out.assign(";% of Header Definition");
-                WriteLine(state, out);
+                out.Append(";% of Header Definition");
+                out.EndLine();
             }
             break;
         case 'F':
@@ -169,16 +213,16 @@ void ConvertLine(ConversionState& state, std::string_view line) {
         case 'M':
             if (word == "M72") {
                 state.InchMode = true;
-                WriteComment(state, out, word, " Attention tool diameter indicated in inches");
+                WriteComment(out, word, " Attention tool diameter indicated in inches");
             } else if (word == "M71") {
                 state.InchMode = false;
-                WriteComment(state, out, word, "");
+                WriteComment(out, word, "");
             } else if (word == "M48") {
                 state.InHeader = true;
-                WriteComment(state, out, word, "");
+                WriteComment(out, word, "");
             } else if (word == "M95") {
                 state.InHeader = false;
-                WriteComment(state, out, word, "");
+                WriteComment(out, word, "");
             } else if (word == "METRIC") {
                 if (state.InHeader) {
                     state.InchMode = false;
@@ -193,7 +237,7 @@ void ConvertLine(ConversionState& state, std::string_view line) {
                     state.InchMode = true;
                 }
             } else {
-                WriteComment(state, out, word, " not implemented");
+                WriteComment(out, word, " not implemented");
             }
             break;
         case 'T': {
@@ -214,7 +258,7 @@ void ConvertLine(ConversionState& state, std::string_view line) {
             ySeen = true;
             break;
         default:
-            WriteComment(state, out, word, " not implemented");
+            WriteComment(out, word, " not implemented");
             break;
         }
     }
@@ -222,31 +266,45 @@ void ConvertLine(ConversionState& state, std::string_view line) {
     if (!xSeen && !ySeen) {
         return;
     }
-    out.clear();
-    AppendLineNumberPrefix(out, state);
-    out.append("G00 ");
-    out.append(state.CurrentZUp);
-    WriteLine(state, out);
+    out.AppendLineNumberPrefix(state);
+    out.Append("G00 ");
+    out.Append(state.CurrentZUp);
+    out.EndLine();
 
-    out.clear();
-    AppendLineNumberPrefix(out, state);
-    out.append("G00 ");
+    out.AppendLineNumberPrefix(state);
+    out.Append("G00 ");
     if (xSeen) {
-        out.append(buffers.xText);
+        out.Append(buffers.xText);
     }
     if (xSeen && ySeen) {
-        out.push_back(' ');
+        out.Append(' ');
     }
     if (ySeen) {
-        out.append(buffers.yText);
+        out.Append(buffers.yText);
     }
-    WriteLine(state, out);
+    out.EndLine();
 
-    out.clear();
-    AppendLineNumberPrefix(out, state);
-    out.append("G01 ");
-    out.append(state.CurrentZDown);
-    WriteLine(state, out);
+    out.AppendLineNumberPrefix(state);
+    out.Append("G01 ");
+    out.Append(state.CurrentZDown);
+    out.EndLine();
+}
+
+} // namespace
+
+void ConvertLine(ConversionState& state, std::string_view line) {
+    LineBuffers& buffers = Buffers();
+    buffers.out.Clear();
+    try {
+        Interpret(state, buffers, line);
+    } catch (const ConversionError&) {
+        // Lines of the words before the bad one stay written.
+        state.OutputFile->WriteLines(buffers.out.View());
+        throw;
+    }
+    if (!buffers.out.Empty()) {
+        state.OutputFile->WriteLines(buffers.out.View());
+    }
 }
 
 } // namespace korvex::conversion

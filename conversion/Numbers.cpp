@@ -100,6 +100,22 @@ std::optional<double> ParseReal(std::string_view text, char separator) {
         return std::nullopt;
     }
 
+    // Up to 15 digits without exponent: both the digits and the power of ten are exact doubles, so one
+    // division rounds correctly. This is what nearly every coordinate of a drill file looks like.
+    if (exponentDigits.empty() && intDigits.size() + fracDigits.size() <= 15) {
+        static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                             1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+        std::uint64_t mantissa = 0;
+        for (char c : intDigits) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        for (char c : fracDigits) {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(c - '0');
+        }
+        const double value = static_cast<double>(mantissa) / kPowers[fracDigits.size()];
+        return negative ? -value : value;
+    }
+
     // from_chars is locale-independent and rounds to nearest; it is handed the number in plain C syntax.
     const std::size_t plainSize =
         std::max<std::size_t>(intDigits.size(), 1) + fracDigits.size() + exponentDigits.size() + 3;
@@ -349,17 +365,58 @@ constexpr std::uint64_t kPow10u64[] = {1ull,
                                        10000000000000000ull,
                                        100000000000000000ull};
 
+// n / 10^drop, rounded half up; a constant divisor for each case lets the compiler multiply instead.
+template <int Drop>
+std::uint64_t DropHalfUp(std::uint64_t n) {
+    constexpr std::uint64_t unit = kPow10u64[Drop];
+    return n / unit + (n % unit >= unit / 2 ? 1 : 0);
+}
+
+std::uint64_t DropDigitsHalfUp(std::uint64_t n, int drop) {
+    switch (drop) {
+    case 0:
+        return n;
+    case 1:
+        return DropHalfUp<1>(n);
+    case 2:
+        return DropHalfUp<2>(n);
+    case 3:
+        return DropHalfUp<3>(n);
+    case 4:
+        return DropHalfUp<4>(n);
+    case 5:
+        return DropHalfUp<5>(n);
+    case 6:
+        return DropHalfUp<6>(n);
+    case 7:
+        return DropHalfUp<7>(n);
+    case 8:
+        return DropHalfUp<8>(n);
+    case 9:
+        return DropHalfUp<9>(n);
+    case 10:
+        return DropHalfUp<10>(n);
+    case 11:
+        return DropHalfUp<11>(n);
+    case 12:
+        return DropHalfUp<12>(n);
+    case 13:
+        return DropHalfUp<13>(n);
+    case 14:
+        return DropHalfUp<14>(n);
+    case 15:
+        return DropHalfUp<15>(n);
+    case 16:
+        return DropHalfUp<16>(n);
+    default:
+        return DropHalfUp<17>(n);
+    }
+}
+
 // The common case, where every kept digit comes from the 17 decimals: the rounding half up at the last
 // kept place is a division of integers. Writes sign, integer digits, point and decimals.
 void AppendFixedFast(std::string& out, bool negative, const Scaled& scaled, int drop, std::uint8_t decimals) {
-    std::uint64_t kept = scaled.n;
-    if (drop > 0) {
-        const std::uint64_t unit = kPow10u64[drop];
-        kept = scaled.n / unit;
-        if (scaled.n % unit >= unit / 2) {
-            ++kept;
-        }
-    }
+    const std::uint64_t kept = DropDigitsHalfUp(scaled.n, drop);
     char text[24 + 24];
     char* digits = text + 24;
     const auto converted = std::to_chars(digits, text + sizeof text, kept);
@@ -534,17 +591,22 @@ std::string FormatLineNumber(std::int32_t number) {
     return std::string(text, WriteLineNumber(text, number));
 }
 
-void AppendLineNumberPrefix(std::string& out, ConversionState& state) {
+std::size_t WriteLineNumberPrefix(char* out, ConversionState& state) {
     if (!state.LineNumbersOn) {
-        return;
+        return 0;
     }
-    char text[8] = {'N'};
-    std::size_t length = 1 + WriteLineNumber(text + 1, state.LineNumber);
-    text[length++] = ' ';
-    out.append(text, length);
+    out[0] = 'N';
+    std::size_t length = 1 + WriteLineNumber(out + 1, state.LineNumber);
+    out[length++] = ' ';
     // 32-bit arithmetic that wraps like the original's instead of overflowing.
     state.LineNumber = static_cast<std::int32_t>(static_cast<std::uint32_t>(state.LineNumber) +
                                                  static_cast<std::uint32_t>(state.LineNumberIncrement));
+    return length;
+}
+
+void AppendLineNumberPrefix(std::string& out, ConversionState& state) {
+    char text[kMaxLineNumberPrefix];
+    out.append(text, WriteLineNumberPrefix(text, state));
 }
 
 std::string LineNumberPrefix(ConversionState& state) {

@@ -51,5 +51,8 @@ std::string FormatLineNumber(std::int32_t number);
 // "N" + FormatLineNumber(LineNumber) + " " and advances LineNumber, or "" when numbering is off.
 std::string LineNumberPrefix(ConversionState& state);
 void AppendLineNumberPrefix(std::string& out, ConversionState& state);
+// The same into `out`, which has room for kMaxLineNumberPrefix characters; returns the length.
+constexpr std::size_t kMaxLineNumberPrefix = 8;
+std::size_t WriteLineNumberPrefix(char* out, ConversionState& state);
 
 } // namespace korvex::conversion

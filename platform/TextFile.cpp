@@ -56,6 +56,17 @@ public:
         buffer_.append("\r\n", 2);
     }
 
+    void AppendRaw(std::string_view text, int fd) {
+        if (buffer_.size() + text.size() > kBufferSize) {
+            Flush(fd);
+        }
+        if (text.size() > kBufferSize) {
+            WriteAll(fd, text.data(), text.size(), name_);
+            return;
+        }
+        buffer_.append(text);
+    }
+
     void Flush(int fd) {
         if (!buffer_.empty()) {
             WriteAll(fd, buffer_.data(), buffer_.size(), name_);
@@ -106,6 +117,7 @@ public:
     }
 
     void WriteLine(std::string_view text) override { lines_.Append(text, tempFd_); }
+    void WriteLines(std::string_view linesWithCrLf) override { lines_.AppendRaw(linesWithCrLf, tempFd_); }
 
     void Close() override {
         lines_.Flush(tempFd_);
@@ -143,6 +155,7 @@ public:
         }
     }
     void WriteLine(std::string_view text) override { lines_.Append(text, fd_); }
+    void WriteLines(std::string_view linesWithCrLf) override { lines_.AppendRaw(linesWithCrLf, fd_); }
     void Close() override { lines_.Flush(fd_); }
 
 private:
@@ -268,6 +281,18 @@ bool TextLineReader::ReadLine(std::string& line) {
 }
 
 TextLineWriter::~TextLineWriter() = default;
+
+void TextLineWriter::WriteLines(std::string_view linesWithCrLf) {
+    while (!linesWithCrLf.empty()) {
+        const std::size_t end = linesWithCrLf.find("\r\n");
+        if (end == std::string_view::npos) {
+            WriteLine(linesWithCrLf);
+            return;
+        }
+        WriteLine(linesWithCrLf.substr(0, end));
+        linesWithCrLf.remove_prefix(end + 2);
+    }
+}
 
 std::unique_ptr<TextLineWriter> CreateTextOutputFile(const std::string& path, const FileIdentity* input) {
     if (path.empty()) {

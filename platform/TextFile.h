@@ -65,6 +65,9 @@ class TextLineWriter {
 public:
     virtual ~TextLineWriter();
     virtual void WriteLine(std::string_view text) = 0;
+    // Several lines at once, each already ending in CR LF (the converter hands over everything one drill
+    // line gives in one piece). The default splits them into WriteLine calls.
+    virtual void WriteLines(std::string_view linesWithCrLf);
     // Makes the written program visible under its name. Throws IoError. A writer destroyed without Close
     // leaves no partial program behind.
     virtual void Close() = 0;
