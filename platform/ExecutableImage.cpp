@@ -49,6 +49,13 @@ public:
 
     // The file bytes of [rva, rva + length), when one section's raw data holds all of them.
     ByteView MapRva(std::uint32_t rva, std::uint64_t length) const {
+        const ByteView rest = MapRvaToSectionEnd(rva);
+        return length <= rest.size ? rest.Sub(0, length) : ByteView();
+    }
+
+    // From `rva` to the end of its section's raw data (or of the file, when that ends first): resource
+    // directories address each other relative to the start of the resource data.
+    ByteView MapRvaToSectionEnd(std::uint32_t rva) const {
         const std::uint64_t table = headers_.optionalOffset + headers_.optionalSize;
         for (std::uint32_t i = 0; i < headers_.sectionCount; ++i) {
             const std::uint64_t header = table + std::uint64_t{i} * 40;
@@ -61,35 +68,13 @@ public:
                 continue;
             }
             const std::uint64_t inSection = rva - virtualAddress;
-            if (length > rawSize - inSection) {
+            const std::uint64_t start = std::uint64_t{rawOffset} + inSection;
+            if (start > image_.size) {
                 return {};
             }
-            return image_.Sub(std::uint64_t{rawOffset} + inSection, length);
-        }
-        return {};
-    }
-
-    // From `rva` to the end of its section's raw data: resource directories address each other relative
-    // to the start of the resource data, so they need the whole rest of the section.
-    ByteView MapRvaToSectionEnd(std::uint32_t rva) const {
-        const std::uint64_t table = headers_.optionalOffset + headers_.optionalSize;
-        for (std::uint32_t i = 0; i < headers_.sectionCount; ++i) {
-            const std::uint64_t header = table + std::uint64_t{i} * 40;
-            std::uint32_t virtualAddress = 0, rawSize = 0, rawOffset = 0;
-            if (!image_.U32(header + 12, virtualAddress) || !image_.U32(header + 16, rawSize) ||
-                !image_.U32(header + 20, rawOffset)) {
-                return {};
-            }
-            if (rva >= virtualAddress && rva - virtualAddress < rawSize) {
-                const std::uint64_t inSection = rva - virtualAddress;
-                const std::uint64_t start = std::uint64_t{rawOffset} + inSection;
-                if (start > image_.size) {
-                    return {};
-                }
-                const std::uint64_t available = image_.size - start;
-                const std::uint64_t wanted = rawSize - inSection;
-                return image_.Sub(start, wanted < available ? wanted : available);
-            }
+            const std::uint64_t available = image_.size - start;
+            const std::uint64_t wanted = rawSize - inSection;
+            return image_.Sub(start, wanted < available ? wanted : available);
         }
         return {};
     }
