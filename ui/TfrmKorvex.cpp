@@ -346,11 +346,11 @@ void TfrmKorvex::changeEvent(QEvent* event) {
 // ---- settings glue -------------------------------------------------------------------------------------
 
 void TfrmKorvex::LoadSettings() {
-    // TODO(settings): connect to ui::LoadSettings(*this, conversion::TheConversionState()).
+    settings_.LoadSettings(*this, conversion::TheConversionState());
 }
 
 void TfrmKorvex::SaveSettings() {
-    // TODO(settings): connect to ui::SaveSettings(*this).
+    settings_.SaveSettings(*this);
 }
 
 // ---- handlers ------------------------------------------------------------------------------------------

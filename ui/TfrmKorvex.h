@@ -8,6 +8,7 @@
 #include <functional>
 #include <utility>
 
+#include "ui/Settings.h"
 #include "ui/SettingsControls.h"
 
 class QAction;
@@ -114,14 +115,16 @@ private:
     void CreateComponents();
     void FormCreate();
 
-    // Settings glue, connected once the settings unit is in place. LoadSettings runs from FormCreate;
-    // SaveSettings from closing and "Save settings". Virtual so tests can make saving fail.
+    // LoadSettings runs from FormCreate; SaveSettings from closing and "Save settings". Virtual so tests can
+    // make saving fail. One store for both: it remembers what was loaded, so a save never replaces stored
+    // settings that could not be read.
     void LoadSettings();
     virtual void SaveSettings();
 
     QLineEdit* TextField(SettingsText field) const;
     QPlainTextEdit* Block(MacroBlock block) const;
 
+    SettingsStore settings_;
     QString inputInitialFolder_;
     QString saveInitialFolder_;
     std::function<void()> showAbout_;
