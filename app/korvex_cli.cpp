@@ -12,7 +12,10 @@
 #include "conversion/FileNames.h"
 #include "conversion/RunConversion.h"
 #include "platform/DecimalSeparator.h"
+#include "platform/ExecutablePath.h"
 #include "ui/Settings.h"
+#include "version/VersionInfo.h"
+#include "version/VersionInfoFormat.h"
 
 namespace {
 
@@ -47,6 +50,7 @@ Options:
   -q, --quiet           write only failures and warnings to standard error
   -h, --help            show this help
       --version         show the program's version
+      --version-info FILE show what FILE's version resource says (Windows executables and DLLs too)
 
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
 ended early or failed, 2 on a usage error.
@@ -113,7 +117,18 @@ Options ParseOptions(const std::vector<std::string>& args, bool& exitNow, int& e
             return options;
         }
         if (name == "--version") {
-            std::cout << "korvex-cli " << KORVEX_PRODUCT_VERSION << '\n';
+            // One source of truth: the version resource embedded in this very executable.
+            korvex::version::TFileVersionInfo info;
+            korvex::version::ReadFileVersionInfo(korvex::platform::ExecutablePath(), info);
+            std::cout << "korvex-cli " << info.ProductVersion << " (build " << info.FileVersion << ")\n";
+            exitNow = true;
+            exitCode = kExitFinished;
+            return options;
+        }
+        if (name == "--version-info") {
+            korvex::version::TFileVersionInfo info;
+            korvex::version::ReadFileVersionInfo(value(), info);
+            std::cout << korvex::version::FormatFileVersionInfo(info);
             exitNow = true;
             exitCode = kExitFinished;
             return options;

@@ -1,9 +1,9 @@
 // korvex: the windowed converter.
-#include <QDialog>
 #include <QIcon>
 
 #include "platform/MessageBox.h"
 #include "ui/ErrorGuard.h"
+#include "ui/TfrmInfo.h"
 #include "ui/TfrmKorvex.h"
 
 int main(int argc, char** argv) {
@@ -15,17 +15,9 @@ int main(int argc, char** argv) {
     korvex::ui::TfrmKorvex frmKorvex;
     QApplication::setWindowIcon(frmKorvex.windowIcon());
 
-    // Stand-in for the About dialog: created hidden right after the main window, shown by "Info" / "About".
-    QDialog frmInfo;
-    frmInfo.setObjectName(QStringLiteral("frmInfo"));
-    frmInfo.setWindowTitle(QStringLiteral("Info"));
-    // Closing the main window ends the program, also while the About dialog is open.
-    frmInfo.setAttribute(Qt::WA_QuitOnClose, false);
-    frmKorvex.SetAboutDialog([&frmInfo] {
-        frmInfo.show();
-        frmInfo.raise();
-        frmInfo.activateWindow();
-    });
+    // Created hidden right after the main window; it reads the version resource once, now.
+    korvex::ui::TfrmInfo frmInfo;
+    frmKorvex.SetAboutDialog([&frmInfo] { frmInfo.ShowInFront(); });
 
     frmKorvex.show();
     return QApplication::exec();

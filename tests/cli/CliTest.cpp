@@ -458,7 +458,7 @@ TEST_P(CliUsageTest, ExitsWithTwo) {
     const UsageRow& row = GetParam();
     WriteFile(folder_ / "input.drl", kDrillFile);
     const ProcessResult result = Run(row.args);
-    EXPECT_EQ(result.exitCode, kExitUsage);
+    EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.err, "korvex-cli: " + row.expectedMessage + "\nTry 'korvex-cli --help'.\n");
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(Entries(folder_), std::vector<std::string>{"input.drl"});
@@ -482,6 +482,43 @@ TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
     EXPECT_EQ(result.out.rfind("Usage: korvex-cli [options] INPUT\n", 0), 0u) << result.out;
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(Entries(folder_).empty());
+}
+
+TEST_F(CliTest, SettingsFileAndMacroFilesAsTheWindowLoadsThem) {
+    WriteFile(folder_ / "input.drl", "M71\r\nT1\r\nX1Y1\r\n");
+    WriteFile(folder_ / "k.INI", "[Settings]\r\nIncludeLineNumber=0\r\nZAuf=3\r\nedZab=1.5\r\nDivisor=1\r\n"
+                                 "DeltaLineNumberIndex=3\r\n");
+    WriteFile(folder_ / "TxMacroBefore.txt", "G00 Z40\r\n");
+    WriteFile(folder_ / "TxMacroAfter.txt", "M06");
+    ProcessResult result = Run({"-q", "--settings", "k.INI", "-o", "-", "input.drl"});
+    EXPECT_EQ(result.exitCode, kExitFinished) << result.err;
+    const std::string body = "; M71\r\nG00 Z40\r\nT1\r\nM06\r\nG00 Z3.00\r\nG00 X1.000 Y1.000\r\nG01 Z-1.5\r\n";
+    EXPECT_NE(result.out.find(body + "G00 Z3.000\r\nM30\r\n"), std::string::npos) << result.out;
+
+    // Options on the command line win over the settings file, wherever they stand.
+    result = Run({"-q", "--line-numbers", "--settings", "k.INI", "--z-up", "2", "-o", "-", "input.drl"});
+    EXPECT_NE(result.out.find("N00150 G00 Z2.00\r\n"), std::string::npos) << result.out;
+
+    result = Run({"-q", "--settings", "missing.INI", "input.drl"});
+    EXPECT_EQ(result.exitCode, 2);
+    EXPECT_EQ(result.err, "korvex-cli: cannot read settings file missing.INI\nTry 'korvex-cli --help'.\n");
+}
+
+TEST_F(CliTest, VersionComesFromTheEmbeddedVersionResource) {
+    ProcessResult result = Run({"--version"});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_EQ(result.out, "korvex-cli 1.3 (build 1.3.0.1)\n");
+
+    result = Run({"--version-info", KORVEX_CLI_PATH});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_NE(result.out.find("\nProductVersion: 1.3\n"), std::string::npos) << result.out;
+    EXPECT_NE(result.out.find("\nFileTypeText: Application\nIsDebug: false\n"), std::string::npos) << result.out;
+
+    WriteFile(folder_ / "notes.txt", "text");
+    result = Run({"--version-info", "notes.txt"});
+    EXPECT_EQ(result.exitCode, kExitFinished);
+    EXPECT_NE(result.out.find("\nFileVersion: \n"), std::string::npos) << result.out;
+    EXPECT_EQ(std::count(result.out.begin(), result.out.end(), '\n'), 20);
 }
 
 } // namespace
