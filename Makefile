@@ -5,7 +5,7 @@ BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-svg-dev \
-            libjpeg62-turbo-dev xvfb xauth fonts-wine clang-format
+            libjpeg62-turbo-dev xvfb xauth fonts-wine fonts-liberation2 binutils-mingw-w64-i686 clang-format
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build run test test-sanitize bench format-check clean
