@@ -51,3 +51,28 @@ format-check:
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-bench
+
+# Fuzzing with clang and libFuzzer (fuzz/). `make fuzz-regression` replays every target's corpus once;
+# `make fuzz` then runs each target for FUZZ_SECONDS, finds in $(FUZZ_DIR)/corpus, crashes in $(FUZZ_DIR)/artifacts.
+FUZZ_DIR ?= build-fuzz
+FUZZ_SECONDS ?= 10
+FUZZ_TARGETS := conversion_run real_parsers integers real_to_str ini_file version_block executable_image
+.PHONY: fuzz fuzz-build fuzz-regression
+
+fuzz-build: deps
+	cmake -S . -B $(FUZZ_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_C_COMPILER=clang \
+	  -DCMAKE_CXX_COMPILER=clang++ -DKORVEX_BUILD_FUZZ=ON -DKORVEX_BUILD_GUI=OFF -DKORVEX_BUILD_TESTS=OFF
+	cmake --build $(FUZZ_DIR) -j $(JOBS) --target $(addprefix fuzz_,$(FUZZ_TARGETS))
+
+fuzz-regression: fuzz-build
+	@for t in $(FUZZ_TARGETS); do $(FUZZ_DIR)/fuzz/fuzz_$$t -runs=0 fuzz/corpus/$$t > $(FUZZ_DIR)/$$t.log 2>&1; \
+	  status=$$?; echo "$$t: $$(tail -n 1 $(FUZZ_DIR)/$$t.log)"; \
+	  if [ $$status -ne 0 ]; then cat $(FUZZ_DIR)/$$t.log; exit 1; fi; done
+
+fuzz: fuzz-regression
+	@mkdir -p $(FUZZ_DIR)/artifacts
+	@for t in $(FUZZ_TARGETS); do mkdir -p $(FUZZ_DIR)/corpus/$$t; echo "== $$t"; \
+	  $(FUZZ_DIR)/fuzz/fuzz_$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 -print_final_stats=1 \
+	    -artifact_prefix=$(FUZZ_DIR)/artifacts/$$t- $(FUZZ_DIR)/corpus/$$t fuzz/corpus/$$t > $(FUZZ_DIR)/$$t.log 2>&1; \
+	  status=$$?; grep -E 'check failed|ERROR|SUMMARY|number_of_executed_units' $(FUZZ_DIR)/$$t.log; \
+	  if [ $$status -ne 0 ]; then tail -n 40 $(FUZZ_DIR)/$$t.log; exit 1; fi; done

@@ -1,0 +1,153 @@
+// A whole drill file through the conversion run: the real line reader (on a file in memory), the tokenizer,
+// the word interpreter and the number formatting, with the program going to a writer that only checks and
+// counts. Input: one byte of settings, then the drill file.
+//
+// Checked besides memory safety: a run either finishes or ends with the coordinate error, nothing else; no
+// written line holds a line break or Ctrl-Z; the program's size stays proportional to the drill file's;
+// the same file with the same settings gives the same program twice.
+#include <climits>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "conversion/ConversionHost.h"
+#include "conversion/ConversionState.h"
+#include "conversion/Numbers.h"
+#include "conversion/RunConversion.h"
+#include "fuzz/FuzzSupport.h"
+#include "platform/DecimalSeparator.h"
+#include "platform/TextFile.h"
+
+namespace {
+
+using korvex::conversion::ConversionHost;
+using korvex::conversion::HostField;
+using korvex::conversion::HostMacro;
+
+struct ProgramDigest {
+    std::uint64_t hash = 1469598103934665603ull;
+    std::size_t bytes = 0;
+    std::size_t lines = 0;
+    bool closed = false;
+};
+
+class CheckingWriter : public korvex::platform::TextLineWriter {
+public:
+    explicit CheckingWriter(ProgramDigest& digest) : digest_(digest) {}
+    void WriteLine(std::string_view text) override {
+        KORVEX_FUZZ_CHECK(!digest_.closed, "a line after Close");
+        for (char c : text) {
+            KORVEX_FUZZ_CHECK(c != '\n' && c != '\r' && c != 0x1A, "line break inside " + korvex::fuzz::Escaped(text));
+            digest_.hash = (digest_.hash ^ static_cast<unsigned char>(c)) * 1099511628211ull;
+        }
+        digest_.hash = (digest_.hash ^ 0x100) * 1099511628211ull;
+        digest_.bytes += text.size() + 2;
+        ++digest_.lines;
+    }
+    void Close() override { digest_.closed = true; }
+
+private:
+    ProgramDigest& digest_;
+};
+
+class MemoryHost : public ConversionHost {
+public:
+    MemoryHost(int fd, std::uint8_t flags, ProgramDigest& digest) : fd_(fd), flags_(flags), digest_(digest) {
+        static const char* const kDivisors[] = {"1", "1000", "0.001", "1e-300", "0", "-2.5", "abc", " 1e300 "};
+        divider_ = kDivisors[(flags >> 3) & 7];
+    }
+
+    std::string FieldText(HostField field) const override {
+        switch (field) {
+        case HostField::InputFileName:
+            return "board.drl";
+        case HostField::OutputFileName:
+            return "board.cnc";
+        case HostField::XOffsett:
+            return (flags_ & 0x40) != 0 ? "-1.7976931348623157e308" : "0";
+        case HostField::YOffsett:
+            return "2.5";
+        case HostField::ZOffsett:
+            return "0";
+        case HostField::Zauf:
+            return "1";
+        case HostField::Zab:
+            return "2";
+        case HostField::Divider:
+            return divider_;
+        }
+        return {};
+    }
+    void SetDividerText(const std::string& text) override { divider_ = text; }
+    bool SuppressLeadingZerosChecked() const override { return true; }
+    std::vector<std::string> MacroLines(HostMacro macro) const override {
+        if ((flags_ & 0x80) != 0) {
+            return {};
+        }
+        return macro == HostMacro::Before ? std::vector<std::string>{"G00 Z30"}
+                                          : std::vector<std::string>{"M06", "", "G00 Z20"};
+    }
+    void AppendLogLine(const std::string& line) override { log_ += line + "\n"; }
+    std::string LogText() const override { return log_; }
+    void SetLogText(const std::string& text) override { log_ = text; }
+    void ShowNumericalError(const std::string&) override {}
+    std::unique_ptr<korvex::platform::TextLineReader> OpenInput(const std::string& name) override {
+        return korvex::platform::TextLineReader::FromDescriptor(fd_, name);
+    }
+    std::unique_ptr<korvex::platform::TextLineWriter> CreateOutput(const std::string&,
+                                                                   const korvex::platform::TextLineReader&) override {
+        return std::make_unique<CheckingWriter>(digest_);
+    }
+
+private:
+    int fd_;
+    std::uint8_t flags_;
+    ProgramDigest& digest_;
+    std::string divider_;
+    std::string log_;
+};
+
+ProgramDigest Convert(const std::uint8_t* drill, std::size_t size, std::uint8_t flags) {
+    ProgramDigest digest;
+    const int fd = korvex::fuzz::MemoryFile(drill, size);
+    if (fd < 0) {
+        return digest;
+    }
+    korvex::conversion::ConversionState state;
+    state.LineNumbersOn = (flags & 1) != 0;
+    static const std::int32_t kIncrements[] = {1, 5, 50, INT_MAX};
+    state.LineNumberIncrement = kIncrements[(flags >> 1) & 3];
+    korvex::platform::SetDecimalSeparator((flags & 0x20) != 0 ? ',' : '.');
+    MemoryHost host(fd, flags, digest);
+    try {
+        const auto outcome = korvex::conversion::RunConversion(state, host);
+        KORVEX_FUZZ_CHECK(outcome == korvex::conversion::RunOutcome::Finished, "the run ended early");
+        KORVEX_FUZZ_CHECK(digest.closed, "a finished run did not close its program");
+    } catch (const korvex::conversion::ConversionError& error) {
+        const std::string message = error.what();
+        KORVEX_FUZZ_CHECK(message.rfind("Can not convert value ", 0) == 0, message);
+        KORVEX_FUZZ_CHECK(!digest.closed, "a failed run closed its program");
+    }
+    KORVEX_FUZZ_CHECK(state.OutputFile == nullptr, "the state still points at the program");
+    ::close(fd);
+    return digest;
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size == 0) {
+        return 0;
+    }
+    const std::uint8_t flags = data[0];
+    const ProgramDigest first = Convert(data + 1, size - 1, flags);
+    // The banner and end lines, then at most a few lines per input character.
+    KORVEX_FUZZ_CHECK(first.bytes <= 4096 + 200 * size,
+                      "program of " + std::to_string(first.bytes) + " bytes from " + std::to_string(size));
+    const ProgramDigest second = Convert(data + 1, size - 1, flags);
+    KORVEX_FUZZ_CHECK(first.hash == second.hash && first.lines == second.lines, "two runs differ");
+    return 0;
+}
