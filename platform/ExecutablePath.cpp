@@ -21,6 +21,8 @@ std::string ExecutablePath() {
     return resolved ? std::string(resolved.get()) : std::string();
 }
 
-void SetExecutablePathForTesting(const std::string& path) { TestPath() = path; }
+void SetExecutablePathForTesting(const std::string& path) {
+    TestPath() = path;
+}
 
 } // namespace korvex::platform
