@@ -176,12 +176,15 @@ TextLineReader::~TextLineReader() {
 }
 
 std::unique_ptr<TextLineReader> TextLineReader::Open(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // Non-blocking, so a pipe without a writer cannot stop the program in open(); only regular files are
+    // drill files (a device such as /dev/zero would be one endless line).
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
     if (fd < 0) {
         return nullptr;
     }
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || S_ISDIR(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) ||
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK) != 0) {
         ::close(fd);
         return nullptr;
     }

@@ -32,7 +32,7 @@ struct FileIdentity {
 // line is skipped). Lines may be of any length; memory stays proportional to the longest line.
 class TextLineReader {
 public:
-    // nullptr when the file cannot be opened for reading (or is a folder).
+    // nullptr when the file cannot be opened for reading or is no regular file (a folder, pipe or device).
     static std::unique_ptr<TextLineReader> Open(const std::string& path);
     // Reads from an already open descriptor (standard input); the reader does not close it.
     static std::unique_ptr<TextLineReader> FromDescriptor(int fd, std::string name);
