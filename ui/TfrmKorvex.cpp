@@ -26,7 +26,9 @@
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
 #include "platform/DecimalSeparator.h"
+#include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
+#include "ui/OptionHandlers.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 
@@ -109,7 +111,15 @@ TfrmKorvex::TfrmKorvex(QWidget* parent) : QMainWindow(parent) {
     FormCreate();
 }
 
-TfrmKorvex::~TfrmKorvex() = default;
+TfrmKorvex::~TfrmKorvex() {
+    // Destroying the children takes the focus away from the increment list, whose field may then select
+    // the entry matching its text and announce it; no handler of this half-destroyed window may run then.
+    for (QObject* sender :
+         {static_cast<QObject*>(cbDeltaLineNumber), static_cast<QObject*>(cbDeltaLineNumber->lineEdit()),
+          static_cast<QObject*>(chkIncludeLineNumber), static_cast<QObject*>(chkG79)}) {
+        disconnect(sender, nullptr, this, nullptr);
+    }
+}
 
 void TfrmKorvex::CreateComponents() {
     setObjectName(QStringLiteral("frmKorvex"));
@@ -194,7 +204,7 @@ void TfrmKorvex::CreateComponents() {
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     ConfigureFileDialog(*SaveDialog1, "SaveDialog1", QStringLiteral("Save File"),
                         QStringLiteral("CNC-File|*.Cnc|Alle|*.*"), QStringLiteral("Cnc"));
-    // The program overwrites its output without asking; so does the dialog.
+    // No question about an existing file: "Output File" keeps it as its ".BAK" instead.
     SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
 
     Button1 = button("Button1", "Input File", 8, 8, 97, 21);
@@ -255,6 +265,7 @@ void TfrmKorvex::CreateComponents() {
     edDivider = edit("edDivider", "1", 257, 139, 81, 21);
     // Kept with the field although the window shows no hints.
     edDivider->setAccessibleDescription(QStringLiteral("x-, y-, z-values will be divided by this value"));
+    new DivisorKeyFilter(*edDivider); // RealKeyPress
     Label12 = label("Label12", "Divisor", 201, 143, 32, 13);
     Label13 = label("Label13", "1", 344, 143, 6, 13);
     chkSuppressLeadingZeros = checkBox("chkSuppressLeadingZeros", "Suppress leading zeros", 202, 195, 137, 17);
@@ -308,6 +319,16 @@ void TfrmKorvex::CreateComponents() {
     connect(Exit1, &QAction::triggered, this, &TfrmKorvex::Exit1Click);
     connect(About1, &QAction::triggered, this, &TfrmKorvex::About1Click);
     connect(Savesettings1, &QAction::triggered, this, &TfrmKorvex::Savesettings1Click);
+    // A check box's handler runs on every change of its state, the program's changes included.
+    connect(chkIncludeLineNumber, &QCheckBox::toggled, this, &TfrmKorvex::chkIncludeLineNumberClick);
+    connect(chkG79, &QCheckBox::toggled, this, &TfrmKorvex::chkG79Click);
+    // The increment follows the user only: a choice from the list, or typing in its field; never a
+    // selection by the program.
+    connect(cbDeltaLineNumber, &QComboBox::activated, this, &TfrmKorvex::cbDeltaLineNumberChange);
+    connect(cbDeltaLineNumber->lineEdit(), &QLineEdit::textEdited, this, &TfrmKorvex::cbDeltaLineNumberChange);
+
+    fileSelection_ = std::make_unique<FileSelection>(
+        FileSelection::Controls{edInputFileName, edOutputFileName, InputFileDlg, SaveDialog1});
 
     // Client area 896 x 760 below the menu bar, at its design position on the screen.
     client->resize(scaled(896), scaled(760));
@@ -363,11 +384,23 @@ void TfrmKorvex::btnConvertConClick() {
 }
 
 void TfrmKorvex::Button1Click() {
-    // Choosing the input file arrives with the file selection.
+    RunGuarded([this] { fileSelection_->ChooseInputFile(); });
 }
 
 void TfrmKorvex::Button2Click() {
-    // Choosing the output file arrives with the file selection.
+    RunGuarded([this] { fileSelection_->ChooseOutputFile(); });
+}
+
+void TfrmKorvex::chkIncludeLineNumberClick() {
+    RunGuarded([this] { CopyIncludeLineNumber(*chkIncludeLineNumber, conversion::TheConversionState()); });
+}
+
+void TfrmKorvex::cbDeltaLineNumberChange() {
+    RunGuarded([this] { CopyLineNumberIncrement(cbDeltaLineNumber->currentText(), conversion::TheConversionState()); });
+}
+
+void TfrmKorvex::chkG79Click() {
+    RunGuarded([this] { CoupleDrillCycle(*chkG79, *edG81, conversion::TheConversionState()); });
 }
 
 void TfrmKorvex::Exit1Click() {

@@ -6,8 +6,10 @@
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <utility>
 
+#include "ui/FileSelection.h"
 #include "ui/Settings.h"
 #include "ui/SettingsControls.h"
 
@@ -106,6 +108,9 @@ public slots:
     void Exit1Click();
     void About1Click();
     void Savesettings1Click();
+    void chkIncludeLineNumberClick();
+    void cbDeltaLineNumberChange();
+    void chkG79Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
@@ -125,6 +130,7 @@ private:
     QPlainTextEdit* Block(MacroBlock block) const;
 
     SettingsStore settings_;
+    std::unique_ptr<FileSelection> fileSelection_;
     QString inputInitialFolder_;
     QString saveInitialFolder_;
     std::function<void()> showAbout_;

@@ -1,0 +1,58 @@
+// "Input File" and "Output File": the two buttons that fill the path fields from the file dialogs. Choosing
+// the drill file proposes "<base>.CNC" beside it and keeps an older program of that name as "<base>.BAK";
+// choosing the output file keeps an existing file of the chosen name the same way.
+#pragma once
+
+#include <QString>
+
+#include <stdexcept>
+#include <string>
+
+class QFileDialog;
+class QLineEdit;
+
+namespace korvex::ui {
+
+// The message when an existing program cannot be moved aside.
+inline constexpr const char* kBackupFailure = "Unable to create backup file. Specify also output file name";
+
+class FileSelectionError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+// Moves an existing `target` aside to `backup`, deleting an older file under `backup` first (a failed
+// deletion is not reported; the move then fails). Neither name is touched when it leads to `keep`, the
+// drill file. Throws FileSelectionError(kBackupFailure) when `target` exists but cannot be moved.
+void KeepBackup(const std::string& target, const std::string& backup, const std::string& keep);
+
+class FileSelection {
+public:
+    struct Controls {
+        QLineEdit* inputFileName = nullptr;
+        QLineEdit* outputFileName = nullptr;
+        QFileDialog* openDialog = nullptr;
+        QFileDialog* saveDialog = nullptr;
+    };
+
+    explicit FileSelection(const Controls& controls) : controls_(controls) {}
+
+    // "Input File": the chosen path (after Cancel "specify File to Convert") goes into the input field;
+    // then "<folder><base>.CNC" is proposed as the output, after an existing file of that name has become
+    // "<folder><base>.BAK". When that move fails the output field keeps its text and FileSelectionError is
+    // thrown.
+    void ChooseInputFile();
+
+    // "Output File": the chosen path goes into the output field, after an existing file of that name has
+    // become "<folder><base>.BAK" (FileSelectionError when it cannot, and the field keeps its text). Cancel
+    // puts back the name last confirmed in this dialog, or empties the field before the first one.
+    void ChooseOutputFile();
+
+private:
+    Controls controls_;
+    // Each dialog offers the name last confirmed in it again, for as long as the program runs.
+    QString lastInput_;
+    QString lastOutput_;
+};
+
+} // namespace korvex::ui
