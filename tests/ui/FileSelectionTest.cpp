@@ -1,0 +1,408 @@
+// "Input File" and "Output File" on real files in a temporary folder, with the dialogs answered by a scripted
+// chooser; once also through the real dialog.
+#include <QDir>
+#include <QDirIterator>
+#include <QFile>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <memory>
+#include <optional>
+#include <unistd.h>
+#include <vector>
+
+#include "platform/FileChooser.h"
+#include "tests/ui/WindowFixture.h"
+#include "ui/TfrmKorvex.h"
+
+using korvex::platform::FileChooser;
+using korvex::test::WindowFixture;
+using korvex::ui::TfrmKorvex;
+
+namespace {
+
+const QString kBackupFailure =
+    QStringLiteral("error|Korvex|Unable to create backup file. Specify also output file name.");
+
+// Answers the dialogs in turn and remembers how each was set up when it opened.
+class ScriptedChooser final : public FileChooser {
+public:
+    struct Seen {
+        QFileDialog::AcceptMode mode = QFileDialog::AcceptOpen;
+        QString title;
+        QStringList filters;
+        QString selectedFilter;
+        QString defaultSuffix;
+        QString folder;
+        QString offeredName;
+    };
+
+    ScriptedChooser() : previous_(korvex::platform::SetFileChooser(this)) {}
+    ~ScriptedChooser() override { korvex::platform::SetFileChooser(previous_); }
+    ScriptedChooser(const ScriptedChooser&) = delete;
+    ScriptedChooser& operator=(const ScriptedChooser&) = delete;
+
+    // A full path to confirm, or nothing for Cancel.
+    void Answer(std::optional<QString> answer) { answers_.push_back(std::move(answer)); }
+    const std::vector<Seen>& SeenDialogs() const { return seen_; }
+
+    std::optional<QString> Choose(QFileDialog& dialog) override {
+        Seen seen;
+        seen.mode = dialog.acceptMode();
+        seen.title = dialog.windowTitle();
+        seen.filters = dialog.nameFilters();
+        seen.selectedFilter = dialog.selectedNameFilter();
+        seen.defaultSuffix = dialog.defaultSuffix();
+        seen.folder = dialog.directory().absolutePath();
+        seen.offeredName = dialog.selectedFiles().value(0);
+        seen_.push_back(seen);
+        if (answers_.empty()) {
+            return std::nullopt;
+        }
+        std::optional<QString> answer = answers_.front();
+        answers_.pop_front();
+        return answer;
+    }
+
+private:
+    FileChooser* previous_;
+    std::deque<std::optional<QString>> answers_;
+    std::vector<Seen> seen_;
+};
+
+// "name=content" is a file, "name/" a folder holding one file, so that nothing can remove it by accident.
+void MakeFiles(const QString& folder, const QStringList& entries) {
+    for (const QString& entry : entries) {
+        if (entry.endsWith(u'/')) {
+            const QString path = folder + u'/' + entry.chopped(1);
+            QVERIFY(QDir().mkpath(path));
+            QFile inside(path + QStringLiteral("/inside"));
+            QVERIFY(inside.open(QIODevice::WriteOnly));
+            continue;
+        }
+        const auto equals = entry.indexOf(u'=');
+        QFile file(folder + u'/' + entry.left(equals));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(entry.mid(equals + 1).toLatin1());
+    }
+}
+
+// The folder's contents in the notation of MakeFiles, sorted.
+QStringList ListFiles(const QString& folder) {
+    QStringList entries;
+    QDirIterator it(folder, QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot | QDir::Hidden);
+    while (it.hasNext()) {
+        const QString path = it.next();
+        const QFileInfo info(path);
+        if (info.isDir()) {
+            entries << info.fileName() + u'/';
+            continue;
+        }
+        QFile file(path);
+        if (file.open(QIODevice::ReadOnly)) {
+            entries << info.fileName() + u'=' + QString::fromLatin1(file.readAll());
+        }
+    }
+    entries.sort();
+    return entries;
+}
+
+} // namespace
+
+class FileSelectionTest : public QObject {
+    Q_OBJECT
+
+private:
+    std::unique_ptr<WindowFixture> fixture_;
+    std::unique_ptr<TfrmKorvex> window_;
+    std::unique_ptr<ScriptedChooser> chooser_;
+    QString previousFolder_;
+    QString pcb_;       // the drill files' folder
+    QString elsewhere_; // the working directory before a choice
+
+    void ClickInputFile() { QTest::mouseClick(window_->Button1, Qt::LeftButton); }
+    void ClickOutputFile() { QTest::mouseClick(window_->Button2, Qt::LeftButton); }
+    QString InPcb(const QString& name) const { return pcb_ + u'/' + name; }
+
+private slots:
+    void init() {
+        fixture_ = std::make_unique<WindowFixture>();
+        window_ = std::make_unique<TfrmKorvex>();
+        chooser_ = std::make_unique<ScriptedChooser>();
+        pcb_ = fixture_->Folder() + QStringLiteral("/pcb");
+        elsewhere_ = fixture_->Folder() + QStringLiteral("/elsewhere");
+        QVERIFY(QDir().mkpath(pcb_) && QDir().mkpath(elsewhere_));
+        previousFolder_ = QDir::currentPath();
+        QDir::setCurrent(elsewhere_);
+        window_->edOutputFileName->setText(QStringLiteral("earlier output"));
+    }
+
+    void cleanup() {
+        QDir::setCurrent(previousFolder_);
+        chooser_.reset();
+        window_.reset();
+        fixture_.reset();
+    }
+
+    void confirmInputFile_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("output");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("box");
+        const QString none;
+        QTest::newRow("neither .CNC nor .BAK: nothing touched")
+            << "board.drl" << QStringList{"board.drl=drill"} << "board.CNC" << QStringList{"board.drl=drill"} << none;
+        QTest::newRow(".CNC and .BAK: the old backup goes, the program becomes the backup")
+            << "board.drl" << QStringList{"board.drl=drill", "board.CNC=new", "board.BAK=old"} << "board.CNC"
+            << QStringList{"board.BAK=new", "board.drl=drill"} << none;
+        QTest::newRow("only .CNC") << "board.drl" << QStringList{"board.drl=drill", "board.CNC=program"} << "board.CNC"
+                                   << QStringList{"board.BAK=program", "board.drl=drill"} << none;
+        QTest::newRow("only .BAK: deleted") << "board.drl" << QStringList{"board.drl=drill", "board.BAK=old"}
+                                            << "board.CNC" << QStringList{"board.drl=drill"} << none;
+        QTest::newRow("two dots") << "board.top.drl"
+                                  << QStringList{"board.top.drl=drill", "board.top.CNC=program", "board.CNC=other"}
+                                  << "board.top.CNC"
+                                  << QStringList{"board.CNC=other", "board.top.BAK=program", "board.top.drl=drill"}
+                                  << none;
+        QTest::newRow("no extension") << "board" << QStringList{"board=drill", "board.CNC=program"} << "board.CNC"
+                                      << QStringList{"board.BAK=program", "board=drill"} << none;
+        QTest::newRow("lower-case extension still gives capitals")
+            << "board.DRL" << QStringList{"board.DRL=drill", "board.cnc=mine"} << "board.CNC"
+            << QStringList{"board.DRL=drill", "board.cnc=mine"} << none;
+        QTest::newRow("backup name taken by a folder: refused, program kept")
+            << "board.drl" << QStringList{"board.drl=drill", "board.CNC=program", "board.BAK/"} << QString()
+            << QStringList{"board.BAK/", "board.CNC=program", "board.drl=drill"} << kBackupFailure;
+        QTest::newRow("a folder under the output name is no program")
+            << "board.drl" << QStringList{"board.drl=drill", "board.CNC/"} << "board.CNC"
+            << QStringList{"board.CNC/", "board.drl=drill"} << none;
+        QTest::newRow("a drill file named like the backup is never deleted")
+            << "board.BAK" << QStringList{"board.BAK=drill"} << "board.CNC" << QStringList{"board.BAK=drill"} << none;
+        QTest::newRow("... and then cannot take the program's place")
+            << "board.BAK" << QStringList{"board.BAK=drill", "board.CNC=program"} << QString()
+            << QStringList{"board.BAK=drill", "board.CNC=program"} << kBackupFailure;
+        QTest::newRow("a drill file named like the output is not moved away")
+            << "board.CNC" << QStringList{"board.CNC=drill", "board.BAK=old"} << "board.CNC"
+            << QStringList{"board.CNC=drill"} << none;
+        QTest::newRow("a colon in the name keeps the backup beside the right file")
+            << "a:b.drl" << QStringList{"a:b.drl=drill", "a:b.CNC=program", "b.CNC=unrelated", "b.BAK=unrelated"}
+            << "a:b.CNC" << QStringList{"a:b.BAK=program", "a:b.drl=drill", "b.BAK=unrelated", "b.CNC=unrelated"}
+            << none;
+        // On this system a file's own write protection does not stop its deletion; the folder's does.
+        QTest::newRow("write-protected .BAK file is replaced")
+            << "board.drl" << QStringList{"board.drl=drill", "board.CNC=new", "board.BAK=protected"} << "board.CNC"
+            << QStringList{"board.BAK=new", "board.drl=drill"} << none;
+    }
+
+    void confirmInputFile() {
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, before);
+        QFETCH(QString, output);
+        QFETCH(QStringList, after);
+        QFETCH(QString, box);
+        MakeFiles(pcb_, before);
+        if (QString(QTest::currentDataTag()).startsWith(QLatin1String("write-protected"))) {
+            QVERIFY(QFile::setPermissions(InPcb("board.BAK"), QFile::ReadOwner | QFile::ReadOther));
+        }
+        chooser_->Answer(InPcb(chosen));
+
+        ClickInputFile();
+
+        QCOMPARE(window_->edInputFileName->text(), InPcb(chosen));
+        QCOMPARE(window_->edOutputFileName->text(),
+                 output.isEmpty() ? QStringLiteral("earlier output") : InPcb(output));
+        QCOMPARE(ListFiles(pcb_), after);
+        QCOMPARE(fixture_->BoxLog(), box.isEmpty() ? QStringList() : QStringList{box});
+        // Like the platform's open dialog, confirming a file makes its folder the working directory.
+        QCOMPARE(QDir::currentPath(), pcb_);
+        QCOMPARE(ListFiles(elsewhere_), QStringList());
+    }
+
+    void readOnlyFolderRefusesTheBackup() {
+        if (::geteuid() == 0) {
+            QSKIP("write protection does not stop the superuser");
+        }
+        MakeFiles(pcb_, {"board.drl=drill", "board.CNC=new", "board.BAK=old"});
+        QVERIFY(QFile::setPermissions(pcb_, QFile::ReadOwner | QFile::ExeOwner));
+        chooser_->Answer(InPcb("board.drl"));
+
+        ClickInputFile();
+
+        QVERIFY(QFile::setPermissions(pcb_, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+        QCOMPARE(fixture_->BoxLog(), QStringList{kBackupFailure});
+        QCOMPARE(window_->edInputFileName->text(), InPcb("board.drl"));
+        QCOMPARE(window_->edOutputFileName->text(), QStringLiteral("earlier output"));
+        QCOMPARE(ListFiles(pcb_), (QStringList{"board.BAK=old", "board.CNC=new", "board.drl=drill"}));
+    }
+
+    void cancelInputFile_data() {
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QStringList>("after");
+        QTest::newRow("no such file in the working directory") << QStringList() << QStringList();
+        QTest::newRow("a file of that name becomes its backup")
+            << QStringList{"specify File to Convert.CNC=program"} << QStringList{"specify File to Convert.BAK=program"};
+    }
+
+    void cancelInputFile() {
+        QFETCH(QStringList, before);
+        QFETCH(QStringList, after);
+        MakeFiles(elsewhere_, before);
+        chooser_->Answer(std::nullopt);
+
+        ClickInputFile();
+
+        QCOMPARE(window_->edInputFileName->text(), QStringLiteral("specify File to Convert"));
+        QCOMPARE(window_->edOutputFileName->text(), QStringLiteral("specify File to Convert.CNC"));
+        QCOMPARE(ListFiles(elsewhere_), after);
+        QCOMPARE(QDir::currentPath(), elsewhere_);
+        QCOMPARE(fixture_->BoxLog(), QStringList());
+    }
+
+    void dialogsAsSetUpAndOfferingTheLastName() {
+        MakeFiles(pcb_, {"board.drl=drill"});
+        // Where the settings put them: the executable's folder.
+        const QString startFolder = fixture_->Folder();
+        chooser_->Answer(InPcb("board.drl"));
+        chooser_->Answer(std::nullopt);
+        chooser_->Answer(InPcb("out.Cnc"));
+        chooser_->Answer(std::nullopt);
+
+        ClickInputFile();
+        ClickInputFile();
+        ClickOutputFile();
+        ClickOutputFile();
+
+        const std::vector<ScriptedChooser::Seen>& seen = chooser_->SeenDialogs();
+        QCOMPARE(seen.size(), std::size_t{4});
+        for (std::size_t i : {0, 1}) {
+            QCOMPARE(seen[i].mode, QFileDialog::AcceptOpen);
+            QCOMPARE(seen[i].title, QStringLiteral("Select cnc file"));
+            QCOMPARE(seen[i].filters, (QStringList{"Excellon files (*.drl)", "txt files (*.txt)", "all files (*.*)"}));
+            QCOMPARE(seen[i].selectedFilter, QStringLiteral("Excellon files (*.drl)"));
+            QCOMPARE(seen[i].defaultSuffix, QStringLiteral("txt"));
+        }
+        for (std::size_t i : {2, 3}) {
+            QCOMPARE(seen[i].mode, QFileDialog::AcceptSave);
+            QCOMPARE(seen[i].title, QStringLiteral("Save File"));
+            QCOMPARE(seen[i].filters, (QStringList{"CNC-File (*.Cnc)", "Alle (*.*)"}));
+            QCOMPARE(seen[i].selectedFilter, QStringLiteral("CNC-File (*.Cnc)"));
+            QCOMPARE(seen[i].defaultSuffix, QStringLiteral("Cnc"));
+        }
+        // First opened in the settings' folder; afterwards at the name confirmed last.
+        QCOMPARE(seen[0].folder, startFolder);
+        QCOMPARE(seen[1].folder, pcb_);
+        QCOMPARE(seen[1].offeredName, InPcb("board.drl"));
+        QCOMPARE(seen[2].folder, startFolder);
+        QCOMPARE(seen[3].offeredName, InPcb("out.Cnc"));
+    }
+
+    void outputFileCancelAndConfirm() {
+        MakeFiles(pcb_, {"board.drl=drill"});
+        // Cancel before any confirmed choice empties the field.
+        chooser_->Answer(std::nullopt);
+        ClickOutputFile();
+        QCOMPARE(window_->edOutputFileName->text(), QString());
+
+        chooser_->Answer(InPcb("mine.Cnc"));
+        ClickOutputFile();
+        QCOMPARE(window_->edOutputFileName->text(), InPcb("mine.Cnc"));
+
+        // "Input File" proposes another name; Cancel in the save dialog brings the confirmed one back.
+        chooser_->Answer(InPcb("board.drl"));
+        ClickInputFile();
+        QCOMPARE(window_->edOutputFileName->text(), InPcb("board.CNC"));
+        chooser_->Answer(std::nullopt);
+        ClickOutputFile();
+        QCOMPARE(window_->edOutputFileName->text(), InPcb("mine.Cnc"));
+        // The save dialog leaves the working directory alone.
+        QCOMPARE(QDir::currentPath(), pcb_);
+        QCOMPARE(ListFiles(pcb_), QStringList{"board.drl=drill"});
+        QCOMPARE(fixture_->BoxLog(), QStringList());
+    }
+
+    void outputFileOnAnExistingFile_data() {
+        QTest::addColumn<QString>("chosen");
+        QTest::addColumn<QStringList>("before");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QStringList>("after");
+        QTest::addColumn<QString>("box");
+        const QString none;
+        QTest::newRow("new name: nothing touched")
+            << "mine.Cnc" << QStringList{"board.drl=drill"} << "mine.Cnc" << QStringList{"board.drl=drill"} << none;
+        QTest::newRow("existing program kept as .BAK, older .BAK replaced")
+            << "mine.Cnc" << QStringList{"board.drl=drill", "mine.Cnc=program", "mine.BAK=old"} << "mine.Cnc"
+            << QStringList{"board.drl=drill", "mine.BAK=program"} << none;
+        QTest::newRow("backup impossible: refused, field kept")
+            << "mine.Cnc" << QStringList{"board.drl=drill", "mine.Cnc=program", "mine.BAK/"} << QString()
+            << QStringList{"board.drl=drill", "mine.BAK/", "mine.Cnc=program"} << kBackupFailure;
+        QTest::newRow("an existing file named like its own backup is refused")
+            << "mine.BAK" << QStringList{"board.drl=drill", "mine.BAK=program"} << QString()
+            << QStringList{"board.drl=drill", "mine.BAK=program"} << kBackupFailure;
+        QTest::newRow("a new file named like a backup is fine")
+            << "mine.BAK" << QStringList{"board.drl=drill"} << "mine.BAK" << QStringList{"board.drl=drill"} << none;
+        QTest::newRow("the drill file itself is not moved away")
+            << "board.drl" << QStringList{"board.drl=drill"} << "board.drl" << QStringList{"board.drl=drill"} << none;
+    }
+
+    void outputFileOnAnExistingFile() {
+        QFETCH(QString, chosen);
+        QFETCH(QStringList, before);
+        QFETCH(QString, field);
+        QFETCH(QStringList, after);
+        QFETCH(QString, box);
+        MakeFiles(pcb_, before);
+        window_->edInputFileName->setText(InPcb("board.drl"));
+        chooser_->Answer(InPcb(chosen));
+
+        ClickOutputFile();
+
+        QCOMPARE(window_->edOutputFileName->text(), field.isEmpty() ? QStringLiteral("earlier output") : InPcb(field));
+        QCOMPARE(ListFiles(pcb_), after);
+        QCOMPARE(fixture_->BoxLog(), box.isEmpty() ? QStringList() : QStringList{box});
+    }
+
+    // The real dialog once: the name typed into its name field and confirmed.
+    void realDialogs() {
+        chooser_.reset();
+        MakeFiles(pcb_, {"board.drl=drill", "board.CNC=program"});
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        const auto typeAndConfirm = [](const QString& path, QString* title) {
+            QTimer::singleShot(0, [path, title] {
+                auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+                if (dialog == nullptr) {
+                    return;
+                }
+                *title = dialog->windowTitle();
+                auto* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+                if (name != nullptr) {
+                    name->setText(path);
+                }
+                QMetaObject::invokeMethod(dialog, "accept");
+            });
+        };
+
+        QString title;
+        typeAndConfirm(InPcb("board.drl"), &title);
+        ClickInputFile();
+        QCOMPARE(title, QStringLiteral("Select cnc file"));
+        QCOMPARE(window_->edInputFileName->text(), InPcb("board.drl"));
+        QCOMPARE(window_->edOutputFileName->text(), InPcb("board.CNC"));
+        QCOMPARE(QDir::currentPath(), pcb_);
+
+        // A name typed without an extension gets the dialog's default one.
+        typeAndConfirm(InPcb("typed"), &title);
+        ClickOutputFile();
+        QCOMPARE(title, QStringLiteral("Save File"));
+        QCOMPARE(window_->edOutputFileName->text(), InPcb("typed.Cnc"));
+        QCOMPARE(ListFiles(pcb_), (QStringList{"board.BAK=program", "board.drl=drill"}));
+        QCOMPARE(fixture_->BoxLog(), QStringList());
+    }
+};
+
+QTEST_MAIN(FileSelectionTest)
+#include "FileSelectionTest.moc"
