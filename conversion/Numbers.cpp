@@ -33,6 +33,17 @@ int HexValue(char c) {
     return -1;
 }
 
+// Both number forms start with blanks (0x20 only) and an optional sign; returns whether the sign is "-".
+bool SkipBlanksAndSign(std::string_view text, std::size_t& i) {
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) {
+        return text[i++] == '-';
+    }
+    return false;
+}
+
 // Decimal exponent of the leading significant digit, for telling an underflow from an overflow.
 long LeadingDigitExponent(std::string_view intDigits, std::string_view fracDigits, long exponent) {
     for (std::size_t i = 0; i < intDigits.size(); ++i) {
@@ -51,16 +62,9 @@ long LeadingDigitExponent(std::string_view intDigits, std::string_view fracDigit
 } // namespace
 
 std::optional<double> ParseReal(std::string_view text, char separator) {
-    std::size_t i = 0;
     const std::size_t n = text.size();
-    while (i < n && text[i] == ' ') {
-        ++i;
-    }
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = 0;
+    const bool negative = SkipBlanksAndSign(text, i);
     const std::size_t intStart = i;
     while (i < n && IsDigit(text[i])) {
         ++i;
@@ -189,16 +193,9 @@ double StrToReal(std::string_view text) {
 }
 
 std::int32_t StrToIntOrZero(std::string_view text) {
-    std::size_t i = 0;
     const std::size_t n = text.size();
-    while (i < n && text[i] == ' ') {
-        ++i;
-    }
-    bool negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) {
-        negative = text[i] == '-';
-        ++i;
-    }
+    std::size_t i = 0;
+    const bool negative = SkipBlanksAndSign(text, i);
     bool hex = false;
     if (i < n && (text[i] == '$' || text[i] == 'x' || text[i] == 'X')) {
         hex = true;

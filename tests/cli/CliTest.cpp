@@ -23,6 +23,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
 #include "platform/DecimalSeparator.h"
+#include "tests/support/Files.h"
 
 namespace {
 
@@ -31,6 +32,10 @@ using korvex::conversion::ConsoleHost;
 using korvex::conversion::ConversionState;
 using korvex::conversion::HostField;
 using korvex::conversion::HostMacro;
+using korvex::testing::EntryNames;
+using korvex::testing::MakeTempFolder;
+using korvex::testing::ReadFile;
+using korvex::testing::WriteFile;
 
 constexpr int kExitFinished = 0;
 constexpr int kExitFailed = 1;
@@ -39,41 +44,6 @@ constexpr int kExitUsage = 2;
 // The worked example of a small board: header with two tools, two tool changes, three holes, M30.
 const char* const kDrillFile = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
                                "T2\r\nX-3.25Y7\r\nM30\r\n";
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << content;
-    if (!file.flush()) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
-
-fs::path MakeTempFolder(const char* prefix) {
-    std::string pattern = (fs::temp_directory_path() / (std::string(prefix) + "-XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("cannot create a temporary folder");
-    }
-    return pattern;
-}
-
-std::vector<std::string> Entries(const fs::path& folder) {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        names.push_back(entry.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-}
 
 struct ProcessResult {
     int exitCode = -1; // -1: ended by a signal
@@ -205,7 +175,7 @@ TEST_F(CliTest, DefaultsAreTheWindowsDesignValues) {
     const ProcessResult result = Run({"input.drl"});
     ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
+    EXPECT_EQ(EntryNames(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
 
     const fs::path golden = fs::path(KORVEX_GOLDEN_DATA_DIR) / "worked-example-numbered";
     EXPECT_EQ(WithoutFreeBannerLines(ReadFile(folder_ / "input.CNC")), ReadFile(golden / "expected.cnc"));
@@ -285,7 +255,7 @@ TEST_F(CliTest, DashOutputWritesOnlyTheProgramToStandardOutput) {
     EXPECT_EQ(WithoutFreeBannerLines(result.out),
               ReadFile(fs::path(KORVEX_GOLDEN_DATA_DIR) / "worked-example-numbered" / "expected.cnc"));
     EXPECT_NE(result.err.find("Conversion finished\n"), std::string::npos) << result.err;
-    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"input.drl"});
+    EXPECT_EQ(EntryNames(folder_), std::vector<std::string>{"input.drl"});
 
     const ProcessResult toFile = Run({"-o", "file.cnc", "input.drl"});
     ASSERT_EQ(toFile.exitCode, kExitFinished) << toFile.err;
@@ -354,7 +324,7 @@ TEST_P(CliFailureTest, ExitsWithOneAndTheReason) {
     if (!row.drillFile.empty()) {
         WriteFile(folder_ / "input.drl", row.drillFile);
     }
-    const std::vector<std::string> before = Entries(folder_);
+    const std::vector<std::string> before = EntryNames(folder_);
     std::vector<std::string> args = row.args;
     if (quiet) {
         args.insert(args.begin(), "--quiet");
@@ -363,7 +333,7 @@ TEST_P(CliFailureTest, ExitsWithOneAndTheReason) {
     EXPECT_EQ(result.exitCode, kExitFailed);
     EXPECT_NE(("\n" + result.err).find("\n" + row.expectedErrorLine + "\n"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(Entries(folder_), before) << "no output may be left behind";
+    EXPECT_EQ(EntryNames(folder_), before) << "no output may be left behind";
     if (quiet) {
         EXPECT_EQ(result.err, row.expectedErrorLine + "\n");
     }
@@ -399,7 +369,7 @@ TEST_F(CliTest, FailedConversionKeepsAnOlderProgram) {
     EXPECT_EQ(result.exitCode, kExitFailed);
     EXPECT_EQ(result.err, "korvex-cli: Can not convert value 1-2\n");
     EXPECT_EQ(ReadFile(folder_ / "input.CNC"), older);
-    EXPECT_EQ(Entries(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
+    EXPECT_EQ(EntryNames(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
 }
 
 // The drill file must survive being named as its own output, whatever name reaches it.
@@ -426,12 +396,12 @@ TEST_P(CliSameFileTest, RefusesToOverwriteTheInput) {
         fs::create_symlink("board.drl", folder_ / "alias.drl");
         outputName = "alias.drl";
     }
-    const std::vector<std::string> before = Entries(folder_);
+    const std::vector<std::string> before = EntryNames(folder_);
     const ProcessResult result = Run({"-q", "-o", outputName, "board.drl"});
     EXPECT_EQ(result.exitCode, kExitFailed);
     EXPECT_EQ(result.err, "error on creating " + outputName + "\n");
     EXPECT_EQ(ReadFile(folder_ / "board.drl"), drill);
-    EXPECT_EQ(Entries(folder_), before);
+    EXPECT_EQ(EntryNames(folder_), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Names, CliSameFileTest,
@@ -461,7 +431,7 @@ TEST_P(CliUsageTest, ExitsWithTwo) {
     EXPECT_EQ(result.exitCode, 2);
     EXPECT_EQ(result.err, "korvex-cli: " + row.expectedMessage + "\nTry 'korvex-cli --help'.\n");
     EXPECT_EQ(result.out, "");
-    EXPECT_EQ(Entries(folder_), std::vector<std::string>{"input.drl"});
+    EXPECT_EQ(EntryNames(folder_), std::vector<std::string>{"input.drl"});
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -481,7 +451,7 @@ TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
     EXPECT_EQ(result.exitCode, kExitFinished);
     EXPECT_EQ(result.out.rfind("Usage: korvex-cli [options] INPUT\n", 0), 0u) << result.out;
     EXPECT_EQ(result.err, "");
-    EXPECT_TRUE(Entries(folder_).empty());
+    EXPECT_TRUE(EntryNames(folder_).empty());
 }
 
 TEST_F(CliTest, SettingsFileAndMacroFilesAsTheWindowLoadsThem) {

@@ -9,24 +9,15 @@
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
 #include "tests/fakes/RecordingHost.h"
+#include "tests/support/Files.h"
 
 namespace korvex::conversion {
 namespace {
 
 namespace fs = std::filesystem;
+using testing::ReadFile;
 using testing::RecordingHost;
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary);
-    file << content;
-}
+using testing::WriteFile;
 
 // The body of a program: everything after the seven banner lines.
 std::string Body(const std::string& program) {

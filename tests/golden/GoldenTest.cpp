@@ -27,6 +27,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
 #include "platform/DecimalSeparator.h"
+#include "tests/support/Files.h"
 
 namespace {
 
@@ -37,29 +38,14 @@ using korvex::conversion::HostField;
 using korvex::conversion::HostMacro;
 using korvex::conversion::RunConversion;
 using korvex::conversion::RunOutcome;
+using korvex::testing::ReadFile;
+using korvex::testing::TempFolder;
+using korvex::testing::WriteFile;
 
 const char* const kPlaceholderLine4 = "; <maker, release and version>";
 const char* const kPlaceholderLine5 = "; <updates>";
 const char* const kInputName = "input.drl";
 const char* const kOutputName = "output.cnc";
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        throw std::runtime_error("cannot read " + path.string());
-    }
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file << content;
-    if (!file.flush()) {
-        throw std::runtime_error("cannot write " + path.string());
-    }
-}
 
 bool UpdateGolden() {
     const char* value = std::getenv("UPDATE_GOLDEN");
@@ -127,37 +113,6 @@ Settings ReadArgs(const fs::path& folder) {
     }
     return settings;
 }
-
-class TempFolder {
-public:
-    TempFolder() {
-        std::string pattern = (fs::temp_directory_path() / "korvex-golden-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) {
-            throw std::runtime_error("cannot create a temporary folder");
-        }
-        path_ = pattern;
-    }
-    ~TempFolder() {
-        std::error_code ignored;
-        fs::remove_all(path_, ignored);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-
-    const fs::path& Path() const { return path_; }
-
-    std::vector<std::string> Entries() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-
-private:
-    fs::path path_;
-};
 
 struct RunResult {
     bool finished = false;
@@ -331,7 +286,7 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
     const fs::path expectedErrorPath = folder / "expected-error.txt";
     const fs::path expectedLogPath = folder / "expected-log.txt";
 
-    TempFolder temp;
+    TempFolder temp("korvex-golden");
     const std::string output = (temp.Path() / kOutputName).string();
     const RunResult result = Convert(settings, input, output);
     const std::string log = NormaliseLog(result.log, input, output);
