@@ -3,7 +3,10 @@
 // the services hand out must lie inside the buffer, and every text must be valid UTF-8.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstdio>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -69,9 +72,31 @@ inline void QueryBuffer(std::vector<std::uint8_t>& buffer, std::string_view extr
     static const char* const kKeys[] = {"CompanyName",    "FileDescription", "FileVersion",      "InternalName",
                                         "LegalCopyRight", "LegalTradeMarks", "OriginalFileName", "ProductName",
                                         "ProductVersion", "Comments",        "SpecialBuild",     "PrivateBuild"};
+    // The block as the buffer holds it, for the same lookups through the pure functions.
+    const platform::ByteView block(buffer.data(), std::min<std::size_t>(buffer.size(), buffer[0] | buffer[1] << 8));
+    std::string table;
+    if (const auto translation = platform::FindVersionValue(block, "\\VarFileInfo\\Translation")) {
+        std::uint16_t language = 0;
+        std::uint16_t codePage = 0;
+        if (block.U16(translation->offset, language) && block.U16(translation->offset + 2, codePage) &&
+            translation->length >= 4) {
+            char path[40];
+            std::snprintf(path, sizeof path, "\\StringFileInfo\\%04X%04X\\", language, codePage);
+            table = path;
+        }
+    }
     for (const char* key : kKeys) {
         const std::string text = version::detail::QueryVersionString(buffer.data(), key);
-        KORVEX_FUZZ_CHECK(IsValidUtf8(text), std::string(key) + " is no UTF-8: " + Escaped(text));
+        const auto value = table.empty() ? std::nullopt : platform::FindVersionValue(block, table + key);
+        // A value stored as text must arrive as its UTF-8 text. (A value whose type says binary arrives as raw
+        // bytes; that is a question of what the reader accepts, not of memory, and is not checked here.)
+        if (value && value->isText) {
+            std::string expected = platform::VersionText(block, *value);
+            expected = expected.substr(0, expected.find('\0'));
+            KORVEX_FUZZ_CHECK(text == expected,
+                              std::string(key) + " is " + Escaped(text) + ", stored " + Escaped(expected));
+            KORVEX_FUZZ_CHECK(IsValidUtf8(text), std::string(key) + " is no UTF-8: " + Escaped(text));
+        }
     }
     platform::VS_FIXEDFILEINFO fixed;
     if (version::detail::QueryFixedFileInfo(buffer.data(), fixed)) {
