@@ -257,7 +257,7 @@ struct SpecialInputCase {
 
 class SpecialInputTest : public ConversionFaultTest, public ::testing::WithParamInterface<SpecialInputCase> {};
 
-TEST_P(SpecialInputTest, DISABLED_IsRefusedWithoutWaitingOrReadingForever) {
+TEST_P(SpecialInputTest, IsRefusedWithoutWaitingOrReadingForever) {
     const fs::path input = GetParam().make(folder);
     const fs::path output = folder / "board.CNC";
     bool hung = false;

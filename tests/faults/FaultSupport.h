@@ -16,6 +16,8 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include "tests/support/Files.h"
+
 namespace korvex::faults {
 
 namespace fs = std::filesystem;
@@ -23,17 +25,8 @@ namespace fs = std::filesystem;
 // The uid and gid of "nobody": what the permission tests run as when the suite runs as root (as CI does).
 inline constexpr uid_t kNobody = 65534;
 
-inline std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    std::ostringstream content;
-    content << file.rdbuf();
-    return content.str();
-}
-
-inline void WriteFile(const fs::path& path, const std::string& content) {
-    std::ofstream file(path, std::ios::binary);
-    file << content;
-}
+using testing::ReadFile;
+using testing::WriteFile;
 
 // Names of the entries of a folder, hidden ones included.
 inline std::set<std::string> Entries(const fs::path& folder) {
