@@ -1,6 +1,7 @@
 #include "conversion/ConvertLine.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <memory>
 
@@ -12,12 +13,30 @@ namespace korvex::conversion {
 
 namespace {
 
-bool IsLetter(unsigned char c) {
-    return (c >= 0x41 && c <= 0x7A) || c == '%';
+// The tokenizer's character classes: letters are "A".."z" (with the six signs between the capitals and the
+// small letters) and "%"; number characters are the digits, ".", "-" and "+"; blanks are 0x20 only.
+enum CharClass : unsigned char { kOther, kBlank, kLetter, kNumber };
+
+constexpr std::array<CharClass, 256> MakeClasses() {
+    std::array<CharClass, 256> classes{};
+    for (int c = 0x41; c <= 0x7A; ++c) {
+        classes[static_cast<std::size_t>(c)] = kLetter;
+    }
+    classes['%'] = kLetter;
+    for (int c = '0'; c <= '9'; ++c) {
+        classes[static_cast<std::size_t>(c)] = kNumber;
+    }
+    classes['.'] = kNumber;
+    classes['-'] = kNumber;
+    classes['+'] = kNumber;
+    classes[' '] = kBlank;
+    return classes;
 }
 
-bool IsNumberChar(unsigned char c) {
-    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+';
+constexpr std::array<CharClass, 256> kClasses = MakeClasses();
+
+CharClass ClassOf(char c) {
+    return kClasses[static_cast<unsigned char>(c)];
 }
 
 char UpperFirst(std::string_view word) {
@@ -104,7 +123,8 @@ void FormatCoordinate(const ConversionState& state, std::string_view word, doubl
     }
     v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state.Divisor) +
                             static_cast<Extended>(offset));
-    text.assign(1, UpperFirst(word));
+    text.clear();
+    text.push_back(UpperFirst(word));
     AppendRealToStr(text, 1, 3, v);
 }
 
@@ -156,14 +176,14 @@ int SplitWords(std::string_view line, WordList& words) {
     std::size_t p = 0;
     do {
         const std::size_t start = p;
-        while (p < length && scanned[p] == ' ') {
+        while (p < length && ClassOf(scanned[p]) == kBlank) {
             ++p;
         }
         const std::size_t wordStart = p;
-        while (p < length && IsLetter(static_cast<unsigned char>(scanned[p]))) {
+        while (p < length && ClassOf(scanned[p]) == kLetter) {
             ++p;
         }
-        while (p < length && IsNumberChar(static_cast<unsigned char>(scanned[p]))) {
+        while (p < length && ClassOf(scanned[p]) == kNumber) {
             ++p;
         }
         const std::string_view word = scanned.substr(wordStart, p - wordStart);

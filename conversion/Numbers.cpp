@@ -410,28 +410,6 @@ std::uint64_t DropDigitsHalfUp(std::uint64_t n, int drop) {
     }
 }
 
-// The common case, where every kept digit comes from the 17 decimals: the rounding half up at the last
-// kept place is a division of integers. Writes sign, integer digits, point and decimals.
-void AppendFixedFast(std::string& out, bool negative, const Scaled& scaled, int drop, std::uint8_t decimals) {
-    const std::uint64_t kept = DropDigitsHalfUp(scaled.n, drop);
-    char text[24 + 24];
-    char* digits = text + 24;
-    const auto converted = std::to_chars(digits, text + sizeof text, kept);
-    int count = static_cast<int>(converted.ptr - digits);
-    while (count < decimals + 1) {
-        *--digits = '0';
-        ++count;
-    }
-    if (negative) {
-        out.push_back('-');
-    }
-    out.append(digits, static_cast<std::size_t>(count - decimals));
-    if (decimals > 0) {
-        out.push_back('.');
-        out.append(digits + count - decimals, decimals);
-    }
-}
-
 // Adds one unit in the last place of a digit string; returns true when it overflowed ("99" -> "00").
 bool IncrementDigits(char* digits, std::size_t count) {
     for (std::size_t i = count; i-- > 0;) {
@@ -497,6 +475,40 @@ void FitText(std::string& out, std::size_t start, std::uint8_t width) {
     }
 }
 
+// The common case, where every kept digit comes from the 17 decimals: the rounding half up at the last
+// kept place is a division of integers. Writes sign, integer digits, point and decimals.
+void AppendFixedFast(std::string& out, bool negative, const Scaled& scaled, int drop, std::uint8_t width,
+                     std::uint8_t decimals) {
+    const std::uint64_t kept = DropDigitsHalfUp(scaled.n, drop);
+    char digitBuffer[48];
+    char* digits = digitBuffer + 24;
+    const auto converted = std::to_chars(digits, digitBuffer + sizeof digitBuffer, kept);
+    int count = static_cast<int>(converted.ptr - digits);
+    while (count < decimals + 1) {
+        *--digits = '0';
+        ++count;
+    }
+    // Sign, integer digits, point and decimals, handed to the string in one piece.
+    char text[48];
+    std::size_t length = 0;
+    if (negative) {
+        text[length++] = '-';
+    }
+    const auto integerCount = static_cast<std::size_t>(count - decimals);
+    std::memcpy(text + length, digits, integerCount);
+    length += integerCount;
+    if (decimals > 0) {
+        text[length++] = '.';
+        std::memcpy(text + length, digits + integerCount, decimals);
+        length += decimals;
+    }
+    const std::size_t start = out.size();
+    out.append(text, length);
+    if (length < width || length > kMaxText) {
+        FitText(out, start, width);
+    }
+}
+
 } // namespace
 
 void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {
@@ -518,8 +530,7 @@ void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals
         return;
     }
     if (drop >= 0 && drop <= 17) {
-        AppendFixedFast(out, negative, scaled, drop, decimals);
-        FitText(out, start, width);
+        AppendFixedFast(out, negative, scaled, drop, width, decimals);
         return;
     }
     const Expansion expansion = Expand(scaled);
