@@ -2,6 +2,7 @@
 // the drill file is never touched, and an older G-code program is either replaced whole or kept whole.
 #include <fcntl.h>
 #include <memory>
+#include <ostream>
 #include <sys/file.h>
 #include <sys/stat.h>
 
@@ -140,6 +141,11 @@ struct ProtectedOutputCase {
     fs::perms folderPermissions;
 };
 
+// Test names show the case by name.
+void PrintTo(const ProtectedOutputCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class ProtectedOutputTest : public ConversionFaultTest, public ::testing::WithParamInterface<ProtectedOutputCase> {};
 
 TEST_P(ProtectedOutputTest, RunEndsWithErrorOnCreatingAndChangesNothing) {
@@ -196,6 +202,11 @@ struct UnreadableInputCase {
     const char* name;
     std::function<fs::path(const fs::path& folder)> make; // makes the input, returns its name
 };
+
+// Test names show the case by name.
+void PrintTo(const UnreadableInputCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class UnreadableInputTest : public ConversionFaultTest, public ::testing::WithParamInterface<UnreadableInputCase> {};
 
@@ -254,6 +265,11 @@ struct SpecialInputCase {
     const char* name;
     std::function<fs::path(const fs::path& folder)> make;
 };
+
+// Test names show the case by name.
+void PrintTo(const SpecialInputCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SpecialInputTest : public ConversionFaultTest, public ::testing::WithParamInterface<SpecialInputCase> {};
 
@@ -319,6 +335,11 @@ struct VanishCase {
     std::function<void(const fs::path& drill)> vanish;
 };
 
+// Test names show the case by name.
+void PrintTo(const VanishCase& c, std::ostream* out) {
+    *out << c.name;
+}
+
 class VanishingInputTest : public ConversionFaultTest, public ::testing::WithParamInterface<VanishCase> {};
 
 TEST_P(VanishingInputTest, RunGoesOnWithTheOpenFile) {
@@ -354,6 +375,11 @@ struct SameFileCase {
     const char* name;
     std::function<fs::path(const fs::path& folder, const fs::path& drill)> outputName;
 };
+
+// Test names show the case by name.
+void PrintTo(const SameFileCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class SameFileTest : public ConversionFaultTest, public ::testing::WithParamInterface<SameFileCase> {};
 

@@ -4,6 +4,7 @@
 // and its memory must stay within a small multiple of the input. The numbers are printed for the record.
 #include <cstdio>
 #include <cstdlib>
+#include <ostream>
 #include <sys/resource.h>
 
 #include "conversion/ConversionHost.h"
@@ -101,6 +102,11 @@ struct BoundCase {
     bool settingsFile;     // read as the settings file instead of converted as a drill file
     double memoryPerInput; // the peak memory allowed, per byte of input
 };
+
+// Test names show the case by name.
+void PrintTo(const BoundCase& c, std::ostream* out) {
+    *out << c.name;
+}
 
 class ResourceBoundsTest : public FaultTest, public ::testing::WithParamInterface<BoundCase> {
 protected:
