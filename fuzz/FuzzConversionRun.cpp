@@ -1,6 +1,8 @@
 // A whole drill file through the conversion run: the real line reader (on a file in memory), the tokenizer,
 // the word interpreter and the number formatting, with the program going to a writer that only checks and
-// counts. Input: one byte of settings, then the drill file.
+// counts. Input: one byte of settings, then the drill file. The settings byte: bit 0 line numbers on,
+// bits 1-2 the increment (1, 5, 50, INT_MAX), bits 3-5 the divisor field, bit 5 also the decimal separator
+// ("," when set), bit 6 a huge negative X offset, bit 7 empty tool-change blocks.
 //
 // Checked besides memory safety: a run either finishes or ends with the coordinate error, nothing else; no
 // written line holds a line break or Ctrl-Z; the program's size stays proportional to the drill file's;
