@@ -1,14 +1,16 @@
-# Quick start: `make run` builds and starts Korvex, `make test` builds and runs every test.
-# Both install missing Debian packages first (with sudo when not root).
+# Quick start: `make run` builds and starts Korvex, `make test` builds and runs every test: the suite, the
+# same suite under AddressSanitizer and UndefinedBehaviorSanitizer, and every fuzz target over its corpus.
+# Both install missing Debian packages first (with sudo when not root). `make check` runs the suite alone.
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-svg-dev \
-            libjpeg62-turbo-dev xvfb xauth fonts-wine fonts-liberation2 binutils-mingw-w64-i686 clang-format
+            libjpeg62-turbo-dev xvfb xauth fonts-wine fonts-liberation2 binutils-mingw-w64-i686 clang-format \
+            clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run test test-sanitize bench format-check clean
+.PHONY: deps build run check test test-sanitize bench format-check clean
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -32,8 +34,10 @@ run: build
 	  $(BUILD_DIR)/app/korvex-cli -o - examples/board.drl; \
 	fi
 
-test: build
+check: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test: format-check check test-sanitize fuzz-regression
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps
@@ -46,7 +50,7 @@ bench: deps
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bench/korvex-bench
 
-format-check:
+format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
 
 clean:
