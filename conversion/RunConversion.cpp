@@ -10,7 +10,7 @@
 #include "platform/TextFile.h"
 
 #ifndef KORVEX_PRODUCT_VERSION
-#define KORVEX_PRODUCT_VERSION "1.3"
+#error "KORVEX_PRODUCT_VERSION comes from resources/version.rc through the build"
 #endif
 
 namespace korvex::conversion {
