@@ -50,6 +50,7 @@ class LineBlock {
 public:
     void Clear() { size_ = 0; }
     bool Empty() const { return size_ == 0; }
+    std::size_t Size() const { return size_; }
     std::string_view View() const { return std::string_view(data_.get(), size_); }
 
     void Append(std::string_view text) {
@@ -88,9 +89,10 @@ private:
     std::size_t capacity_ = 0;
 };
 
+constexpr std::size_t kHandOnSize = 1 << 16;
+
 // Reused between lines so that converting a large file does not allocate per line.
 struct LineBuffers {
-    WordList words;
     LineBlock out;
     std::string xText;
     std::string yText;
@@ -128,11 +130,13 @@ void FormatCoordinate(const ConversionState& state, std::string_view word, doubl
     AppendRealToStr(text, 1, 3, v);
 }
 
-void DefineTool(ConversionState& state, const WordList& words, int first, std::int32_t tool, LineBlock& out) {
+// The T word and every word after it on the line go into the comment; Z and B words set the tool's entry.
+void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& rest, std::int32_t tool,
+                LineBlock& out) {
     const bool known = ToolTable::Contains(tool);
     out.Append("; ");
-    for (int i = first; i < words.count; ++i) {
-        const std::string_view word = words.slots[static_cast<std::size_t>(i)];
+    std::string_view word = toolWord;
+    do {
         if (word.empty()) {
             continue;
         }
@@ -146,7 +150,7 @@ void DefineTool(ConversionState& state, const WordList& words, int first, std::i
         }
         out.Append(word);
         out.Append("  ");
-    }
+    } while (rest.Next(word));
     out.Append(" ; Tool-definition");
     out.EndLine();
 }
@@ -166,53 +170,61 @@ void SelectTool(ConversionState& state, std::string_view word, std::int32_t tool
 
 } // namespace
 
+bool WordScanner::Next(std::string_view& word) {
+    const std::size_t length = scanned_.size();
+    // The first word is always taken from a non-empty line; later ones while characters are left.
+    if (length == 0 || (started_ && p_ >= length)) {
+        return false;
+    }
+    started_ = true;
+    const std::size_t start = p_;
+    while (p_ < length && ClassOf(scanned_[p_]) == kBlank) {
+        ++p_;
+    }
+    const std::size_t wordStart = p_;
+    while (p_ < length && ClassOf(scanned_[p_]) == kLetter) {
+        ++p_;
+    }
+    while (p_ < length && ClassOf(scanned_[p_]) == kNumber) {
+        ++p_;
+    }
+    word = scanned_.substr(wordStart, p_ - wordStart);
+    if (p_ == start) {
+        ++p_; // a character that starts no word
+    }
+    return true;
+}
+
 int SplitWords(std::string_view line, WordList& words) {
     words.count = 0;
-    const std::string_view scanned = line.substr(0, line.find(';'));
-    const std::size_t length = scanned.size();
-    if (length == 0) {
-        return 0;
-    }
-    std::size_t p = 0;
-    do {
-        const std::size_t start = p;
-        while (p < length && ClassOf(scanned[p]) == kBlank) {
-            ++p;
-        }
-        const std::size_t wordStart = p;
-        while (p < length && ClassOf(scanned[p]) == kLetter) {
-            ++p;
-        }
-        while (p < length && ClassOf(scanned[p]) == kNumber) {
-            ++p;
-        }
-        const std::string_view word = scanned.substr(wordStart, p - wordStart);
-        if (p == start) {
-            ++p; // a character that starts no word
-        }
+    WordScanner scanner(line);
+    std::string_view word;
+    while (scanner.Next(word)) {
         if (static_cast<std::size_t>(words.count) < words.slots.size()) {
             words.slots[static_cast<std::size_t>(words.count)] = word;
         } else {
             words.slots.push_back(word);
         }
         ++words.count;
-    } while (p < length);
+    }
     return words.count;
 }
 
 namespace {
 
 void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view line) {
-    WordList& words = buffers.words;
     LineBlock& out = buffers.out;
-    if (SplitWords(line, words) == 0) {
-        return;
-    }
+    WordScanner scanner(line);
     bool xSeen = false;
     bool ySeen = false;
 
-    for (int i = 0; i < words.count; ++i) {
-        const std::string_view word = words.slots[static_cast<std::size_t>(i)];
+    std::string_view word;
+    while (scanner.Next(word)) {
+        // A line of many words can give a long program: hand it on in pieces, not all at the end.
+        if (out.Size() > kHandOnSize) {
+            state.OutputFile->WriteLines(out.View());
+            out.Clear();
+        }
         if (word.empty()) {
             continue; // an unclassified character or trailing blanks: nothing to interpret
         }
@@ -263,7 +275,7 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
         case 'T': {
             const std::int32_t tool = StrToIntOrZero(word.substr(1));
             if (state.InHeader) {
-                DefineTool(state, words, i, tool, out);
+                DefineTool(state, word, scanner, tool, out);
                 return;
             }
             SelectTool(state, word, tool, out);

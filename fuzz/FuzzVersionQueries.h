@@ -88,9 +88,9 @@ inline void QueryBuffer(std::vector<std::uint8_t>& buffer, std::string_view extr
     for (const char* key : kKeys) {
         const std::string text = version::detail::QueryVersionString(buffer.data(), key);
         const auto value = table.empty() ? std::nullopt : platform::FindVersionValue(block, table + key);
-        // A value stored as text must arrive as its UTF-8 text. (A value whose type says binary arrives as raw
-        // bytes; that is a question of what the reader accepts, not of memory, and is not checked here.)
-        if (value && value->isText) {
+        // A string-table value arrives as its UTF-8 text, whatever its type word says.
+        if (value) {
+            KORVEX_FUZZ_CHECK(value->isText, std::string(key) + " is no text value");
             std::string expected = platform::VersionText(block, *value);
             expected = expected.substr(0, expected.find('\0'));
             KORVEX_FUZZ_CHECK(text == expected,

@@ -85,6 +85,19 @@ bool KeyEquals(ByteView block, const Node& node, const std::u16string& key) {
     return true;
 }
 
+bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
 bool FindChild(ByteView block, const Node& parent, const std::u16string& key, Node& child) {
     std::size_t at = parent.childrenStart;
     while (at < parent.end) {
@@ -206,6 +219,8 @@ std::optional<VersionValue> FindVersionValue(ByteView block, std::string_view pa
         return std::nullopt;
     }
     std::size_t at = 0;
+    int depth = 0;
+    bool inStringFileInfo = false;
     while (at < path.size()) {
         if (path[at] == '\\') {
             ++at;
@@ -215,16 +230,23 @@ std::optional<VersionValue> FindVersionValue(ByteView block, std::string_view pa
         if (next == std::string_view::npos) {
             next = path.size();
         }
+        const std::string_view name = path.substr(at, next - at);
         Node child;
-        if (!FindChild(block, node, Utf8ToUtf16(path.substr(at, next - at)), child)) {
+        if (!FindChild(block, node, Utf8ToUtf16(name), child)) {
             return std::nullopt;
         }
+        if (depth == 0) {
+            inStringFileInfo = EqualsIgnoringCase(name, "StringFileInfo");
+        }
+        ++depth;
         node = child;
         at = next;
     }
     VersionValue value;
     value.offset = node.valueStart;
-    value.isText = node.type == kTextType;
+    // A value in a string table is text whatever its type word claims: a wrong type word must not turn its
+    // UTF-16 bytes into a garbled 8-bit string.
+    value.isText = node.type == kTextType || (inStringFileInfo && depth == 3);
     const std::size_t available = node.end - node.valueStart;
     const std::size_t wanted = value.isText ? std::size_t{node.valueLength} * 2 : node.valueLength;
     const std::size_t bytes = wanted < available ? wanted : available;

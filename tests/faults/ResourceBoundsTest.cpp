@@ -177,13 +177,12 @@ TEST_P(ResourceBoundsTest, CostGrowsInProportionToTheInput) {
     }
 }
 
-// A line is held whole while it is converted, with one word slot (a pointer and a length) per word.
+// A line is held whole while it is converted; its words are read one at a time.
 INSTANTIATE_TEST_SUITE_P(Faults, ResourceBoundsTest,
                          ::testing::Values(BoundCase{"OneLineOfCoordinates", "", "X1.5Y-2.25", "\r\n", false, 20},
                                            BoundCase{"OneLineOfCommentWords", "", "G1 ", "\r\n", false, 20},
-                                           // Every comma is an empty word of its own: 16 bytes of word slot per input
-                                           // byte, twice over while the list grows.
-                                           BoundCase{"OneLineOfEmptyWords", "X1", ",", "\r\n", false, 40},
+                                           // Every comma is an empty word of its own.
+                                           BoundCase{"OneLineOfEmptyWords", "X1", ",", "\r\n", false, 20},
                                            BoundCase{"OneNumberOfMegabytes", "X", "1234567890", ".5\r\n", false, 20},
                                            BoundCase{"ManyShortLines", "", "X1.5Y2.5\r\n", "", false, 1},
                                            BoundCase{"SettingsFileOfManyLines", "[Settings]\r\n", "Unknown=1\r\n",
