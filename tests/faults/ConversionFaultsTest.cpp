@@ -40,6 +40,21 @@ protected:
         host.fields[HostField::OutputFileName] = output.string();
     }
 
+    // Converts `input` into `output` in a child process: "ended early" or "finished", then the log.
+    static ChildReport ConvertInChild(const fs::path& input, const fs::path& output, const std::string& earlierLog,
+                                      const ChildOptions& options) {
+        return RunInChild(
+            [&] {
+                RecordingHost host;
+                host.log = earlierLog;
+                Name(host, input, output);
+                conversion::ConversionState state;
+                const bool ended = conversion::RunConversion(state, host) == RunOutcome::EndedEarly;
+                return std::string(ended ? "ended early\n" : "finished\n") + host.log;
+            },
+            options);
+    }
+
     // What the program for `drill` is when nothing goes wrong.
     std::string ExpectedProgram(const std::string& drill) {
         const fs::path reference = folder / "reference";
@@ -100,15 +115,7 @@ TEST_F(ConversionFaultTest, DiskFullInTheMiddleKeepsTheOldProgramWhole) {
     const auto entriesBefore = Entries(folder);
     ChildOptions options;
     options.fileSizeLimit = 64 * 1024;
-    const ChildReport report = RunInChild(
-        [&] {
-            RecordingHost host;
-            Name(host, drill, output);
-            conversion::ConversionState state;
-            conversion::RunConversion(state, host);
-            return std::string("finished");
-        },
-        options);
+    const ChildReport report = ConvertInChild(drill, output, "", options);
     EXPECT_EQ(report.text, "exception: Error writing " + output.string() + ": File too large");
     EXPECT_EQ(ReadFile(output), kOldProgram);
     EXPECT_EQ(Entries(folder), entriesBefore) << "a temporary file was left behind";
@@ -119,15 +126,7 @@ TEST_F(ConversionFaultTest, DiskFullForANewProgramLeavesNoFile) {
     const fs::path output = folder / "new.CNC";
     ChildOptions options;
     options.fileSizeLimit = 64 * 1024;
-    const ChildReport report = RunInChild(
-        [&] {
-            RecordingHost host;
-            Name(host, drill, output);
-            conversion::ConversionState state;
-            conversion::RunConversion(state, host);
-            return std::string("finished");
-        },
-        options);
+    const ChildReport report = ConvertInChild(drill, output, "", options);
     EXPECT_EQ(report.text, "exception: Error writing " + output.string() + ": File too large");
     EXPECT_EQ(Entries(folder), std::set<std::string>{"board.drl"});
 }
@@ -160,16 +159,7 @@ TEST_P(ProtectedOutputTest, RunEndsWithErrorOnCreatingAndChangesNothing) {
     const auto entriesBefore = Entries(folder);
     ChildOptions options;
     options.asNobody = true;
-    const ChildReport report = RunInChild(
-        [&] {
-            RecordingHost host;
-            host.log = "earlier\n";
-            Name(host, drill, output);
-            conversion::ConversionState state;
-            const bool ended = conversion::RunConversion(state, host) == RunOutcome::EndedEarly;
-            return std::string(ended ? "ended early\n" : "finished\n") + host.log;
-        },
-        options);
+    const ChildReport report = ConvertInChild(drill, output, "earlier\n", options);
     if (report.skipped) {
         GTEST_SKIP() << "cannot drop root's privileges here, and root writes anywhere";
     }
@@ -216,16 +206,7 @@ TEST_P(UnreadableInputTest, CanNotOpenGoesOnTopAndNoProgramIsWritten) {
     const auto entriesBefore = Entries(folder);
     ChildOptions options;
     options.asNobody = true;
-    const ChildReport report = RunInChild(
-        [&] {
-            RecordingHost host;
-            host.log = "earlier\n";
-            Name(host, input, output);
-            conversion::ConversionState state;
-            const bool ended = conversion::RunConversion(state, host) == RunOutcome::EndedEarly;
-            return std::string(ended ? "ended early\n" : "finished\n") + host.log;
-        },
-        options);
+    const ChildReport report = ConvertInChild(input, output, "earlier\n", options);
     if (report.skipped) {
         GTEST_SKIP() << "cannot drop root's privileges here";
     }
@@ -291,15 +272,7 @@ TEST_P(SpecialInputTest, IsRefusedWithoutWaitingOrReadingForever) {
         hung = true;
         ::kill(child, SIGKILL);
     };
-    const ChildReport report = RunInChild(
-        [&] {
-            RecordingHost host;
-            Name(host, input, output);
-            conversion::ConversionState state;
-            const bool ended = conversion::RunConversion(state, host) == RunOutcome::EndedEarly;
-            return std::string(ended ? "ended early\n" : "finished\n") + host.log;
-        },
-        options);
+    const ChildReport report = ConvertInChild(input, output, "", options);
     EXPECT_FALSE(hung) << "the run waited or read for good";
     EXPECT_EQ(report.text,
               "ended early\n" + OpenFailure("can not open " + input.string(), ParameterLog(input, output)));
