@@ -11,6 +11,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/FileNames.h"
 #include "conversion/RunConversion.h"
+#include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/ExecutablePath.h"
 #include "ui/Settings.h"
@@ -238,7 +239,8 @@ int main(int argc, char** argv) {
     host.SetMacroText(HostMacro::Before, options.before.value_or(values.macroBefore));
     host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));
     try {
-        if (korvex::conversion::RunConversion(state, host) == korvex::conversion::RunOutcome::Finished) {
+        const korvex::job::JobReport report = korvex::job::ConvertJob(state, host, korvex::job::JobOptions{});
+        if (report.outcome == korvex::conversion::RunOutcome::Finished) {
             return kExitFinished;
         }
         if (!host.ReportedProblem()) {

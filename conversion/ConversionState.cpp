@@ -27,6 +27,8 @@ std::string StoreZWord(std::string_view word) {
     return std::string(word.substr(0, end));
 }
 
+BodyReading::~BodyReading() = default;
+
 ConversionState& TheConversionState() {
     static ConversionState state;
     return state;

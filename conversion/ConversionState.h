@@ -8,8 +8,9 @@
 #include <vector>
 
 namespace korvex::platform {
+class TextLineReader;
 class TextLineWriter;
-}
+} // namespace korvex::platform
 
 namespace korvex::conversion {
 
@@ -38,6 +39,20 @@ private:
     std::array<ToolZEntry, kSize> entries_{};
 };
 
+class ConversionHost;
+class RunObserver;
+struct ConversionState;
+
+// How the body of the drill file (every line after the banner) becomes program lines. Without one, the run
+// reads the file line by line as thousandths of an inch or millimetres divided by the divisor.
+class BodyReading {
+public:
+    virtual ~BodyReading();
+    // Converts the whole body; `zUpWord` is the run's retract word ("Z1.000") for the end of the program.
+    virtual void Convert(ConversionState& state, ConversionHost& host, platform::TextLineReader& input,
+                         platform::TextLineWriter& output, const std::string& zUpWord) = 0;
+};
+
 struct ConversionState {
     double Divisor = 1.0;
     double XOffset = 0.0;
@@ -56,6 +71,14 @@ struct ConversionState {
     bool LineNumbersOn = true;
     std::int32_t LineNumberIncrement = 1;
     std::int32_t LineNumber = 0;
+
+    // The selected tool (-1 before the first selection) and the last position written, in mm.
+    std::int32_t CurrentTool = -1;
+    double LastX = 0.0;
+    double LastY = 0.0;
+    // Optional for one run, set by whoever starts it; both stay null for the plain conversion.
+    RunObserver* Observer = nullptr;
+    BodyReading* Reading = nullptr;
 
     // Stored options; nothing in the output depends on them.
     bool SuppressLeadingZeros = true;

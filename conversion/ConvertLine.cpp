@@ -4,9 +4,11 @@
 #include <array>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/RunObserver.h"
 #include "platform/TextFile.h"
 
 namespace korvex::conversion {
@@ -118,7 +120,7 @@ void WriteComment(LineBlock& out, std::string_view text, std::string_view suffix
 
 // X or Y: thousandths of an inch to millimetres when in inch mode, then divided and shifted. Each step is
 // computed in extended precision and stored as a double.
-void FormatCoordinate(const ConversionState& state, std::string_view word, double offset, std::string& text) {
+double FormatCoordinate(const ConversionState& state, std::string_view word, double offset, std::string& text) {
     double v = StrToReal(word.substr(1));
     if (state.InchMode) {
         v = static_cast<double>(static_cast<Extended>(v) * 25.4L / 1000.0L);
@@ -128,6 +130,19 @@ void FormatCoordinate(const ConversionState& state, std::string_view word, doubl
     text.clear();
     text.push_back(UpperFirst(word));
     AppendRealToStr(text, 1, 3, v);
+    return v;
+}
+
+// Writes the lines collected so far; holes an observer took are written first, as they came first.
+void WriteCollected(ConversionState& state, LineBlock& out) {
+    if (out.Empty()) {
+        return;
+    }
+    if (state.Observer != nullptr) {
+        state.Observer->Flush(state, *state.OutputFile);
+    }
+    state.OutputFile->WriteLines(out.View());
+    out.Clear();
 }
 
 // The T word and every word after it on the line go into the comment; Z and B words set the tool's entry.
@@ -141,7 +156,12 @@ void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& 
             continue;
         }
         const char letter = UpperFirst(word);
-        if (known && letter == 'Z') {
+        if (known && letter == 'C' && state.Observer != nullptr) {
+            const std::optional<double> diameter = ReadReal(word.substr(1)).value;
+            if (diameter) {
+                state.Observer->OnToolDiameter(tool, state.InchMode ? *diameter * 25.4 : *diameter);
+            }
+        } else if (known && letter == 'Z') {
             state.ToolTable[tool].ZDown = StoreZWord(word);
         } else if (known && letter == 'B') {
             std::string zWord("Z");
@@ -159,6 +179,7 @@ void SelectTool(ConversionState& state, std::string_view word, std::int32_t tool
     const ToolZEntry& entry = ToolTable::Contains(tool) ? state.ToolTable[tool] : state.RunZ;
     state.CurrentZUp = entry.ZUp;
     state.CurrentZDown = entry.ZDown;
+    state.CurrentTool = tool;
     for (const std::string& line : state.MacroBefore) {
         WriteNumbered(state, out, line);
     }
@@ -217,13 +238,14 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
     WordScanner scanner(line);
     bool xSeen = false;
     bool ySeen = false;
+    double x = state.LastX;
+    double y = state.LastY;
 
     std::string_view word;
     while (scanner.Next(word)) {
         // A line of many words can give a long program: hand it on in pieces, not all at the end.
         if (out.Size() > kHandOnSize) {
-            state.OutputFile->WriteLines(out.View());
-            out.Clear();
+            WriteCollected(state, out);
         }
         if (word.empty()) {
             continue; // an unclassified character or trailing blanks: nothing to interpret
@@ -282,11 +304,11 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
             break;
         }
         case 'X':
-            FormatCoordinate(state, word, state.XOffset, buffers.xText);
+            x = FormatCoordinate(state, word, state.XOffset, buffers.xText);
             xSeen = true;
             break;
         case 'Y':
-            FormatCoordinate(state, word, state.YOffset, buffers.yText);
+            y = FormatCoordinate(state, word, state.YOffset, buffers.yText);
             ySeen = true;
             break;
         default:
@@ -297,6 +319,27 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
 
     if (!xSeen && !ySeen) {
         return;
+    }
+    state.LastX = x;
+    state.LastY = y;
+    if (state.Observer != nullptr) {
+        WriteCollected(state, out);
+        HoleEvent hole;
+        hole.tool = state.CurrentTool;
+        hole.x = x;
+        hole.y = y;
+        hole.hasX = xSeen;
+        hole.hasY = ySeen;
+        if (xSeen) {
+            hole.xWord = buffers.xText;
+        }
+        if (ySeen) {
+            hole.yWord = buffers.yText;
+        }
+        if (state.Observer->TakeHole(state, hole)) {
+            return;
+        }
+        state.Observer->Flush(state, *state.OutputFile);
     }
     out.AppendLineNumberPrefix(state);
     out.Append("G00 ");
@@ -331,12 +374,10 @@ void ConvertLine(ConversionState& state, std::string_view line) {
         Interpret(state, buffers, line);
     } catch (const ConversionError&) {
         // Lines of the words before the bad one stay written.
-        state.OutputFile->WriteLines(buffers.out.View());
+        WriteCollected(state, buffers.out);
         throw;
     }
-    if (!buffers.out.Empty()) {
-        state.OutputFile->WriteLines(buffers.out.View());
-    }
+    WriteCollected(state, buffers.out);
 }
 
 } // namespace korvex::conversion

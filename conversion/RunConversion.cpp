@@ -7,6 +7,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/ConvertLine.h"
 #include "conversion/Numbers.h"
+#include "conversion/RunObserver.h"
 #include "platform/TextFile.h"
 
 #ifndef KORVEX_PRODUCT_VERSION
@@ -41,6 +42,35 @@ void WriteBanner(platform::TextLineWriter& output, const std::string& inputName)
     output.WriteLine("; Updates: https://korvex.example/");
     output.WriteLine("; ----------------------------------------------");
     output.WriteLine(";");
+}
+
+// The plain reading: line by line, an M30 line preceded by the retract, and a program end when none came.
+void ConvertBody(ConversionState& state, platform::TextLineReader& input, platform::TextLineWriter& output,
+                 const std::string& zUpWord) {
+    bool sawM30 = false;
+    std::string line;
+    std::string retract;
+    while (input.ReadLine(line)) {
+        if (line == "M30") {
+            if (state.Observer != nullptr) {
+                state.Observer->Flush(state, output);
+            }
+            retract.clear();
+            AppendLineNumberPrefix(retract, state);
+            retract.append("G00 ");
+            retract.append(zUpWord);
+            output.WriteLine(retract);
+            sawM30 = true;
+        }
+        ConvertLine(state, line);
+    }
+    if (state.Observer != nullptr) {
+        state.Observer->Flush(state, output);
+    }
+    if (!sawM30) {
+        output.WriteLine("G00 " + zUpWord);
+        output.WriteLine("M30");
+    }
 }
 
 } // namespace
@@ -115,27 +145,16 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     WriteBanner(*output, inputName);
 
     // Body
-    bool sawM30 = false;
     state.LineNumber = 0;
-    std::string line;
-    std::string retract;
-    while (input->ReadLine(line)) {
-        if (line == "M30") {
-            retract.clear();
-            AppendLineNumberPrefix(retract, state);
-            retract.append("G00 ");
-            retract.append(zUpWord);
-            output->WriteLine(retract);
-            sawM30 = true;
-        }
-        ConvertLine(state, line);
+    state.CurrentTool = -1;
+    state.LastX = 0.0;
+    state.LastY = 0.0;
+    if (state.Reading != nullptr) {
+        state.Reading->Convert(state, host, *input, *output, zUpWord);
+    } else {
+        ConvertBody(state, *input, *output, zUpWord);
     }
 
-    // End
-    if (!sawM30) {
-        output->WriteLine("G00 " + zUpWord);
-        output->WriteLine("M30");
-    }
     // The program is complete only once it is closed: a failure there must not follow a reported success.
     output->Close();
     host.AppendLogLine("Conversion finished");

@@ -24,7 +24,7 @@
 #include <iterator>
 
 #include "conversion/ConversionState.h"
-#include "conversion/RunConversion.h"
+#include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
@@ -379,7 +379,7 @@ void TfrmKorvex::SaveSettings() {
 void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
-        conversion::RunConversion(conversion::TheConversionState(), host);
+        job::ConvertJob(conversion::TheConversionState(), host, job::JobOptions{});
     });
 }
 
