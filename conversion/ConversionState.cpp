@@ -28,6 +28,7 @@ std::string StoreZWord(std::string_view word) {
 }
 
 BodyReading::~BodyReading() = default;
+LineWatcher::~LineWatcher() = default;
 
 ConversionState& TheConversionState() {
     static ConversionState state;

@@ -53,6 +53,15 @@ public:
                          platform::TextLineWriter& output, const std::string& zUpWord) = 0;
 };
 
+// Sees the drill file's lines as the plain reading interprets them, to notice what that reading cannot express.
+class LineWatcher {
+public:
+    virtual ~LineWatcher();
+    // `number` counts from 1. Lines of nothing but X and Y words may be passed over by a fast path; what
+    // matters of them is kept in ConversionState::FirstInchDecimalLine.
+    virtual void OnLine(std::string_view line, std::size_t number) = 0;
+};
+
 struct ConversionState {
     double Divisor = 1.0;
     double XOffset = 0.0;
@@ -79,6 +88,11 @@ struct ConversionState {
     // Optional for one run, set by whoever starts it; both stay null for the plain conversion.
     RunObserver* Observer = nullptr;
     BodyReading* Reading = nullptr;
+    LineWatcher* Watcher = nullptr;
+    // The plain reading's input line (from 1), and the first line whose X or Y word has a decimal point while
+    // the file is read in inch (0 when none): such a file needs another divisor.
+    std::size_t InputLine = 0;
+    std::size_t FirstInchDecimalLine = 0;
 
     // Stored options; nothing in the output depends on them.
     bool SuppressLeadingZeros = true;

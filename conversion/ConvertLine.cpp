@@ -120,8 +120,11 @@ void WriteComment(LineBlock& out, std::string_view text, std::string_view suffix
 
 // X or Y: thousandths of an inch to millimetres when in inch mode, then divided and shifted. Each step is
 // computed in extended precision and stored as a double.
-double FormatCoordinate(const ConversionState& state, std::string_view word, double offset, std::string& text) {
+double FormatCoordinate(ConversionState& state, std::string_view word, double offset, std::string& text) {
     double v = StrToReal(word.substr(1));
+    if (state.InchMode && state.FirstInchDecimalLine == 0 && word.find('.') != std::string_view::npos) {
+        state.FirstInchDecimalLine = state.InputLine;
+    }
     if (state.InchMode) {
         v = static_cast<double>(static_cast<Extended>(v) * 25.4L / 1000.0L);
     }

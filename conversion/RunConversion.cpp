@@ -51,6 +51,10 @@ void ConvertBody(ConversionState& state, platform::TextLineReader& input, platfo
     std::string line;
     std::string retract;
     while (input.ReadLine(line)) {
+        ++state.InputLine;
+        if (state.Watcher != nullptr) {
+            state.Watcher->OnLine(line, state.InputLine);
+        }
         if (line == "M30") {
             if (state.Observer != nullptr) {
                 state.Observer->Flush(state, output);
@@ -149,6 +153,8 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     state.CurrentTool = -1;
     state.LastX = 0.0;
     state.LastY = 0.0;
+    state.InputLine = 0;
+    state.FirstInchDecimalLine = 0;
     if (state.Reading != nullptr) {
         state.Reading->Convert(state, host, *input, *output, zUpWord);
     } else {
