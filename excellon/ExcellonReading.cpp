@@ -190,6 +190,8 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
         ++state.InputLine;
         lines.push_back(line);
     }
+    // The reader's messages name the failing line themselves.
+    state.InputLine = 0;
     format_ = DetectFormat(lines, choice_, host.FieldText(conversion::HostField::InputFileName));
     host.AppendLogLine("Excellon reading: " + format_.Describe());
     host.AppendLogLine("Excellon reading: numbers are read in this format; the divisor does not apply");

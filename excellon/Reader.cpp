@@ -255,6 +255,9 @@ private:
         bool retractAfter = false;
         bool endAfter = false;
         std::optional<std::size_t> toolAt;
+        // Codes become comments after what their line does, so "M16" follows the path it ends.
+        std::vector<std::string> notes;
+        std::vector<std::string_view> modeCodes;
 
         for (std::size_t i = 0; i < words.size(); ++i) {
             const Word& word = words[i];
@@ -315,9 +318,10 @@ private:
                     setOrigin = true;
                     break;
                 default:
-                    sink_.Comment(std::string(word.text) + " not implemented");
-                    break;
+                    notes.push_back(std::string(word.text) + " not implemented");
+                    continue;
                 }
+                modeCodes.push_back(word.text);
                 break;
             case 'M':
                 switch (Code(word)) {
@@ -346,11 +350,11 @@ private:
                 default:
                     break;
                 }
-                sink_.Comment(word.text);
+                notes.push_back(std::string(word.text));
                 break;
             default:
                 // Feeds, speeds and block numbers outside a tool definition mean nothing to the program.
-                sink_.Comment(std::string(word.text) + " not implemented");
+                notes.push_back(std::string(word.text) + " not implemented");
                 break;
             }
         }
@@ -410,6 +414,15 @@ private:
         }
         if (retractAfter) {
             ClosePath();
+        }
+        // A mode code on a line of its own is noted; with coordinates it shows in the moves it makes.
+        if (!first.Any() && !second.Any() && !center.Any() && !radius && !repeat) {
+            for (const std::string_view mode : modeCodes) {
+                sink_.Comment(mode);
+            }
+        }
+        for (const std::string& note : notes) {
+            sink_.Comment(note);
         }
         if (endAfter) {
             ClosePath();
