@@ -323,9 +323,11 @@ void CompleteFormat(Format& format, const DigitCounts& counts) {
     format.digits.Set(format.units.value == Units::Inch ? Digits{2, 4} : Digits{3, 3}, Source::Default);
     format.incremental.Set(false, Source::Default);
     // Numbers longer than the format holds keep its decimals and widen its integer part; the user's own
-    // choice stands as given.
+    // choice stands as given. With leading zeros written, the integer digits place every shorter number, so
+    // the format stays and only the long numbers are read with the wider integer part (see the reader).
     Digits& digits = *format.digits.value;
-    if (format.digits.source != Source::User && counts.longest > digits.integer + digits.decimal) {
+    if (format.digits.source != Source::User && format.zeros.value == Zeros::TZ &&
+        counts.longest > digits.integer + digits.decimal) {
         digits.integer = counts.longest - digits.decimal;
         format.digits.source = Source::Inference;
     }

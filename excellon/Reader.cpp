@@ -529,9 +529,11 @@ std::optional<double> ReadFormattedNumber(std::string_view text, const Format& f
             whole = whole * 10.0 + (c - '0');
         }
         // LZ: the integer digits stand first and the number's length tells where the point is; TZ: the
-        // decimal digits stand last.
-        const int exponent =
-            format.zeros.value == Zeros::LZ ? digits.integer - static_cast<int>(body.size()) : -digits.decimal;
+        // decimal digits stand last, as they do in an LZ number too long for the format.
+        const int length = static_cast<int>(body.size());
+        const int exponent = format.zeros.value == Zeros::LZ && length <= digits.integer + digits.decimal
+                                 ? digits.integer - length
+                                 : -digits.decimal;
         // Dividing by an exact power of ten rounds once; multiplying by 1e-4 would round twice.
         value = exponent < 0 ? whole / std::pow(10.0, -exponent) : whole * std::pow(10.0, exponent);
     }
