@@ -79,7 +79,7 @@ public:
         Extend(xMm, yMm);
     }
     void Path(const conversion::PathEvent& path) override {
-        ++(path.kind == conversion::PathKind::Slot ? report_.slots : report_.routes);
+        ++(path.kind == conversion::PathKind::Slot ? report_.slotCount : report_.routes);
         Extend(path.startX, path.startY);
         for (const conversion::PathSegment& segment : path.segments) {
             Extend(segment.x, segment.y);
@@ -147,7 +147,8 @@ DrillFileReport InspectDrillFile(const std::string& path, const ReadingChoice& c
         std::ostringstream text;
         text << report.units << ", " << report.digits << ' ' << report.zeros << " (units " << report.unitsSource
              << ", digits " << report.digitsSource << ", zeros " << report.zerosSource << "), " << report.tools.size()
-             << " tools, " << report.holes << " holes, " << report.slots << " slots, " << report.routes << " routes";
+             << " tools, " << report.holes << " holes, " << report.slotCount << " slots, " << report.routes
+             << " routes";
         report.description = text.str();
         report.readable = true;
     } catch (const std::exception& error) {

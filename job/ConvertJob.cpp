@@ -82,7 +82,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     // -- After the run: summary line --
     logWarnings();
     report.holes = summary.Holes();
-    report.slots = summary.Slots();
+    report.slotCount = summary.Slots();
     report.routes = summary.Routes();
     host.AppendLogLine(summary.Line());
 
