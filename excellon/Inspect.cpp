@@ -147,7 +147,8 @@ DrillFileReport InspectDrillFile(const std::string& path, const ReadingChoice& c
         std::ostringstream text;
         text << report.units << ", " << report.digits << ' ' << report.zeros << " (units " << report.unitsSource
              << ", digits " << report.digitsSource << ", zeros " << report.zerosSource << "), " << report.tools.size()
-             << " tools, " << report.holes << " holes, " << report.slotCount << " slots, " << report.routes << " routes";
+             << " tools, " << report.holes << " holes, " << report.slotCount << " slots, " << report.routes
+             << " routes";
         report.description = text.str();
         report.readable = true;
     } catch (const std::exception& error) {

@@ -67,7 +67,7 @@ struct DrillFileReport {
 
     std::vector<ToolReport> tools; // in the order the file defines or selects them
     std::size_t holes = 0;
-    std::size_t slotCount = 0; // not "slots": that word is a Qt keyword in the window's code
+    std::size_t slotCount = 0; // not "slots": Qt defines that word as a macro
     std::size_t routes = 0;
     // Extents in mm of everything drilled or milled (all zero without any).
     double minX = 0.0;

@@ -33,7 +33,7 @@ struct JobReport {
     // -- What the added steps found --
     // What the run wrote (the summary line), and the plain reading's warnings as logged.
     std::size_t holes = 0;
-    std::size_t slotCount = 0; // not "slots": that word is a Qt keyword in the window's code
+    std::size_t slotCount = 0; // not "slots": Qt defines that word as a macro
     std::size_t routes = 0;
     std::vector<std::string> warnings;
 };

@@ -107,9 +107,13 @@ private slots:
         lines[4] = expected[4];
         QCOMPARE(lines, expected);
 
-        // The log follows what the pane held before.
-        const QStringList log = QStringList{QStringLiteral("earlier line")} + kParameterLog +
-                                QStringList{QStringLiteral("Conversion finished"), QString()};
+        // The log follows what the pane held before, and ends with the run's summary.
+        const QStringList log =
+            QStringList{QStringLiteral("earlier line")} + kParameterLog +
+            QStringList{
+                QStringLiteral("Conversion finished"),
+                QStringLiteral("Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm"),
+                QString()};
         QCOMPARE(Lines(window_->meOutput->toPlainText()), log);
     }
 
