@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -130,6 +131,10 @@ double FormatCoordinate(ConversionState& state, std::string_view word, double of
     }
     v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state.Divisor) +
                             static_cast<Extended>(offset));
+    if (!std::isfinite(v)) {
+        // A program with INF in it would stop the machine mid-job, or worse: end the run as for a bad word.
+        throw ConversionError(OutOfRangeMessage(word));
+    }
     text.clear();
     text.push_back(UpperFirst(word));
     AppendRealToStr(text, 1, 3, v);

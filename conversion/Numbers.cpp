@@ -192,6 +192,12 @@ double StrToReal(std::string_view text) {
     return *reading.value;
 }
 
+std::string OutOfRangeMessage(std::string_view what) {
+    std::string message("Value out of range: ");
+    message.append(what);
+    return message;
+}
+
 std::int32_t StrToIntOrZero(std::string_view text) {
     const std::size_t n = text.size();
     std::size_t i = 0;

@@ -36,6 +36,9 @@ RealReading ReadReal(std::string_view text);
 // Throws ConversionError "Can not convert value " + the retried text.
 double StrToReal(std::string_view text);
 
+// "Value out of range: " + what: the message of a value whose arithmetic leaves the range of a double.
+std::string OutOfRangeMessage(std::string_view what);
+
 // A whole 32-bit number in decimal, or hexadecimal after "$", "x", "X", "0x" or "0X"; anything else gives 0.
 std::int32_t StrToIntOrZero(std::string_view text);
 

@@ -1,5 +1,6 @@
 #include "conversion/RunConversion.h"
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -102,8 +103,19 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     const Extended zUp = StrToReal(host.FieldText(HostField::Zauf));
     const Extended zOffsetForDown = StrToReal(host.FieldText(HostField::ZOffsett));
     const Extended zDown = StrToReal(host.FieldText(HostField::Zab));
-    const std::string zUpWord = "Z" + RealToStr(5, 3, zOffsetForUp + zUp);
-    const std::string zDownWord = "Z" + RealToStr(5, 3, zOffsetForDown - zDown);
+    const Extended zUpValue = zOffsetForUp + zUp;
+    const Extended zDownValue = zOffsetForDown - zDown;
+    // Depths beyond the range of a double are no depths a machine can go to: the run ends before any change.
+    if (!std::isfinite(static_cast<double>(zUpValue))) {
+        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " + z up " +
+                                                host.FieldText(HostField::Zauf)));
+    }
+    if (!std::isfinite(static_cast<double>(zDownValue))) {
+        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " - z down " +
+                                                host.FieldText(HostField::Zab)));
+    }
+    const std::string zUpWord = "Z" + RealToStr(5, 3, zUpValue);
+    const std::string zDownWord = "Z" + RealToStr(5, 3, zDownValue);
 
     state.RunZ = ToolZEntry{StoreZWord(zUpWord), StoreZWord(zDownWord)};
     state.ToolTable.Fill(state.RunZ);

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
 #include <sstream>
 #include <unistd.h>
 
@@ -250,6 +251,73 @@ TEST_F(RunConversionTest, ErrorInTheBodyLeavesNoPartialProgramAndKeepsTheOldOne)
     EXPECT_FALSE(fs::exists(output));
     EXPECT_EQ(std::distance(fs::directory_iterator(folder), fs::directory_iterator()), 1)
         << "a temporary file was left";
+}
+
+TEST_F(RunConversionTest, OverflowingValuesEndTheRunAndLeaveNoProgram) {
+    const std::string ones308 = "1" + std::string(308, '0');
+    const std::string ones300 = "1" + std::string(300, '0');
+    struct Case {
+        const char* name;
+        std::string drill;
+        std::map<HostField, std::string> fields;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"inch x, tiny divisor",
+         "X1000000000000\r\n",
+         {{HostField::Divider, "1e-300"}},
+         "Value out of range: X1000000000000"},
+        {"inch y, tiny divisor",
+         "X1Y1000000000000\r\n",
+         {{HostField::Divider, "1e-300"}},
+         "Value out of range: Y1000000000000"},
+        {"metric x, 308 zeros",
+         "M71\r\nX" + ones308 + "\r\n",
+         {{HostField::Divider, "0.1"}},
+         "Value out of range: X" + ones308},
+        {"metric y, offset",
+         "M71\r\nY" + ones308 + "\r\n",
+         {{HostField::YOffsett, "1e308"}},
+         "Value out of range: Y" + ones308},
+        {"negative x offset",
+         "M71\r\nX-" + ones308 + "\r\n",
+         {{HostField::XOffsett, "-1e308"}},
+         "Value out of range: X-" + ones308},
+        {"inch x offset",
+         "X" + ones308 + "\r\n",
+         {{HostField::XOffsett, "1.797e308"}, {HostField::Divider, "0.01"}},
+         "Value out of range: X" + ones308},
+        {"after good holes",
+         "M71\r\nX1Y1\r\nX2\r\nX" + ones300 + "\r\n",
+         {{HostField::Divider, "1e-10"}},
+         "Value out of range: X" + ones300},
+        {"z up",
+         "",
+         {{HostField::ZOffsett, "1e308"}, {HostField::Zauf, "1e308"}},
+         "Value out of range: z offset 1e308 + z up 1e308"},
+        {"z down",
+         "",
+         {{HostField::ZOffsett, "-1e308"}, {HostField::Zab, "1e308"}},
+         "Value out of range: z offset -1e308 - z down 1e308"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingHost caseHost;
+        caseHost.fields = host.fields;
+        for (const auto& [field, text] : c.fields) {
+            caseHost.fields[field] = text;
+        }
+        WriteFile(input, c.drill);
+        fs::remove(output);
+        try {
+            RunConversion(state, caseHost);
+            ADD_FAILURE() << "no error raised";
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.what(), c.message);
+        }
+        EXPECT_FALSE(fs::exists(output));
+        EXPECT_EQ(caseHost.log.find("Conversion finished"), std::string::npos);
+    }
 }
 
 TEST_F(RunConversionTest, M30Variants) {
