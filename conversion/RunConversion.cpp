@@ -49,10 +49,15 @@ void WriteBanner(platform::TextLineWriter& output, const std::string& inputName)
 void ConvertBody(ConversionState& state, platform::TextLineReader& input, platform::TextLineWriter& output,
                  const std::string& zUpWord) {
     bool sawM30 = false;
-    std::string line;
+    std::string_view line;
     std::string retract;
+    CoordinateLines coordinates(state);
     while (input.ReadLine(line)) {
         ++state.InputLine;
+        if (coordinates.Take(line)) {
+            continue;
+        }
+        coordinates.Flush();
         if (state.Watcher != nullptr) {
             state.Watcher->OnLine(line, state.InputLine);
         }
@@ -69,6 +74,7 @@ void ConvertBody(ConversionState& state, platform::TextLineReader& input, platfo
         }
         ConvertLine(state, line);
     }
+    coordinates.Flush();
     if (state.Observer != nullptr) {
         state.Observer->Flush(state, output);
     }

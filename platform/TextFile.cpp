@@ -283,6 +283,31 @@ bool TextLineReader::ReadLine(std::string& line) {
     }
 }
 
+bool TextLineReader::ReadLine(std::string_view& line) {
+    if (!finished_) {
+        const char* data = buffer_.get();
+        std::size_t i = begin_;
+        while (i < end_ && data[i] != '\n' && data[i] != '\r' && data[i] != kCtrlZ) {
+            ++i;
+        }
+        // A line ending in LF or CR LF inside the buffer; everything else (a line across the buffer's end, a
+        // lone CR, Ctrl-Z) is left to the reader that assembles lines.
+        if (i < end_ && data[i] == '\n') {
+            line = std::string_view(data + begin_, i - begin_);
+            begin_ = i + 1;
+            return true;
+        }
+        if (i + 1 < end_ && data[i] == '\r' && data[i + 1] == '\n') {
+            line = std::string_view(data + begin_, i - begin_);
+            begin_ = i + 2;
+            return true;
+        }
+    }
+    const bool read = ReadLine(assembled_);
+    line = assembled_;
+    return read;
+}
+
 TextLineWriter::~TextLineWriter() = default;
 
 void TextLineWriter::WriteLines(std::string_view linesWithCrLf) {
