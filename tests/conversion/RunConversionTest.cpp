@@ -398,7 +398,7 @@ TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
         for (int line = 0; line < 300; ++line) {
             switch (random() % 12) {
             case 0:
-                drill += pick({"T1", "T2", "M72", "M71", "G05", "X1 Y2", "x1y2", "Y1X2", "X1Y2;c", "XY", "X1X2"});
+                drill += pick({"T1", "T2", "M72", "M71", "G05", "X1 Y2", "x1y2", "Y1X2", "X1Y2;c", "X1X2"});
                 break;
             case 1:
                 drill += "X" + number();
