@@ -422,6 +422,9 @@ CoordinateLines::CoordinateLines(ConversionState& state)
         incrementDigits_[i] = static_cast<char>(increment % 10);
         increment /= 10;
     }
+    while (incrementStart_ < 5 && incrementDigits_[incrementStart_] == 0) {
+        ++incrementStart_;
+    }
 }
 
 CoordinateLines::~CoordinateLines() = default;
@@ -459,11 +462,17 @@ bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coo
     double v = static_cast<double>(mantissa) / kPowersOfTen[fracDigits];
     v = negative ? -v : v;
     const double read = v;
-    if (state_.InchMode) {
-        v = static_cast<double>(static_cast<Extended>(v) * 25.4L / 1000.0L);
+    // Metric, divided by 1 and shifted by +0: the extended steps give the value back (a -0 becomes +0).
+    const bool unchanged = !state_.InchMode && state_.Divisor == 1.0 && offset == 0.0 && !std::signbit(offset);
+    if (unchanged) {
+        v = v + 0.0;
+    } else {
+        if (state_.InchMode) {
+            v = static_cast<double>(static_cast<Extended>(v) * 25.4L / 1000.0L);
+        }
+        v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state_.Divisor) +
+                                static_cast<Extended>(offset));
     }
-    v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state_.Divisor) +
-                            static_cast<Extended>(offset));
     if (!std::isfinite(v)) {
         return false;
     }
@@ -478,8 +487,7 @@ bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coo
     }
     // In metric with divisor 1 and offset 0 a number of at most 5 integer and 3 decimal digits is written
     // as it reads: its nearest double lies far closer to it than half a thousandth.
-    if (!state_.InchMode && state_.Divisor == 1.0 && offset == 0.0 && !std::signbit(offset) &&
-        intEnd - significant <= 5 && fracDigits <= 3 && !(negative && mantissa == 0) && read == v) {
+    if (unchanged && intEnd - significant <= 5 && fracDigits <= 3 && !(negative && mantissa == 0) && read == v) {
         if (negative) {
             *out++ = '-';
         }
@@ -538,6 +546,9 @@ void CoordinateLines::AppendLineNumber(char*& p) {
     }
     int carry = 0;
     for (std::size_t i = 5; i-- > 0;) {
+        if (carry == 0 && i < incrementStart_) {
+            break; // nothing left to add
+        }
         int digit = numberDigits_[i] - '0' + incrementDigits_[i] + carry;
         carry = digit >= 10 ? 1 : 0;
         digit -= carry * 10;

@@ -76,6 +76,7 @@ private:
     bool numberKnown_ = false;
     std::int32_t numberFor_ = 0;
     char incrementDigits_[5] = {};
+    std::size_t incrementStart_ = 0; // the first digit of the increment that is not zero
     std::string fullText_;
 };
 
