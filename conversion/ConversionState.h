@@ -23,7 +23,8 @@ struct ToolZEntry {
 // Texts are stored cut to 5 characters as long as the cut removes nothing but decimal zeros (and the point
 // when every decimal is zero): "Z1.000" -> "Z1.00", "Z-10.000" -> "Z-10.". A cut that would drop a
 // significant digit would silently change a depth, so then only the trailing decimal zeros go:
-// "Z-1.250" -> "Z-1.25", "Z-1000.000" -> "Z-1000".
+// "Z-1.250" -> "Z-1.25", "Z-1000.000" -> "Z-1000". That mend is for numbers (letter, optional sign, digits with
+// at most one point); other text gets the plain cut: "Z-1.5-0" -> "Z-1.5", "Z1.2.30" -> "Z1.2.".
 std::string StoreZWord(std::string_view word);
 
 // Per-tool Z words, indexed by tool number 0..98 (there is no tool 99).

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <cstring>
 #include <memory>
 #include <optional>
@@ -9,6 +10,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
 #include "conversion/RunObserver.h"
+#include "platform/DecimalSeparator.h"
 #include "platform/TextFile.h"
 
 namespace korvex::conversion {
@@ -130,6 +132,10 @@ double FormatCoordinate(ConversionState& state, std::string_view word, double of
     }
     v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state.Divisor) +
                             static_cast<Extended>(offset));
+    if (!std::isfinite(v)) {
+        // A program with INF in it would stop the machine mid-job, or worse: end the run as for a bad word.
+        throw ConversionError(OutOfRangeMessage(word));
+    }
     text.clear();
     text.push_back(UpperFirst(word));
     AppendRealToStr(text, 1, 3, v);
@@ -381,6 +387,283 @@ void ConvertLine(ConversionState& state, std::string_view line) {
         throw;
     }
     WriteCollected(state, buffers.out);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Coordinate lines
+
+namespace {
+
+constexpr std::size_t kHeldPiece = std::size_t{1} << 20;
+// One hole's three lines at most: three line numbers, two Z words, two coordinates and the fixed text.
+constexpr std::size_t kMaxCoordinateLine = 3 * kMaxLineNumberPrefix + 2 * 16 + 2 * 64 + 32;
+
+constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+} // namespace
+
+struct CoordinateLines::Coordinate {
+    bool seen = false;
+    double value = 0.0;
+    bool point = false; // the word has a decimal point
+    char text[64];      // "X12.500"
+    std::size_t length = 0;
+};
+
+CoordinateLines::CoordinateLines(ConversionState& state)
+    : state_(state),
+      // The short number reading is the '.'-separated one; a ',' process reads through the full path.
+      usable_(FastPathsEnabled() && platform::DecimalSeparator() == '.' && state.LineNumberIncrement > 0) {
+    // Not filled: a small file touches only the pages it uses.
+    held_.reset(new char[kHeldPiece + kMaxCoordinateLine]);
+    std::uint32_t increment = static_cast<std::uint32_t>(state.LineNumberIncrement) % 100000u;
+    for (std::size_t i = 5; i-- > 0;) {
+        incrementDigits_[i] = static_cast<char>(increment % 10);
+        increment /= 10;
+    }
+    while (incrementStart_ < 5 && incrementDigits_[incrementStart_] == 0) {
+        ++incrementStart_;
+    }
+}
+
+CoordinateLines::~CoordinateLines() = default;
+
+// The word's number as StrToReal reads it with '.' for a separator (up to 15 digits: one exact division),
+// then as FormatCoordinate computes and formats it. False for any number it leaves to the full path.
+bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coordinate) const {
+    std::size_t i = 1;
+    const std::size_t n = text.size();
+    const bool negative = i < n && text[i] == '-';
+    if (i < n && (text[i] == '-' || text[i] == '+')) {
+        ++i;
+    }
+    std::uint64_t mantissa = 0;
+    const std::size_t intStart = i;
+    while (i < n && text[i] >= '0' && text[i] <= '9') {
+        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+        ++i;
+    }
+    const std::size_t intEnd = i;
+    std::size_t fracStart = i;
+    const bool point = i < n && text[i] == '.';
+    if (point) {
+        fracStart = ++i;
+        while (i < n && text[i] >= '0' && text[i] <= '9') {
+            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
+            ++i;
+        }
+    }
+    const std::size_t intDigits = intEnd - intStart;
+    const std::size_t fracDigits = i - fracStart;
+    if (i != n || intDigits + fracDigits == 0 || intDigits + fracDigits > 15) {
+        return false;
+    }
+    double v = static_cast<double>(mantissa) / kPowersOfTen[fracDigits];
+    v = negative ? -v : v;
+    const double read = v;
+    // Metric, divided by 1 and shifted by +0: the extended steps give the value back (a -0 becomes +0).
+    const bool unchanged = !state_.InchMode && state_.Divisor == 1.0 && offset == 0.0 && !std::signbit(offset);
+    if (unchanged) {
+        v = v + 0.0;
+    } else {
+        if (state_.InchMode) {
+            v = static_cast<double>(static_cast<Extended>(v) * 25.4L / 1000.0L);
+        }
+        v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state_.Divisor) +
+                                static_cast<Extended>(offset));
+    }
+    if (!std::isfinite(v)) {
+        return false;
+    }
+    coordinate.seen = true;
+    coordinate.value = v;
+    coordinate.point = point;
+    char* out = coordinate.text;
+    *out++ = text[0];
+    std::size_t significant = intStart;
+    while (significant < intEnd && text[significant] == '0') {
+        ++significant;
+    }
+    // In metric with divisor 1 and offset 0 a number of at most 5 integer and 3 decimal digits is written
+    // as it reads: its nearest double lies far closer to it than half a thousandth.
+    if (unchanged && intEnd - significant <= 5 && fracDigits <= 3 && !(negative && mantissa == 0) && read == v) {
+        if (negative) {
+            *out++ = '-';
+        }
+        if (significant == intEnd) {
+            *out++ = '0';
+        } else {
+            std::memcpy(out, text.data() + significant, intEnd - significant);
+            out += intEnd - significant;
+        }
+        *out++ = '.';
+        std::memcpy(out, text.data() + fracStart, fracDigits);
+        out += fracDigits;
+        for (std::size_t pad = fracDigits; pad < 3; ++pad) {
+            *out++ = '0';
+        }
+        coordinate.length = static_cast<std::size_t>(out - coordinate.text);
+        return true;
+    }
+    const std::size_t length = WriteThreeDecimals(v, out);
+    if (length == 0) {
+        return false; // rare enough to leave to the full path
+    }
+    coordinate.length = length + 1;
+    return true;
+}
+
+void CoordinateLines::AppendLineNumber(char*& p) {
+    if (!state_.LineNumbersOn) {
+        return;
+    }
+    if (!numberKnown_ || state_.LineNumber != numberFor_) {
+        p += WriteLineNumberPrefix(p, state_);
+        // The next number, when it is not negative, is kept as digits and advanced in place from now on.
+        numberKnown_ = false;
+        if (state_.LineNumber >= 0) {
+            std::int32_t number = state_.LineNumber;
+            for (std::size_t i = 5; i-- > 0;) {
+                numberDigits_[i] = static_cast<char>('0' + number % 10);
+                number /= 10;
+            }
+            numberFor_ = state_.LineNumber;
+            numberKnown_ = true;
+        }
+        return;
+    }
+    *p++ = 'N';
+    std::memcpy(p, numberDigits_, 5);
+    p += 5;
+    *p++ = ' ';
+    const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(state_.LineNumber) +
+                                                static_cast<std::uint32_t>(state_.LineNumberIncrement));
+    state_.LineNumber = next;
+    if (next < 0) {
+        numberKnown_ = false; // wrapped: negative numbers take the general path
+        return;
+    }
+    int carry = 0;
+    for (std::size_t i = 5; i-- > 0;) {
+        if (carry == 0 && i < incrementStart_) {
+            break; // nothing left to add
+        }
+        int digit = numberDigits_[i] - '0' + incrementDigits_[i] + carry;
+        carry = digit >= 10 ? 1 : 0;
+        digit -= carry * 10;
+        numberDigits_[i] = static_cast<char>('0' + digit);
+    }
+    numberFor_ = next;
+}
+
+bool CoordinateLines::Take(std::string_view line) {
+    const std::string& zUp = state_.CurrentZUp;
+    const std::string& zDown = state_.CurrentZDown;
+    if (!usable_ || line.empty() || zUp.size() + zDown.size() > kHeldPiece) {
+        return false;
+    }
+    // "X<number>Y<number>", "X<number>" or "Y<number>", capitals, nothing else on the line.
+    std::size_t ySplit = line.size();
+    if (line[0] == 'X') {
+        for (std::size_t i = 1; i < line.size(); ++i) {
+            if (line[i] == 'Y') {
+                ySplit = i;
+                break;
+            }
+        }
+    } else if (line[0] == 'Y') {
+        ySplit = 0;
+    } else {
+        return false;
+    }
+    Coordinate x;
+    Coordinate y;
+    if (ySplit > 0 && !Read(line.substr(0, ySplit), state_.XOffset, x)) {
+        return false;
+    }
+    if (ySplit < line.size() && !Read(line.substr(ySplit), state_.YOffset, y)) {
+        return false;
+    }
+
+    if (state_.InchMode && state_.FirstInchDecimalLine == 0 && (x.point || y.point)) {
+        state_.FirstInchDecimalLine = state_.InputLine;
+    }
+    const double xValue = x.seen ? x.value : state_.LastX;
+    const double yValue = y.seen ? y.value : state_.LastY;
+    state_.LastX = xValue;
+    state_.LastY = yValue;
+    if (state_.Observer != nullptr) {
+        HoleEvent hole;
+        hole.tool = state_.CurrentTool;
+        hole.x = xValue;
+        hole.y = yValue;
+        hole.hasX = x.seen;
+        hole.hasY = y.seen;
+        hole.xWord = std::string_view(x.text, x.length);
+        hole.yWord = std::string_view(y.text, y.length);
+        if (state_.Observer->TakeHole(state_, hole)) {
+            holesTaken_ = true;
+            return true;
+        }
+        if (holesTaken_) {
+            WriteHeld();
+            state_.Observer->Flush(state_, *state_.OutputFile);
+            holesTaken_ = false;
+        }
+    }
+
+    if (size_ + zUp.size() + zDown.size() > kHeldPiece) { // the room left after the piece is for one hole
+        WriteHeld();
+    }
+    char* const start = held_.get() + size_;
+    char* p = start;
+    AppendLineNumber(p);
+    std::memcpy(p, "G00 ", 4);
+    p += 4;
+    std::memcpy(p, zUp.data(), zUp.size());
+    p += zUp.size();
+    std::memcpy(p, "\r\n", 2);
+    p += 2;
+    AppendLineNumber(p);
+    std::memcpy(p, "G00 ", 4);
+    p += 4;
+    std::memcpy(p, x.text, x.length);
+    p += x.length;
+    if (x.seen && y.seen) {
+        *p++ = ' ';
+    }
+    std::memcpy(p, y.text, y.length);
+    p += y.length;
+    std::memcpy(p, "\r\n", 2);
+    p += 2;
+    AppendLineNumber(p);
+    std::memcpy(p, "G01 ", 4);
+    p += 4;
+    std::memcpy(p, zDown.data(), zDown.size());
+    p += zDown.size();
+    std::memcpy(p, "\r\n", 2);
+    p += 2;
+    size_ += static_cast<std::size_t>(p - start);
+    if (size_ >= kHeldPiece) {
+        WriteHeld();
+    }
+    return true;
+}
+
+void CoordinateLines::WriteHeld() {
+    if (size_ == 0) {
+        return;
+    }
+    const std::size_t size = size_;
+    size_ = 0;
+    state_.OutputFile->WriteLines(std::string_view(held_.get(), size));
+}
+
+void CoordinateLines::Flush() {
+    WriteHeld();
+    // What the caller does next may give the observer holes to hold.
+    holesTaken_ = state_.Observer != nullptr;
 }
 
 } // namespace korvex::conversion

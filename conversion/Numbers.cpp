@@ -192,6 +192,12 @@ double StrToReal(std::string_view text) {
     return *reading.value;
 }
 
+std::string OutOfRangeMessage(std::string_view what) {
+    std::string message("Value out of range: ");
+    message.append(what);
+    return message;
+}
+
 std::int32_t StrToIntOrZero(std::string_view text) {
     const std::size_t n = text.size();
     std::size_t i = 0;
@@ -511,7 +517,7 @@ void AppendFixedFast(std::string& out, bool negative, const Scaled& scaled, int 
 
 } // namespace
 
-void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {
+void AppendRealToStrFull(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {
     const std::size_t start = out.size();
     const bool negative = std::signbit(value);
     if (std::isnan(value)) {
@@ -566,6 +572,112 @@ void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals
     }
 
     FitText(out, start, width);
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Exact fast paths. They use only arithmetic on double and the Extended operators, never the layout of
+// Extended, so they hold whatever type Extended is.
+
+namespace {
+
+bool fastPaths = true;
+
+// Two digits at a time from a table: the formatter's inner loop has no division by ten.
+constexpr char kDigitPairs[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                               "8081828384858687888990919293949596979899";
+
+// The decimal digits of n < 10^8, without leading zeros (at least one digit); returns the count.
+std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
+    char digits[10];
+    char* p = digits + sizeof digits;
+    while (n >= 100) {
+        const std::uint32_t pair = n % 100;
+        n /= 100;
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * pair, 2);
+    }
+    if (n >= 10) {
+        p -= 2;
+        std::memcpy(p, kDigitPairs + 2 * n, 2);
+    } else {
+        *--p = static_cast<char>('0' + n);
+    }
+    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
+    std::memcpy(out, p, count);
+    return count;
+}
+
+} // namespace
+
+void EnableFastPaths(bool on) {
+    fastPaths = on;
+}
+
+bool FastPathsEnabled() {
+    return fastPaths;
+}
+
+// Below 10^5 the full algorithm's extended-precision steps (a division by a power of ten, a rounding to 17
+// decimals) move v * 1000 by less than 2^-30, so rounding the exact v * 1000 half up gives its digits,
+// except where the exact fraction lies so close to one half that those steps could tip it: there, as for
+// every other value, the answer is "don't know".
+std::size_t WriteThreeDecimals(double value, char* out) {
+    const double magnitude = std::fabs(value);
+    if (!(magnitude < 1e5)) {
+        return 0; // large, infinite or NaN
+    }
+    if (magnitude == 0) {
+        if (std::signbit(value)) {
+            return 0;
+        }
+        std::memcpy(out, "0.000", 5);
+        return 5;
+    }
+    int exponent = 0;
+    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction * 2^exponent
+    const int shift = 53 - exponent;                          // magnitude = mantissa / 2^shift
+    if (shift > 120) {
+        return 0; // tiny and subnormal values
+    }
+    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const U128 scaled = static_cast<U128>(mantissa) * 1000u;
+    const U128 one = static_cast<U128>(1) << shift;
+    const U128 below = scaled & (one - 1);
+    const U128 half = one >> 1;
+    const U128 distance = below > half ? below - half : half - below;
+    if (distance < (static_cast<U128>(1) << (shift - 28))) {
+        return 0;
+    }
+    const auto kept = static_cast<std::uint32_t>((scaled >> shift) + (below > half ? 1 : 0));
+    std::size_t length = 0;
+    if (std::signbit(value)) {
+        out[length++] = '-';
+    }
+    length += WriteSmallInteger(kept / 1000, out + length);
+    const std::uint32_t decimals = kept % 1000;
+    out[length] = '.';
+    out[length + 1] = static_cast<char>('0' + decimals / 100);
+    std::memcpy(out + length + 2, kDigitPairs + 2 * (decimals % 100), 2);
+    return length + 4;
+}
+
+void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {
+    if (decimals == 3 && fastPaths) {
+        const auto narrow = static_cast<double>(value);
+        if (static_cast<Extended>(narrow) == value) {
+            char text[kMaxThreeDecimals];
+            const std::size_t length = WriteThreeDecimals(narrow, text);
+            if (length > 0) {
+                if (length < width) {
+                    out.append(width - length, ' ');
+                }
+                out.append(text, length);
+                return;
+            }
+        }
+    }
+    AppendRealToStrFull(out, width, decimals, value);
 }
 
 std::string RealToStr(std::uint8_t width, std::uint8_t decimals, Extended value) {

@@ -1,5 +1,6 @@
 #include "conversion/RunConversion.h"
 
+#include <cmath>
 #include <memory>
 #include <string>
 
@@ -48,10 +49,15 @@ void WriteBanner(platform::TextLineWriter& output, const std::string& inputName)
 void ConvertBody(ConversionState& state, platform::TextLineReader& input, platform::TextLineWriter& output,
                  const std::string& zUpWord) {
     bool sawM30 = false;
-    std::string line;
+    std::string_view line;
     std::string retract;
+    CoordinateLines coordinates(state);
     while (input.ReadLine(line)) {
         ++state.InputLine;
+        if (coordinates.Take(line)) {
+            continue;
+        }
+        coordinates.Flush();
         if (state.Watcher != nullptr) {
             state.Watcher->OnLine(line, state.InputLine);
         }
@@ -68,6 +74,7 @@ void ConvertBody(ConversionState& state, platform::TextLineReader& input, platfo
         }
         ConvertLine(state, line);
     }
+    coordinates.Flush();
     if (state.Observer != nullptr) {
         state.Observer->Flush(state, output);
     }
@@ -102,8 +109,19 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     const Extended zUp = StrToReal(host.FieldText(HostField::Zauf));
     const Extended zOffsetForDown = StrToReal(host.FieldText(HostField::ZOffsett));
     const Extended zDown = StrToReal(host.FieldText(HostField::Zab));
-    const std::string zUpWord = "Z" + RealToStr(5, 3, zOffsetForUp + zUp);
-    const std::string zDownWord = "Z" + RealToStr(5, 3, zOffsetForDown - zDown);
+    const Extended zUpValue = zOffsetForUp + zUp;
+    const Extended zDownValue = zOffsetForDown - zDown;
+    // Depths beyond the range of a double are no depths a machine can go to: the run ends before any change.
+    if (!std::isfinite(static_cast<double>(zUpValue))) {
+        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " + z up " +
+                                                host.FieldText(HostField::Zauf)));
+    }
+    if (!std::isfinite(static_cast<double>(zDownValue))) {
+        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " - z down " +
+                                                host.FieldText(HostField::Zab)));
+    }
+    const std::string zUpWord = "Z" + RealToStr(5, 3, zUpValue);
+    const std::string zDownWord = "Z" + RealToStr(5, 3, zDownValue);
 
     state.RunZ = ToolZEntry{StoreZWord(zUpWord), StoreZWord(zDownWord)};
     state.ToolTable.Fill(state.RunZ);

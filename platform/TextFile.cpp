@@ -1,13 +1,19 @@
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
+#include <condition_variable>
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <thread>
 #include <unistd.h>
+#include <vector>
 
 namespace korvex::platform {
 
@@ -81,6 +87,159 @@ private:
     std::string buffer_;
 };
 
+// Writes a file in pieces of 1 MiB on a thread of its own, so converting and writing overlap. The thread is
+// started only once the output passes its first piece: a small file is written by the caller alone. Every
+// piece is handed to the kernel's writeback at once, so the final fsync finds little left to wait for. The
+// first write error is kept and raised by the caller's next Append or by Finish.
+class PieceWriter {
+public:
+    PieceWriter(int fd, std::string name) : fd_(fd), name_(std::move(name)), current_(NewPiece()) {}
+    ~PieceWriter() { Stop(); }
+    PieceWriter(const PieceWriter&) = delete;
+    PieceWriter& operator=(const PieceWriter&) = delete;
+
+    void Append(std::string_view text) {
+        while (!text.empty()) {
+            const std::size_t room = kPiece - size_;
+            const std::size_t part = std::min(room, text.size());
+            std::memcpy(current_.get() + size_, text.data(), part);
+            size_ += part;
+            text.remove_prefix(part);
+            if (size_ == kPiece) {
+                HandOn();
+            }
+        }
+    }
+
+    // Writes what is left and waits for the thread. Throws IoError.
+    void Finish() {
+        if (!thread_.joinable()) {
+            WriteAll(fd_, current_.get(), size_, name_);
+            size_ = 0;
+            return;
+        }
+        if (size_ > 0) {
+            HandOn();
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            finishing_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+        if (failed_) {
+            throw IoError(error_);
+        }
+    }
+
+    const std::string& Name() const { return name_; }
+
+private:
+    static constexpr std::size_t kPiece = std::size_t{1} << 20;
+    static constexpr std::size_t kMaxQueued = 4;
+    using Piece = std::unique_ptr<char[]>;
+    struct Queued {
+        Piece piece;
+        std::size_t size;
+    };
+
+    static Piece NewPiece() { return Piece(new char[kPiece]); }
+
+    void HandOn() {
+        if (!thread_.joinable()) {
+            thread_ = std::thread([this] { Run(); });
+        }
+        Piece next;
+        {
+            std::unique_lock<std::mutex> lock(mutex_);
+            changed_.wait(lock, [this] { return queue_.size() < kMaxQueued || failed_; });
+            if (failed_) {
+                throw IoError(error_);
+            }
+            queue_.push_back(Queued{std::move(current_), size_});
+            if (!spare_.empty()) {
+                next = std::move(spare_.back());
+                spare_.pop_back();
+            }
+        }
+        changed_.notify_all();
+        current_ = next ? std::move(next) : NewPiece();
+        size_ = 0;
+    }
+
+    void Run() {
+        off_t offset = 0;
+        off_t previousOffset = 0;
+        off_t previousSize = 0;
+        for (;;) {
+            Queued item;
+            {
+                std::unique_lock<std::mutex> lock(mutex_);
+                changed_.wait(lock, [this] { return !queue_.empty() || finishing_ || stopping_; });
+                if (stopping_ || (queue_.empty() && finishing_)) {
+                    return;
+                }
+                item = std::move(queue_.front());
+                queue_.pop_front();
+            }
+            changed_.notify_all();
+            try {
+                WriteAll(fd_, item.piece.get(), item.size, name_);
+            } catch (const IoError& error) {
+                {
+                    std::lock_guard<std::mutex> lock(mutex_);
+                    failed_ = true;
+                    error_ = error.what();
+                }
+                changed_.notify_all();
+                return;
+            }
+            const auto size = static_cast<off_t>(item.size);
+            // Start writing this piece back now and wait for the one before, so dirty pages stay few. Advice
+            // only: a failure shows again in the final fsync.
+            ::sync_file_range(fd_, offset, size, SYNC_FILE_RANGE_WRITE);
+            if (previousSize > 0) {
+                ::sync_file_range(fd_, previousOffset, previousSize,
+                                  SYNC_FILE_RANGE_WAIT_BEFORE | SYNC_FILE_RANGE_WRITE | SYNC_FILE_RANGE_WAIT_AFTER);
+            }
+            previousOffset = offset;
+            previousSize = size;
+            offset += size;
+            std::lock_guard<std::mutex> lock(mutex_);
+            spare_.push_back(std::move(item.piece));
+        }
+    }
+
+public:
+    // Ends the thread without writing what is left (the file is being abandoned).
+    void Stop() {
+        if (!thread_.joinable()) {
+            return;
+        }
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            stopping_ = true;
+        }
+        changed_.notify_all();
+        thread_.join();
+    }
+
+private:
+    int fd_;
+    std::string name_;
+    Piece current_;
+    std::size_t size_ = 0;
+    std::thread thread_;
+    std::mutex mutex_;
+    std::condition_variable changed_;
+    std::deque<Queued> queue_;
+    std::vector<Piece> spare_;
+    bool finishing_ = false;
+    bool stopping_ = false;
+    bool failed_ = false;
+    std::string error_;
+};
+
 std::string FolderOf(const std::string& path) {
     const std::size_t slash = path.rfind('/');
     if (slash == std::string::npos) {
@@ -100,10 +259,11 @@ class ReplacingFileWriter final : public TextLineWriter {
 public:
     ReplacingFileWriter(std::string name, std::string target, int targetFd, bool createdTarget, std::string temp,
                         int tempFd)
-        : lines_(std::move(name)), target_(std::move(target)), targetFd_(targetFd), createdTarget_(createdTarget),
-          temp_(std::move(temp)), tempFd_(tempFd) {}
+        : pieces_(tempFd, std::move(name)), target_(std::move(target)), targetFd_(targetFd),
+          createdTarget_(createdTarget), temp_(std::move(temp)), tempFd_(tempFd) {}
 
     ~ReplacingFileWriter() override {
+        pieces_.Stop(); // the thread must be gone before its file is
         if (tempFd_ >= 0) {
             ::close(tempFd_);
         }
@@ -116,27 +276,30 @@ public:
         ::close(targetFd_);
     }
 
-    void WriteLine(std::string_view text) override { lines_.Append(text, tempFd_); }
-    void WriteLines(std::string_view linesWithCrLf) override { lines_.AppendRaw(linesWithCrLf, tempFd_); }
+    void WriteLine(std::string_view text) override {
+        pieces_.Append(text);
+        pieces_.Append(std::string_view("\r\n", 2));
+    }
+    void WriteLines(std::string_view linesWithCrLf) override { pieces_.Append(linesWithCrLf); }
 
     void Close() override {
-        lines_.Flush(tempFd_);
+        pieces_.Finish();
         if (::fsync(tempFd_) != 0 && errno != EINVAL) {
-            throw IoError("Error writing " + lines_.Name() + ": " + Reason(errno));
+            throw IoError("Error writing " + pieces_.Name() + ": " + Reason(errno));
         }
         const int fd = tempFd_;
         tempFd_ = -1;
         if (::close(fd) != 0) {
-            throw IoError("Error writing " + lines_.Name() + ": " + Reason(errno));
+            throw IoError("Error writing " + pieces_.Name() + ": " + Reason(errno));
         }
         if (::rename(temp_.c_str(), target_.c_str()) != 0) {
-            throw IoError("Error writing " + lines_.Name() + ": " + Reason(errno));
+            throw IoError("Error writing " + pieces_.Name() + ": " + Reason(errno));
         }
         committed_ = true;
     }
 
 private:
-    BufferedLines lines_;
+    PieceWriter pieces_;
     std::string target_;
     int targetFd_;
     bool createdTarget_;
@@ -281,6 +444,31 @@ bool TextLineReader::ReadLine(std::string& line) {
             begin_ = end_;
         }
     }
+}
+
+bool TextLineReader::ReadLine(std::string_view& line) {
+    if (!finished_) {
+        const char* data = buffer_.get();
+        std::size_t i = begin_;
+        while (i < end_ && data[i] != '\n' && data[i] != '\r' && data[i] != kCtrlZ) {
+            ++i;
+        }
+        // A line ending in LF or CR LF inside the buffer; everything else (a line across the buffer's end, a
+        // lone CR, Ctrl-Z) is left to the reader that assembles lines.
+        if (i < end_ && data[i] == '\n') {
+            line = std::string_view(data + begin_, i - begin_);
+            begin_ = i + 1;
+            return true;
+        }
+        if (i + 1 < end_ && data[i] == '\r' && data[i + 1] == '\n') {
+            line = std::string_view(data + begin_, i - begin_);
+            begin_ = i + 2;
+            return true;
+        }
+    }
+    const bool read = ReadLine(assembled_);
+    line = assembled_;
+    return read;
 }
 
 TextLineWriter::~TextLineWriter() = default;

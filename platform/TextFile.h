@@ -42,6 +42,9 @@ public:
 
     // Next line without its end into `line`; false when the input is exhausted. Throws IoError.
     bool ReadLine(std::string& line);
+    // The same line as a view, into the read buffer where the line lies whole in it (no copy) or into a
+    // line assembled inside the reader. The view is valid until the next read.
+    bool ReadLine(std::string_view& line);
     const FileIdentity& Identity() const { return identity_; }
     const std::string& Name() const { return name_; }
 
@@ -58,6 +61,7 @@ private:
     std::size_t end_ = 0;
     bool eof_ = false;
     bool finished_ = false;
+    std::string assembled_;
 };
 
 // Receives the lines of a G-code program; every line is written with CR LF.

@@ -400,7 +400,19 @@ INSTANTIATE_TEST_SUITE_P(
                        {"input.drl"},
                        "korvex-cli: input.drl:3: Can not convert value 1,2,3"},
             FailureRow{
-                "empty_coordinate", "M71\r\nX\r\n", {"input.drl"}, "korvex-cli: input.drl:2: Can not convert value "}),
+                "empty_coordinate", "M71\r\nX\r\n", {"input.drl"}, "korvex-cli: input.drl:2: Can not convert value "},
+            FailureRow{"inch_x_overflow",
+                       "X1Y1\r\nX1000000000000\r\n",
+                       {"--divisor", "1e-300", "input.drl"},
+                       "korvex-cli: input.drl:2: Value out of range: X1000000000000"},
+            FailureRow{"metric_y_offset_overflow",
+                       "M71\r\nX1Y1" + std::string(308, '0') + "\r\n",
+                       {"--y-offset", "1e308", "input.drl"},
+                       "korvex-cli: input.drl:2: Value out of range: Y1" + std::string(308, '0')},
+            FailureRow{"z_up_overflow",
+                       kDrillFile,
+                       {"--z-offset", "1e308", "--z-up", "1e308", "input.drl"},
+                       "korvex-cli: Value out of range: z offset 1e308 + z up 1e308"}),
         testing::Bool()),
     FailureRowName);
 

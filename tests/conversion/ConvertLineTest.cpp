@@ -264,5 +264,16 @@ TEST(StoreZWord, CutsOnlyDecimalZeros) {
     }
 }
 
+TEST(StoreZWord, NumbersAreMendedOtherTextsGetThePlainCut) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"Z-1.5-0", "Z-1.5"}, {"Z1.2.30", "Z1.2."}, {"Z1.2.00", "Z1.2."}, {"Z--1.000", "Z--1."},
+        {"Z.....", "Z...."},  {"Z-.000", "Z-.00"},  {"Z+1.000", "Z+1.0"}, {"Z+1.250", "Z+1.25"},
+        {"Z1e300", "Z1e30"},  {"Z-....5", "Z-..."}, {"Z.5000", "Z.500"},  {"Z1.2-30", "Z1.2-"},
+    };
+    for (const auto& [word, stored] : cases) {
+        EXPECT_EQ(StoreZWord(word), stored) << word;
+    }
+}
+
 } // namespace
 } // namespace korvex::conversion

@@ -285,5 +285,59 @@ TEST(LineNumberPrefix, NumbersEachLineAndAdvances) {
     EXPECT_EQ(state.LineNumber, std::numeric_limits<std::int32_t>::min());
 }
 
+// The three-decimal fast path either gives the full algorithm's text or declines (0), never another text.
+TEST(RealToStr, FastPathGivesTheFullTextOrDeclines) {
+    const double tie = 0.0625; // exactly 62.5 thousandths
+    struct Case {
+        const char* name;
+        Extended value;
+        int takes; // 1 taken, 0 declined, -1 either
+        const char* text;
+    };
+    const Case cases[] = {
+        {"zero", 0.0, 1, "0.000"},
+        {"negative zero", -0.0, 0, "-0.000"},
+        {"coordinate", 123.456, 1, "123.456"},
+        {"negative below half a thousandth", -0.0004, 1, "-0.000"},
+        {"exact tie", tie, 0, "0.063"},
+        {"one ulp below a tie", std::nextafter(tie, 0.0), 0, "0.062"},
+        {"one ulp above a tie", std::nextafter(tie, 1.0), 0, "0.063"},
+        {"negative tie", -tie, 0, "-0.063"},
+        {"decimal tie", 1.0005, 0, "1.000"},
+        {"large decimal tie", 12345.6785, -1, nullptr},
+        {"just below 1e5", std::nextafter(1e5, 0.0), 1, "100000.000"},
+        {"1e5", 1e5, 0, "100000.000"},
+        {"negative near 1e5", -99999.9995, -1, nullptr},
+        {"subnormal", std::numeric_limits<double>::denorm_min(), 0, "0.000"},
+        {"smallest normal", std::numeric_limits<double>::min(), 0, "0.000"},
+        {"tiny", 1e-30, 0, "0.000"},
+        {"nan", std::numeric_limits<double>::quiet_NaN(), 0, "NAN"},
+        {"infinity", std::numeric_limits<double>::infinity(), 0, "INF"},
+        {"negative infinity", -std::numeric_limits<double>::infinity(), 0, "-INF"},
+        {"extended, no double", 1.5L + 0x1p-60L, -1, "1.500"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        for (const std::uint8_t width : {1, 5, 11}) {
+            std::string fast;
+            std::string full;
+            AppendRealToStr(fast, width, 3, c.value);
+            AppendRealToStrFull(full, width, 3, c.value);
+            EXPECT_EQ(fast, full) << int{width};
+        }
+        if (c.text != nullptr) {
+            EXPECT_EQ(RealToStr(1, 3, c.value), c.text);
+        }
+        char text[kMaxThreeDecimals];
+        const std::size_t length = WriteThreeDecimals(static_cast<double>(c.value), text);
+        if (c.takes >= 0) {
+            EXPECT_EQ(length > 0, c.takes == 1);
+        }
+        if (length > 0) {
+            EXPECT_EQ(std::string(text, length), RealToStr(1, 3, static_cast<double>(c.value)));
+        }
+    }
+}
+
 } // namespace
 } // namespace korvex::conversion

@@ -3,11 +3,15 @@
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <map>
+#include <random>
 #include <sstream>
 #include <unistd.h>
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/RunObserver.h"
+#include "platform/TextFile.h"
 #include "tests/fakes/RecordingHost.h"
 #include "tests/support/Files.h"
 
@@ -252,6 +256,73 @@ TEST_F(RunConversionTest, ErrorInTheBodyLeavesNoPartialProgramAndKeepsTheOldOne)
         << "a temporary file was left";
 }
 
+TEST_F(RunConversionTest, OverflowingValuesEndTheRunAndLeaveNoProgram) {
+    const std::string ones308 = "1" + std::string(308, '0');
+    const std::string ones300 = "1" + std::string(300, '0');
+    struct Case {
+        const char* name;
+        std::string drill;
+        std::map<HostField, std::string> fields;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"inch x, tiny divisor",
+         "X1000000000000\r\n",
+         {{HostField::Divider, "1e-300"}},
+         "Value out of range: X1000000000000"},
+        {"inch y, tiny divisor",
+         "X1Y1000000000000\r\n",
+         {{HostField::Divider, "1e-300"}},
+         "Value out of range: Y1000000000000"},
+        {"metric x, 308 zeros",
+         "M71\r\nX" + ones308 + "\r\n",
+         {{HostField::Divider, "0.1"}},
+         "Value out of range: X" + ones308},
+        {"metric y, offset",
+         "M71\r\nY" + ones308 + "\r\n",
+         {{HostField::YOffsett, "1e308"}},
+         "Value out of range: Y" + ones308},
+        {"negative x offset",
+         "M71\r\nX-" + ones308 + "\r\n",
+         {{HostField::XOffsett, "-1e308"}},
+         "Value out of range: X-" + ones308},
+        {"inch x offset",
+         "X" + ones308 + "\r\n",
+         {{HostField::XOffsett, "1.797e308"}, {HostField::Divider, "0.01"}},
+         "Value out of range: X" + ones308},
+        {"after good holes",
+         "M71\r\nX1Y1\r\nX2\r\nX" + ones300 + "\r\n",
+         {{HostField::Divider, "1e-10"}},
+         "Value out of range: X" + ones300},
+        {"z up",
+         "",
+         {{HostField::ZOffsett, "1e308"}, {HostField::Zauf, "1e308"}},
+         "Value out of range: z offset 1e308 + z up 1e308"},
+        {"z down",
+         "",
+         {{HostField::ZOffsett, "-1e308"}, {HostField::Zab, "1e308"}},
+         "Value out of range: z offset -1e308 - z down 1e308"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        RecordingHost caseHost;
+        caseHost.fields = host.fields;
+        for (const auto& [field, text] : c.fields) {
+            caseHost.fields[field] = text;
+        }
+        WriteFile(input, c.drill);
+        fs::remove(output);
+        try {
+            RunConversion(state, caseHost);
+            ADD_FAILURE() << "no error raised";
+        } catch (const ConversionError& error) {
+            EXPECT_EQ(error.what(), c.message);
+        }
+        EXPECT_FALSE(fs::exists(output));
+        EXPECT_EQ(caseHost.log.find("Conversion finished"), std::string::npos);
+    }
+}
+
 TEST_F(RunConversionTest, M30Variants) {
     struct Case {
         const char* name;
@@ -272,6 +343,96 @@ TEST_F(RunConversionTest, M30Variants) {
         WriteFile(input, c.drill);
         ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
         EXPECT_EQ(Body(ReadFile(output)), c.body);
+    }
+}
+
+// Takes every third hole and writes it when flushed, with what it was told about it.
+class TakingObserver : public RunObserver {
+public:
+    bool TakeHole(ConversionState&, const HoleEvent& hole) override {
+        if (++count_ % 3 != 1) {
+            return false;
+        }
+        std::ostringstream text;
+        text << hole.xWord << '|' << hole.yWord << ' ' << hole.x << ' ' << hole.y << ' ' << hole.hasX << hole.hasY
+             << " T" << hole.tool;
+        held_.push_back(text.str());
+        return true;
+    }
+    void Flush(ConversionState& state, platform::TextLineWriter& output) override {
+        for (const std::string& hole : held_) {
+            output.WriteLine(LineNumberPrefix(state) + "HELD " + hole);
+        }
+        held_.clear();
+    }
+
+private:
+    int count_ = 0;
+    std::vector<std::string> held_;
+};
+
+// Random drill files of coordinate lines and the lines between them, converted with the fast paths and
+// without: the same program, with and without an observer that takes holes.
+TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
+    std::mt19937 random(20261208);
+    auto pick = [&random](std::initializer_list<const char*> texts) {
+        return std::string(texts.begin()[random() % texts.size()]);
+    };
+    auto number = [&random, &pick]() -> std::string {
+        switch (random() % 6) {
+        case 0:
+            return std::to_string(static_cast<int>(random() % 200000) - 100000);
+        case 1:
+            return std::to_string(random() % 100000) + "." + std::to_string(random() % 100000);
+        case 2:
+            return (random() % 2 ? "-" : "") + std::to_string(random() % 1000) + "." + std::to_string(random() % 10) +
+                   "005";
+        case 3:
+            return pick({"0", "-0", "-0.000", ".5", "5.", "+3", "00012.5", "99999.9995", "100000", "1234567890123456"});
+        default:
+            return std::to_string(random() % 300) + "." + std::to_string(100 + random() % 900);
+        }
+    };
+    for (int file = 0; file < 24; ++file) {
+        std::string drill = file % 2 ? "M71\r\n" : "";
+        for (int line = 0; line < 300; ++line) {
+            switch (random() % 12) {
+            case 0:
+                drill += pick({"T1", "T2", "M72", "M71", "G05", "X1 Y2", "x1y2", "Y1X2", "X1Y2;c", "X1X2"});
+                break;
+            case 1:
+                drill += "X" + number();
+                break;
+            case 2:
+                drill += "Y" + number();
+                break;
+            default:
+                drill += "X" + number() + "Y" + number();
+            }
+            drill += random() % 4 ? "\r\n" : "\n";
+        }
+        WriteFile(input, drill);
+        host.fields[HostField::Divider] = pick({"1", "1", "10", "1000", "25.4", "0.5"});
+        host.fields[HostField::XOffsett] = pick({"0", "0", "-0", "1.5"});
+        host.fields[HostField::YOffsett] = pick({"0", "-2.25"});
+        state.LineNumbersOn = file % 3 != 0;
+        state.LineNumberIncrement = file % 5 == 0 ? 2147483600 : 5;
+        for (const bool observed : {false, true}) {
+            SCOPED_TRACE(drill.substr(0, 400) + " observed " + std::to_string(observed) + " divisor " +
+                         host.fields[HostField::Divider]);
+            std::string programs[2];
+            for (const bool fast : {true, false}) {
+                TakingObserver observer;
+                state.Observer = observed ? &observer : nullptr;
+                EnableFastPaths(fast);
+                const RunOutcome outcome = RunConversion(state, host);
+                EnableFastPaths(true);
+                state.Observer = nullptr;
+                ASSERT_EQ(outcome, RunOutcome::Finished);
+                programs[fast ? 0 : 1] = ReadFile(output) + " " + std::to_string(state.FirstInchDecimalLine);
+            }
+            EXPECT_EQ(programs[0], programs[1]);
+        }
     }
 }
 

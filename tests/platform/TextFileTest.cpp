@@ -1,11 +1,14 @@
 #include "platform/TextFile.h"
 
+#include <csignal>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 #include <sys/file.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 namespace korvex::platform {
@@ -49,6 +52,15 @@ protected:
             lines.push_back(line);
         }
         EXPECT_FALSE(reader->ReadLine(line)) << "the end of the input is final";
+        // Lines handed out as views are the same lines.
+        auto viewReader = TextLineReader::Open((folder / "in.txt").string());
+        Lines viewed;
+        std::string_view view;
+        while (viewReader->ReadLine(view)) {
+            viewed.emplace_back(view);
+        }
+        EXPECT_FALSE(viewReader->ReadLine(view));
+        EXPECT_EQ(viewed, lines);
         return lines;
     }
 
@@ -208,6 +220,63 @@ TEST_F(TextFileTest, FullDeviceReportsTheWrite) {
         FAIL() << "no error raised";
     } catch (const IoError& error) {
         EXPECT_STREQ(error.what(), "Error writing /dev/full: No space left on device");
+    }
+}
+
+// Pieces of a large program go to the file on a thread of its own; a small program is written without one.
+TEST_F(TextFileTest, LargeOutputsAreWrittenOnAThreadSmallOnesWithout) {
+    auto threads = [] { return std::distance(fs::directory_iterator("/proc/self/task"), fs::directory_iterator()); };
+    const std::string line = "N00000 G00 X123.456 Y78.900"; // 29 bytes with its CR LF
+    for (const int lines : {0, 1, 36157, 36158, 110000}) {
+        SCOPED_TRACE(lines);
+        const auto before = threads();
+        const fs::path path = folder / "out.CNC";
+        auto writer = CreateTextOutputFile(path.string(), nullptr);
+        ASSERT_NE(writer, nullptr);
+        for (int i = 0; i < lines; ++i) {
+            writer->WriteLine(line);
+        }
+        const bool pastFirstPiece = static_cast<std::size_t>(lines) * 29 > (std::size_t{1} << 20);
+        EXPECT_EQ(threads(), before + (pastFirstPiece ? 1 : 0));
+        writer->Close();
+        EXPECT_EQ(threads(), before);
+        const std::string written = Read(path);
+        ASSERT_EQ(written.size(), static_cast<std::size_t>(lines) * 29);
+        for (std::size_t at = 0; at < written.size(); at += 29 * 997) {
+            ASSERT_EQ(written.substr(at, 29), line + "\r\n") << at;
+        }
+    }
+}
+
+// A file-size limit in a child process is a disk that fails after N bytes: the error reaches the writer's
+// caller whether it comes before the thread starts, in its first piece or later, and nothing is left behind.
+TEST_F(TextFileTest, DiskFailingAfterNBytesEndsTheWriteAndLeavesNothing) {
+    const fs::path path = folder / "out.CNC";
+    for (const rlim_t limit : {rlim_t{0}, rlim_t{100}, rlim_t{(1 << 20) - 7}, rlim_t{(1 << 20) + 7}, rlim_t{3 << 20}}) {
+        SCOPED_TRACE(limit);
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ::signal(SIGXFSZ, SIG_IGN);
+            const rlimit size{limit, limit};
+            ::setrlimit(RLIMIT_FSIZE, &size);
+            int status = 2; // no error raised
+            try {
+                auto writer = CreateTextOutputFile(path.string(), nullptr);
+                for (int i = 0; i < 200000; ++i) {
+                    writer->WriteLines("N00000 G00 X123.456 Y78.900\r\n");
+                }
+                writer->Close();
+            } catch (const IoError& error) {
+                status = error.what() == "Error writing " + path.string() + ": File too large" ? 0 : 3;
+            }
+            ::_exit(status);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFEXITED(status));
+        EXPECT_EQ(WEXITSTATUS(status), 0) << "2: no error raised, 3: another message";
+        EXPECT_TRUE(fs::is_empty(folder));
     }
 }
 
