@@ -61,7 +61,7 @@ clean:
 # `make test` (it takes several minutes on two cores).
 ARM64_DIR ?= build-arm64
 ARM64_PACKAGES := cmake ninja-build libgtest-dev qemu-user g++-aarch64-linux-gnu
-ARM64_TESTS := korvex_conversion_tests korvex_golden_tests korvex_cli_tests
+ARM64_TESTS := korvex_conversion_tests korvex_excellon_tests korvex_golden_tests korvex_cli_tests
 ARM64_TOOLCHAIN := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-toolchain.cmake
 .PHONY: deps-arm64
 
