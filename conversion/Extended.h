@@ -20,7 +20,7 @@ namespace korvex::conversion {
 // significand with its explicit integer bit.
 struct ExtendedParts {
     bool negative;
-    std::uint16_t exponent;
+    int exponent;
     std::uint64_t significand;
 };
 
@@ -34,8 +34,7 @@ inline ExtendedParts PartsOf(Extended value) {
     std::uint64_t significand = 0;
     std::memcpy(&significand, bytes, sizeof significand);
     const int signAndExponent = bytes[8] | (bytes[9] << 8);
-    return ExtendedParts{(signAndExponent & 0x8000) != 0, static_cast<std::uint16_t>(signAndExponent & 0x7FFF),
-                         significand};
+    return ExtendedParts{(signAndExponent & 0x8000) != 0, signAndExponent & 0x7FFF, significand};
 }
 
 // 10^k for k >= 0, infinity above 4932.
