@@ -1,6 +1,14 @@
 // The type Z words and coordinates are formed in: the x87 80-bit extended format. Where long double is that
-// format the FPU computes it; elsewhere (quad on arm64, double on armhf) Extended80 does, bit for bit the
-// same. KORVEX_SOFT_EXTENDED selects the software type on x87 too, so its results can be checked there.
+// format the FPU computes it; elsewhere (quad on arm64) Extended80 does, bit for bit the same. Extended80
+// needs a 64-bit target (it computes with 128-bit integers, as RealToStr does). KORVEX_SOFT_EXTENDED selects
+// the software type on x87 too, so its results can be checked there.
+//
+// Code that computes with Extended therefore works with both types: +, -, *, / and the comparisons, operands
+// of type double, int or long double; static_cast<double>; signbit, isnan, isinf and fabs called unqualified
+// (after `using std::fabs;` ...); the bits through PartsOf, never through memcpy; powers of ten through
+// PowerOfTen. A long double literal (25.4L) is rounded from quad on arm64, which gives the x87 value for a
+// literal that is not a tie at 64 bits (Extended80Test pins the ones the engine uses). `make test-arm64`
+// builds and tests the software side for real.
 #pragma once
 
 #include <cfloat>
