@@ -1,5 +1,5 @@
 // The x87 80-bit extended format in software, for machines whose long double is something else (quad on
-// arm64, double on armhf): the converter's coordinates and Z words must come out the same everywhere.
+// arm64): the converter's coordinates and Z words must come out the same everywhere.
 //
 // Value = significand * 2^(exponent - 16383 - 63), the integer bit explicit in bit 63 of the significand.
 // Exponent field 0 holds zero and the subnormals (integer bit clear, scaled as field 1); 0x7FFF holds the
