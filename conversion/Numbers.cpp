@@ -264,8 +264,7 @@ Extended TenPow(int k) {
         }
         return powers;
     }();
-    return k < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(k)]
-                                              : std::pow(10.0L, static_cast<Extended>(k));
+    return k < static_cast<int>(table.size()) ? table[static_cast<std::size_t>(k)] : PowerOfTen(k);
 }
 
 // The x87 format spelled out: value = mantissa * 2^exponent, with the integer bit explicit in the mantissa.
@@ -275,13 +274,10 @@ struct Decomposed {
 };
 
 Decomposed Decompose(Extended v) {
-    unsigned char bytes[sizeof(Extended)];
-    std::memcpy(bytes, &v, sizeof bytes);
-    std::uint64_t mantissa = 0;
-    std::memcpy(&mantissa, bytes, sizeof mantissa);
-    const int biased = (bytes[8] | (bytes[9] << 8)) & 0x7FFF;
+    const ExtendedParts parts = PartsOf(v);
+    const int biased = parts.exponent;
     // Denormals share the smallest exponent; their integer bit is clear.
-    return Decomposed{mantissa, (biased == 0 ? 1 : biased) - 16383 - 63};
+    return Decomposed{parts.significand, (biased == 0 ? 1 : biased) - 16383 - 63};
 }
 
 // round(v * 10^17) with ties to even, exactly, for 0 <= v < 20.
@@ -518,17 +514,18 @@ void AppendFixedFast(std::string& out, bool negative, const Scaled& scaled, int 
 } // namespace
 
 void AppendRealToStrFull(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {
+    using std::fabs, std::isinf, std::isnan, std::signbit; // the software type brings its own
     const std::size_t start = out.size();
-    const bool negative = std::signbit(value);
-    if (std::isnan(value)) {
+    const bool negative = signbit(value);
+    if (isnan(value)) {
         out.append("NAN");
         return;
     }
-    if (std::isinf(value)) {
+    if (isinf(value)) {
         out.append(negative ? "-INF" : "INF");
         return;
     }
-    const Extended magnitude = std::fabs(value);
+    const Extended magnitude = fabs(value);
     const Scaled scaled = Scale(magnitude);
     const int drop = 17 - scaled.k - decimals; // digits of n below the last kept place
     if (magnitude >= 1e36L) {

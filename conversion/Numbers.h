@@ -1,20 +1,17 @@
 // Number conversion and line numbering: every number the converter reads or writes passes through here.
 #pragma once
 
-#include <cfloat>
 #include <cstdint>
 #include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
 
+#include "conversion/Extended.h"
+
 namespace korvex::conversion {
 
 struct ConversionState;
-
-// Z words and coordinates are formed in x87 extended precision before they are formatted.
-using Extended = long double;
-static_assert(LDBL_MANT_DIG == 64, "extended precision needs the x87 80-bit long double (64-bit significand)");
 
 // A value the conversion cannot read; the message is what the user sees.
 class ConversionError : public std::runtime_error {

@@ -620,7 +620,7 @@ TEST_F(CliTest, VersionComesFromTheEmbeddedVersionResource) {
     EXPECT_EQ(result.exitCode, kExitFinished);
     EXPECT_EQ(result.out, "korvex-cli 1.3 (build 1.3.0.1)\nCopyright (C) 2026 Korvex developers\n");
 
-    result = Run({"--version-info", KORVEX_CLI_PATH});
+    result = Run({"--version-info", KORVEX_CLI_FILE});
     EXPECT_EQ(result.exitCode, kExitFinished);
     EXPECT_NE(result.out.find("\nProductVersion: 1.3\n"), std::string::npos) << result.out;
     EXPECT_NE(result.out.find("\nFileTypeText: Application\nIsDebug: false\n"), std::string::npos) << result.out;

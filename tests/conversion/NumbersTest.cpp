@@ -217,7 +217,7 @@ TEST(RealToStr, AgreesWithExactDecimalExpansionOnManyValues) {
     for (int i = 0; i < 20000; ++i) {
         const double value = (i * 0.000731) - 7.3;
         char reference[64];
-        std::snprintf(reference, sizeof reference, "%.17Lf", static_cast<Extended>(std::fabs(value)));
+        std::snprintf(reference, sizeof reference, "%.17Lf", static_cast<long double>(std::fabs(value)));
         std::string digits(reference);
         const std::size_t point = digits.find('.');
         std::string kept = digits.substr(0, point + 4);
