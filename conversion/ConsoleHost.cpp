@@ -42,7 +42,8 @@ std::vector<std::string> ConsoleHost::MacroLines(HostMacro macro) const {
 
 void ConsoleHost::AppendLogLine(const std::string& line) {
     log_.append(line).append("\n");
-    if (!quiet_) {
+    // A warning is something the user must see, even when asked for quiet.
+    if (!quiet_ || line.rfind("Warning: ", 0) == 0) {
         stream_ << line << '\n' << std::flush;
     }
 }

@@ -5,8 +5,11 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "conversion/RunConversion.h"
+#include "gcode/ControllerPreset.h"
+#include "gcode/Verification.h"
 
 namespace korvex::conversion {
 class ConversionHost;
@@ -21,12 +24,18 @@ struct JobOptions {
     // -- Drill order --
 
     // -- Controller and verification --
+    // The controller the program is for: its checks (feed rate, codes it refuses) run only when one is chosen.
+    gcode::Controller controller = gcode::Controller::None;
+    // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
+    bool verify = false;
 };
 
 struct JobReport {
     conversion::RunOutcome outcome = conversion::RunOutcome::EndedEarly;
 
     // -- What the added steps found --
+    std::vector<std::string> warnings;      // the checks' "Warning: " lines
+    gcode::VerificationResult verification; // ran only with JobOptions::verify
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.
