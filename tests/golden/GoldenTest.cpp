@@ -26,6 +26,8 @@
 #include "conversion/ConsoleHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
+#include "gcode/ControllerPreset.h"
+#include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
 
@@ -64,7 +66,46 @@ struct Settings {
     int increment = 5;
     std::string before = "G00 Z30\r\n";
     std::string after = "M06\r\nG00 Z20\r\n";
+    korvex::job::JobOptions job;
+    // -- Controller and verification --
+    std::optional<korvex::gcode::PresetOptions> preset;
+    bool explicitBefore = false;
+    bool explicitAfter = false;
 };
+
+// --controller NAME, --feed, --spindle, --tool-changer, --verify; false for any other option. A controller's
+// blocks replace the design values unless --before or --after name others, as in korvex-cli.
+bool ReadControllerArg(const std::string& name, const std::string& value, Settings& settings) {
+    if (name == "--controller") {
+        settings.preset.emplace();
+        settings.preset->controller = korvex::gcode::ControllerFromName(value).value();
+        settings.job.controller = settings.preset->controller;
+    } else if (name == "--feed") {
+        settings.preset.value().feedMmPerMin = std::stod(value);
+    } else if (name == "--spindle") {
+        settings.preset.value().spindleRpm = std::stod(value);
+    } else if (name == "--tool-changer") {
+        settings.preset.value().toolChanger = true;
+    } else if (name == "--verify") {
+        settings.job.verify = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ApplyController(Settings& settings) {
+    if (!settings.preset) {
+        return;
+    }
+    const korvex::gcode::ToolChangeBlocks blocks = korvex::gcode::PresetBlocks(*settings.preset);
+    if (!settings.explicitBefore) {
+        settings.before = korvex::gcode::BlockText(blocks.before);
+    }
+    if (!settings.explicitAfter) {
+        settings.after = korvex::gcode::BlockText(blocks.after);
+    }
+}
 
 // One option per line: "--name value" (the value is everything after the first blank) or "--name".
 Settings ReadArgs(const fs::path& folder) {
@@ -105,12 +146,16 @@ Settings ReadArgs(const fs::path& folder) {
             settings.increment = std::stoi(value);
         } else if (name == "--before") {
             settings.before = ReadFile(folder / value);
+            settings.explicitBefore = true;
         } else if (name == "--after") {
             settings.after = ReadFile(folder / value);
+            settings.explicitAfter = true;
+        } else if (ReadControllerArg(name, value, settings)) {
         } else {
             throw std::runtime_error(path.string() + ": unknown option " + line);
         }
     }
+    ApplyController(settings);
     return settings;
 }
 
@@ -141,7 +186,7 @@ RunResult Convert(const Settings& settings, const std::string& input, const std:
 
     RunResult result;
     try {
-        result.finished = RunConversion(state, host) == RunOutcome::Finished;
+        result.finished = korvex::job::ConvertJob(state, host, settings.job).outcome == RunOutcome::Finished;
     } catch (const std::exception& error) {
         result.error = error.what();
     }
