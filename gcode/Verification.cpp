@@ -39,6 +39,10 @@ bool Near(double a, double b) {
     return std::fabs(a - b) <= kVerifyTolerance;
 }
 
+double Distance(double x1, double y1, double x2, double y2) {
+    return std::max(std::fabs(x1 - x2), std::fabs(y1 - y2));
+}
+
 // Where each program item may be found: a grid of cells one tolerance wide, so a match lies in the cell of
 // the expected point or one of its eight neighbours.
 class Grid {
@@ -47,11 +51,16 @@ public:
         cells_[Key(tool, Cell(x), Cell(y))].push_back(index);
     }
 
-    // The first unused index near (x, y) for which `fits` holds; it is then used. SIZE_MAX when none.
-    template <typename Fits>
-    std::size_t Take(std::int32_t tool, double x, double y, Fits fits) {
+    // The unused index nearest to (x, y) among those `distance` accepts (it gives a negative distance for the
+    // others); it is then used. SIZE_MAX when none. Nearest first, so that an exact match is never taken away
+    // by a neighbour within the tolerance.
+    template <typename Distance>
+    std::size_t Take(std::int32_t tool, double x, double y, Distance distance) {
         const std::int64_t cx = Cell(x);
         const std::int64_t cy = Cell(y);
+        std::vector<std::size_t>* bestCell = nullptr;
+        std::size_t bestSlot = 0;
+        double bestDistance = 0.0;
         for (std::int64_t dx = -1; dx <= 1; ++dx) {
             for (std::int64_t dy = -1; dy <= 1; ++dy) {
                 const auto found = cells_.find(Key(tool, cx + dx, cy + dy));
@@ -60,16 +69,22 @@ public:
                 }
                 std::vector<std::size_t>& indices = found->second;
                 for (std::size_t k = 0; k < indices.size(); ++k) {
-                    if (fits(indices[k])) {
-                        const std::size_t index = indices[k];
-                        indices[k] = indices.back();
-                        indices.pop_back();
-                        return index;
+                    const double d = distance(indices[k]);
+                    if (d >= 0.0 && (bestCell == nullptr || d < bestDistance)) {
+                        bestCell = &indices;
+                        bestSlot = k;
+                        bestDistance = d;
                     }
                 }
             }
         }
-        return SIZE_MAX;
+        if (bestCell == nullptr) {
+            return SIZE_MAX;
+        }
+        const std::size_t index = (*bestCell)[bestSlot];
+        (*bestCell)[bestSlot] = bestCell->back();
+        bestCell->pop_back();
+        return index;
     }
 
     template <typename Visit>
@@ -142,7 +157,9 @@ void CompareHoles(const std::vector<ExpectedWork::Hole>& expected, const std::ve
     }
     for (const ExpectedWork::Hole& hole : expected) {
         const std::size_t found = grid.Take(hole.tool, hole.x, hole.y, [&](std::size_t k) {
-            return Near(drilled[k].x, hole.x) && Near(drilled[k].y, hole.y);
+            return Near(drilled[k].x, hole.x) && Near(drilled[k].y, hole.y)
+                       ? Distance(drilled[k].x, drilled[k].y, hole.x, hole.y)
+                       : -1.0;
         });
         if (found == SIZE_MAX) {
             Difference difference;
@@ -170,8 +187,10 @@ void ComparePaths(const std::vector<PathEvent>& expected, const std::vector<Mill
         grid.Add(milled[k].tool, milled[k].startX, milled[k].startY, k);
     }
     for (const PathEvent& path : expected) {
-        const std::size_t found =
-            grid.Take(path.tool, path.startX, path.startY, [&](std::size_t k) { return SamePath(path, milled[k]); });
+        const std::size_t found = grid.Take(path.tool, path.startX, path.startY, [&](std::size_t k) {
+            return SamePath(path, milled[k]) ? Distance(milled[k].startX, milled[k].startY, path.startX, path.startY)
+                                             : -1.0;
+        });
         if (found == SIZE_MAX) {
             Difference difference;
             difference.kind = Difference::Kind::MissingPath;
@@ -246,7 +265,7 @@ VerificationResult Verify(const ExpectedWork& expected, const Program& program) 
     CompareHoles(expected.Holes(), program.holes, result);
     ComparePaths(expected.Paths(), program.paths, result);
     std::sort(result.differences.begin(), result.differences.end(), [](const Difference& a, const Difference& b) {
-        return std::tie(a.x, a.y, a.tool, a.kind) < std::tie(b.x, b.y, b.tool, b.kind);
+        return std::tie(a.x, a.y, a.kind, a.tool) < std::tie(b.x, b.y, b.kind, b.tool);
     });
     return result;
 }
