@@ -85,7 +85,12 @@ public:
             }
         }
         if (words.t) {
-            tool_ = static_cast<std::int32_t>(*words.t);
+            const double tool = *words.t;
+            if (tool >= 0.0 && tool <= 2147483647.0 && tool == std::floor(tool)) {
+                tool_ = static_cast<std::int32_t>(tool);
+            } else {
+                Problem("T" + FormatCode(tool));
+            }
         }
         if (words.f && *words.f > 0) {
             feedRateSet_ = true;
