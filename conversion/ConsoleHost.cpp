@@ -42,10 +42,11 @@ std::vector<std::string> ConsoleHost::MacroLines(HostMacro macro) const {
 
 void ConsoleHost::AppendLogLine(const std::string& line) {
     log_.append(line).append("\n");
-    // A warning is something the user must see, even when asked for quiet.
-    if (!quiet_ || line.rfind("Warning: ", 0) == 0) {
+    const bool warning = line.rfind("Warning: ", 0) == 0;
+    if (!quiet_ || warning) {
         stream_ << line << '\n' << std::flush;
     }
+    reportedProblem_ = reportedProblem_ || warning;
 }
 
 void ConsoleHost::SetLogText(const std::string& text) {

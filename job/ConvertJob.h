@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "conversion/RunConversion.h"
+#include "excellon/Inspect.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/Verification.h"
 
@@ -20,6 +21,8 @@ namespace korvex::job {
 
 struct JobOptions {
     // -- The drill file's reading --
+    // The plain reading (divisor) unless reading.excellon; then the file's own format with the fixed values.
+    excellon::ReadingChoice reading;
 
     // -- Drill order --
 
@@ -34,7 +37,11 @@ struct JobReport {
     conversion::RunOutcome outcome = conversion::RunOutcome::EndedEarly;
 
     // -- What the added steps found --
-    std::vector<std::string> warnings;      // the checks' "Warning: " lines
+    // What the run wrote (the summary line), and the warnings as logged: the plain reading's, then the checks'.
+    std::size_t holes = 0;
+    std::size_t slots = 0;
+    std::size_t routes = 0;
+    std::vector<std::string> warnings;
     gcode::VerificationResult verification; // ran only with JobOptions::verify
 };
 

@@ -37,7 +37,7 @@ struct CheckCase {
     std::vector<std::string> warnings;
 };
 
-// The log lines after "Conversion finished".
+// The log lines after "Conversion finished" and the summary line.
 std::vector<std::string> LinesAfterTheRun(const std::string& log) {
     const std::string finished = "Conversion finished\n";
     std::vector<std::string> lines;
@@ -47,7 +47,10 @@ std::vector<std::string> LinesAfterTheRun(const std::string& log) {
     }
     for (at += finished.size(); at < log.size();) {
         const std::size_t end = log.find('\n', at);
-        lines.push_back(log.substr(at, end - at));
+        const std::string line = log.substr(at, end - at);
+        if (line.rfind("Summary: ", 0) != 0) {
+            lines.push_back(line);
+        }
         at = end + 1;
     }
     return lines;
