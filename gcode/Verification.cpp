@@ -284,9 +284,9 @@ std::string Describe(const Difference& difference) {
 VerificationResult Verify(const ExpectedWork& expected, const Program& program) {
     VerificationResult result;
     result.ran = true;
-    result.holes = expected.Holes().size();
+    result.holeCount = expected.Holes().size();
     for (const PathEvent& path : expected.Paths()) {
-        ++(path.kind == PathKind::Slot ? result.slots : result.routes);
+        ++(path.kind == PathKind::Slot ? result.slotCount : result.routeCount);
     }
     CompareHoles(expected.Holes(), program.holes, result);
     ComparePaths(expected.Paths(), program.paths, result);
@@ -303,9 +303,9 @@ std::vector<std::string> VerificationLogLines(const VerificationResult& result, 
         return lines;
     }
     if (result.differenceCount == 0) {
-        lines.push_back("Verified: " + Counted(result.holes, "hole", "holes") + ", " +
-                        Counted(result.slots, "slot", "slots") + ", " + Counted(result.routes, "route", "routes") +
-                        " as in the drill file");
+        lines.push_back("Verified: " + Counted(result.holeCount, "hole", "holes") + ", " +
+                        Counted(result.slotCount, "slot", "slots") + ", " +
+                        Counted(result.routeCount, "route", "routes") + " as in the drill file");
         return lines;
     }
     for (std::size_t k = 0; k < result.differences.size() && k < shown; ++k) {

@@ -54,9 +54,10 @@ struct Difference {
 struct VerificationResult {
     bool ran = false;       // false when the program could not be read back (standard output, no file)
     std::string skipReason; // why, when it did not run
-    std::size_t holes = 0;  // what the drill file asked for
-    std::size_t slots = 0;
-    std::size_t routes = 0;
+    // What the drill file asked for. (Not "slots": Qt's keyword of that name must not meet this header.)
+    std::size_t holeCount = 0;
+    std::size_t slotCount = 0;
+    std::size_t routeCount = 0;
     std::vector<Difference> differences; // sorted by position; at most kMaxKeptDifferences
     std::size_t differenceCount = 0;     // all of them
     bool Passed() const { return ran && differenceCount == 0; }
