@@ -10,7 +10,7 @@ PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6
             clang libclang-rt-14-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean
+.PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean check-linuxcnc
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -44,6 +44,13 @@ test-sanitize: deps
 	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DKORVEX_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# Every real drill file converted for LinuxCNC and run through LinuxCNC's interpreter rs274 (unpacked from
+# Debian's linuxcnc-uspace into RS274_ROOT, default /work/rs274/root, on first use); GRBL programs are checked
+# for codes GRBL 1.1 refuses. Not part of `make test`: it downloads the interpreter and needs the real files.
+check-linuxcnc: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
+	tools/rs274-check.sh $(BUILD_DIR)/app/korvex-cli
 
 # One run: the conversion of 100k and 1M hole files against cat and the file layer, and korvex-cli's start-up.
 bench: deps
@@ -88,6 +95,7 @@ test-arm64: deps-arm64
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 10
 FUZZ_TARGETS := conversion_run real_parsers integers real_to_str ini_file version_block executable_image \
+                gcode_reader \
                 fast_paths extended80
 .PHONY: fuzz fuzz-build fuzz-regression
 

@@ -18,6 +18,7 @@
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
 #include "excellon/Inspect.h"
+#include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/ExecutablePath.h"
@@ -57,6 +58,13 @@ Options:
       --after=FILE         G-code lines written after each tool change (default "M06", "G00 Z20")
       --settings=INI       take these settings from a settings file and the two macro files
                            beside it, as the window loads them; options given here win
+      --controller=NAME    write for this controller: linuxcnc, grbl or generic (RS-274, Mach3-like);
+                           fills the tool-change blocks (--before/--after win) and checks the program
+      --feed=MM_PER_MIN    drilling feed rate for --controller (default 100)
+      --spindle=RPM        spindle speed for --controller (default 10000)
+      --tool-changer       the machine changes tools itself (M06; GRBL always pauses with M00)
+      --verify             read the written program back and compare it with the drill file; a
+                           difference is an error (exit status 1, the program stays)
   -q, --quiet              write only failures and warnings to standard error
   -h, --help               show this help and exit
       --version            show the program's version and exit
@@ -91,6 +99,11 @@ struct Options {
     std::optional<std::string> settings;
     bool quiet = false;
     korvex::job::JobOptions job;
+    // -- Controller and verification --
+    std::optional<korvex::gcode::PresetOptions> preset;
+    std::optional<double> feed;
+    std::optional<double> spindle;
+    bool toolChanger = false;
 };
 
 class UsageError {
@@ -149,6 +162,11 @@ enum OptionId : int {
     // -- Drill order options --
 
     // -- Controller and verification options --
+    kController,
+    kFeed,
+    kSpindle,
+    kToolChanger,
+    kVerify,
 
     // -- Preview options --
 };
@@ -181,6 +199,11 @@ const option kLongOptions[] = {
     // -- Drill order options --
 
     // -- Controller and verification options --
+    {"controller", required_argument, nullptr, kController},
+    {"feed", required_argument, nullptr, kFeed},
+    {"spindle", required_argument, nullptr, kSpindle},
+    {"tool-changer", no_argument, nullptr, kToolChanger},
+    {"verify", no_argument, nullptr, kVerify},
 
     // -- Preview options --
 
@@ -213,6 +236,29 @@ void ShowVersion() {
     std::cout << "korvex-cli " << info.ProductVersion << " (build " << info.FileVersion << ")\n";
     if (!info.LegalCopyRight.empty()) {
         std::cout << info.LegalCopyRight << '\n';
+    }
+}
+
+// The preset's tool-change blocks, where --before and --after do not name others.
+void ApplyController(Options& options) {
+    if (!options.preset) {
+        if (options.feed || options.spindle || options.toolChanger) {
+            throw UsageError("--feed, --spindle and --tool-changer need --controller");
+        }
+    } else {
+        options.preset->feedMmPerMin = options.feed.value_or(options.preset->feedMmPerMin);
+        options.preset->spindleRpm = options.spindle.value_or(options.preset->spindleRpm);
+        options.preset->toolChanger = options.toolChanger;
+        const korvex::gcode::ToolChangeBlocks blocks = korvex::gcode::PresetBlocks(*options.preset);
+        if (!options.before) {
+            options.before = korvex::gcode::BlockText(blocks.before);
+        }
+        if (!options.after) {
+            options.after = korvex::gcode::BlockText(blocks.after);
+        }
+    }
+    if (options.job.verify && options.output == "-") {
+        throw UsageError("--verify reads the program back: it needs an output file, not standard output");
     }
 }
 
@@ -339,6 +385,31 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             // -- Drill order options --
 
             // -- Controller and verification options --
+        case kController: {
+            const std::optional<korvex::gcode::Controller> controller = korvex::gcode::ControllerFromName(optarg);
+            if (!controller) {
+                throw UsageError("--controller must be linuxcnc, grbl or generic, not '" + std::string(optarg) + "'");
+            }
+            options.preset.emplace();
+            options.preset->controller = *controller;
+            options.job.controller = *controller;
+            break;
+        }
+        case kFeed:
+        case kSpindle: {
+            const std::optional<double> value = korvex::conversion::ReadReal(optarg).value;
+            if (!value || !(*value > 0.0) || *value > 1e6) {
+                throw UsageError(OptionName(id) + ": '" + std::string(optarg) + "' is no positive number");
+            }
+            (id == kFeed ? options.feed : options.spindle) = *value;
+            break;
+        }
+        case kToolChanger:
+            options.toolChanger = true;
+            break;
+        case kVerify:
+            options.job.verify = true;
+            break;
 
             // -- Preview options --
 
@@ -384,6 +455,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         }
         options.output = korvex::conversion::ProposedOutputName(options.input);
     }
+    ApplyController(options);
     return std::nullopt;
 }
 
@@ -452,6 +524,22 @@ private:
     std::string failure_;
 };
 
+// With --verify a program that differs from the drill file, or one that could not be read back, fails the
+// run; the program stays for the user to look at.
+int VerifiedExit(const Options& options, const korvex::job::JobReport& report) {
+    if (!options.job.verify || report.verification.Passed()) {
+        return kExitFinished;
+    }
+    if (!report.verification.ran) {
+        std::cerr << "korvex-cli: not verified: " << report.verification.skipReason << '\n';
+    } else {
+        std::cerr << "korvex-cli: " << *options.output << " differs from the drill file in "
+                  << report.verification.differenceCount << " place"
+                  << (report.verification.differenceCount == 1 ? "" : "s") << '\n';
+    }
+    return kExitFailed;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -498,7 +586,7 @@ int main(int argc, char** argv) {
     try {
         const korvex::job::JobReport report = korvex::job::ConvertJob(state, host, options.job);
         if (report.outcome == korvex::conversion::RunOutcome::Finished) {
-            return kExitFinished;
+            return VerifiedExit(options, report);
         }
         if (!host.Failure().empty()) {
             std::cerr << "korvex-cli: " << host.Failure() << '\n';

@@ -16,7 +16,8 @@ std::vector<std::string> SplitBlockLines(const std::string& text);
 
 class ConsoleHost : public ConversionHost {
 public:
-    // `log` receives the log lines unless quiet; failures and warnings are written to it in any case.
+    // `log` receives the log lines unless quiet; failures and warnings ("Warning: " lines) are written to it
+    // in any case.
     ConsoleHost(std::ostream& log, bool quiet);
 
     void SetField(HostField field, std::string text) { fields_[field] = std::move(text); }

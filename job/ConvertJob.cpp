@@ -4,8 +4,15 @@
 #include "conversion/ConversionState.h"
 #include "conversion/RunObserver.h"
 #include "excellon/ExcellonReading.h"
+#include "gcode/GcodeReader.h"
+#include "gcode/RunChecks.h"
 #include "job/PlainReadingHazards.h"
 #include "job/RunSummary.h"
+#include "platform/TextFile.h"
+
+#include <fstream>
+#include <sstream>
+#include <sys/stat.h>
 
 namespace korvex::job {
 
@@ -32,6 +39,87 @@ public:
 private:
     conversion::ConversionState& state_;
 };
+
+// Hands every line written on to the program scan as well.
+class ScanningWriter : public platform::TextLineWriter {
+public:
+    ScanningWriter(std::unique_ptr<platform::TextLineWriter> inner, gcode::ProgramScan& scan)
+        : inner_(std::move(inner)), scan_(scan) {}
+    void WriteLine(std::string_view text) override {
+        scan_.Line(text);
+        inner_->WriteLine(text);
+    }
+    void WriteLines(std::string_view linesWithCrLf) override {
+        for (std::size_t start = 0; start < linesWithCrLf.size();) {
+            std::size_t end = linesWithCrLf.find("\r\n", start);
+            if (end == std::string_view::npos) {
+                end = linesWithCrLf.size();
+            }
+            scan_.Line(linesWithCrLf.substr(start, end - start));
+            start = end + 2;
+        }
+        inner_->WriteLines(linesWithCrLf);
+    }
+    void Close() override { inner_->Close(); }
+
+private:
+    std::unique_ptr<platform::TextLineWriter> inner_;
+    gcode::ProgramScan& scan_;
+};
+
+// The front end's host with the program scan between the run and the output; everything else passes through.
+class ScanningHost : public conversion::ConversionHost {
+public:
+    ScanningHost(conversion::ConversionHost& host, gcode::ProgramScan& scan) : host_(host), scan_(scan) {}
+
+    std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
+    void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
+    bool SuppressLeadingZerosChecked() const override { return host_.SuppressLeadingZerosChecked(); }
+    std::vector<std::string> MacroLines(conversion::HostMacro macro) const override { return host_.MacroLines(macro); }
+    void AppendLogLine(const std::string& line) override { host_.AppendLogLine(line); }
+    std::string LogText() const override { return host_.LogText(); }
+    void SetLogText(const std::string& text) override { host_.SetLogText(text); }
+    void ShowNumericalError(const std::string& message) override { host_.ShowNumericalError(message); }
+    std::unique_ptr<platform::TextLineWriter> CreateOutput(const std::string& name,
+                                                           const platform::TextLineReader& input) override {
+        std::unique_ptr<platform::TextLineWriter> output = host_.CreateOutput(name, input);
+        if (!output) {
+            return output;
+        }
+        return std::make_unique<ScanningWriter>(std::move(output), scan_);
+    }
+    std::unique_ptr<platform::TextLineReader> OpenInput(const std::string& name) override {
+        return host_.OpenInput(name);
+    }
+
+private:
+    conversion::ConversionHost& host_;
+    gcode::ProgramScan& scan_;
+};
+
+// The program as written, for the verification; a reason instead when it cannot be read back.
+bool ReadBack(const std::string& name, std::string& text, std::string& reason) {
+    if (name == "-") {
+        reason = "the program went to standard output, which cannot be read back";
+        return false;
+    }
+    struct stat st {};
+    if (::stat(name.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        reason = name + " is no regular file that can be read back";
+        return false;
+    }
+    std::ifstream file(name, std::ios::binary);
+    std::ostringstream content;
+    if (file.is_open()) {
+        content << file.rdbuf();
+    }
+    if (!file.is_open() || file.bad()) {
+        reason = "cannot read " + name + " back";
+        return false;
+    }
+    text = content.str();
+    return true;
+}
 
 } // namespace
 
@@ -67,10 +155,25 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     // -- Drill order: the observer that takes holes goes last --
 
     // -- Verification: collect what the drill file asked for --
+    gcode::RunShape shape;
+    observers.Add(&shape);
+    gcode::ExpectedWork expected;
+    if (options.verify) {
+        observers.Add(&expected);
+    }
+    // Only a chosen controller has lines to refuse; without one the output goes straight to the file.
+    const std::vector<std::string> macroBefore = host.MacroLines(conversion::HostMacro::Before);
+    const std::vector<std::string> macroAfter = host.MacroLines(conversion::HostMacro::After);
+    std::vector<std::string> blockLines = macroBefore;
+    blockLines.insert(blockLines.end(), macroAfter.begin(), macroAfter.end());
+    gcode::ProgramScan scan(options.controller, std::move(blockLines));
+    ScanningHost scanningHost(host, scan);
+    conversion::ConversionHost& runHost =
+        options.controller == gcode::Controller::None ? host : static_cast<conversion::ConversionHost&>(scanningHost);
 
     try {
         RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher);
-        report.outcome = conversion::RunConversion(state, host);
+        report.outcome = conversion::RunConversion(state, runHost);
     } catch (...) {
         logWarnings();
         throw;
@@ -87,6 +190,33 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     host.AppendLogLine(summary.Line());
 
     // -- After the run: checks and verification --
+    gcode::CheckInput checks;
+    gcode::ReadZWords(state, shape, checks);
+    checks.divisor = state.Divisor;
+    checks.shape = &shape;
+    checks.controller = options.controller;
+    checks.macroBefore = macroBefore;
+    checks.macroAfter = macroAfter;
+    checks.lineNumbers = state.LineNumbersOn;
+    checks.scan = options.controller == gcode::Controller::None ? nullptr : &scan;
+    for (const std::string& line : gcode::RunChecks(checks)) {
+        host.AppendLogLine(line);
+        report.warnings.push_back(line);
+    }
+    if (options.verify) {
+        std::string program;
+        std::string reason;
+        if (ReadBack(host.FieldText(conversion::HostField::OutputFileName), program, reason)) {
+            gcode::ReadOptions readOptions;
+            readOptions.keepMoves = false;
+            report.verification = gcode::Verify(expected, gcode::ReadProgram(program, readOptions));
+        } else {
+            report.verification.skipReason = reason;
+        }
+        for (const std::string& line : gcode::VerificationLogLines(report.verification)) {
+            host.AppendLogLine(line);
+        }
+    }
 
     return report;
 }

@@ -9,6 +9,8 @@
 
 #include "conversion/RunConversion.h"
 #include "excellon/Inspect.h"
+#include "gcode/ControllerPreset.h"
+#include "gcode/Verification.h"
 
 namespace korvex::conversion {
 class ConversionHost;
@@ -25,17 +27,22 @@ struct JobOptions {
     // -- Drill order --
 
     // -- Controller and verification --
+    // The controller the program is for: its checks (feed rate, codes it refuses) run only when one is chosen.
+    gcode::Controller controller = gcode::Controller::None;
+    // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
+    bool verify = false;
 };
 
 struct JobReport {
     conversion::RunOutcome outcome = conversion::RunOutcome::EndedEarly;
 
     // -- What the added steps found --
-    // What the run wrote (the summary line), and the plain reading's warnings as logged.
+    // What the run wrote (the summary line), and the warnings as logged: the plain reading's, then the checks'.
     std::size_t holes = 0;
     std::size_t slotCount = 0; // not "slots": Qt defines that word as a macro
     std::size_t routes = 0;
     std::vector<std::string> warnings;
+    gcode::VerificationResult verification; // ran only with JobOptions::verify
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.

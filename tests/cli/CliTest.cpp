@@ -633,3 +633,63 @@ TEST_F(CliTest, VersionComesFromTheEmbeddedVersionResource) {
 }
 
 } // namespace
+
+// ---------------------------------------------------------------------------------------------------------
+// Controller and verification
+
+namespace {
+
+INSTANTIATE_TEST_SUITE_P(
+    ControllerErrors, CliUsageTest,
+    testing::Values(UsageRow{"unknown_controller",
+                             {"--controller", "mach3", "input.drl"},
+                             "--controller must be linuxcnc, grbl or generic, not 'mach3'"},
+                    UsageRow{"feed_without_controller",
+                             {"--feed", "100", "input.drl"},
+                             "--feed, --spindle and --tool-changer need --controller"},
+                    UsageRow{"feed_not_positive",
+                             {"--controller", "grbl", "--feed", "0", "input.drl"},
+                             "--feed: '0' is no positive number"},
+                    UsageRow{"verify_standard_output",
+                             {"--verify", "-o", "-", "input.drl"},
+                             "--verify reads the program back: it needs an output file, not standard output"}),
+    RowName<UsageRow>);
+
+TEST_F(CliTest, VerifyFailsOnADifferenceAndKeepsTheProgram) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult passed = Run({"-q", "--verify", "input.drl"});
+    EXPECT_EQ(passed.exitCode, kExitFinished);
+    EXPECT_EQ(passed.err, "");
+
+    // A depth that does not go below the surface drills none of tool 1's holes (tool 2 has its own depth).
+    const ProcessResult failed = Run({"-q", "--verify", "--z-down", "0", "input.drl"});
+    EXPECT_EQ(failed.exitCode, kExitFailed);
+    EXPECT_EQ(failed.err,
+              "Warning: the run drills to Z0, which does not go below the work surface (Z0): nothing is drilled\n"
+              "Warning: hole T1 at X10.000 Y20.000 is missing from the program\n"
+              "Warning: hole T1 at X15.500 Y20.000 is missing from the program\n"
+              "korvex-cli: input.CNC differs from the drill file in 2 places\n");
+    EXPECT_EQ(EntryNames(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
+}
+
+TEST_F(CliTest, ControllerFillsTheBlocksUnlessTheyAreGiven) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    WriteFile(folder_ / "after.txt", "M06\r\n");
+    ASSERT_EQ(Run({"-q", "--controller", "grbl", "--feed", "250", "-o", "preset.nc", "input.drl"}).exitCode, 0);
+    const std::string preset = ReadFile(folder_ / "preset.nc");
+    EXPECT_NE(preset.find("N00015 T1\r\nN00020 M00 (change to the tool named above, then resume)\r\n"),
+              std::string::npos);
+    EXPECT_NE(preset.find("N00035 F250\r\n"), std::string::npos);
+
+    const ProcessResult given = Run({"-q", "--controller=grbl", "--after=after.txt", "-o", "given.nc", "input.drl"});
+    EXPECT_EQ(given.exitCode, kExitFinished);
+    EXPECT_NE(ReadFile(folder_ / "given.nc")
+                  .find("N00000 G21 G90\r\nN00005 M05\r\nN00010 G00 Z30\r\nN00015 T1\r\n"
+                        "N00020 M06\r\nN00025 G00 Z1.00\r\n"),
+              std::string::npos);
+    EXPECT_EQ(given.err, "Warning: line 20 of the program feeds before any F word; GRBL 1.1 refuses a feed move "
+                         "without a feed rate\n"
+                         "Warning: the tool-change block after holds M06, which GRBL 1.1 does not accept\n");
+}
+
+} // namespace

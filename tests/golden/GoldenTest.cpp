@@ -32,6 +32,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
 #include "excellon/Inspect.h"
+#include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
@@ -71,7 +72,45 @@ struct Settings {
     std::string before = "G00 Z30\r\n";
     std::string after = "M06\r\nG00 Z20\r\n";
     korvex::job::JobOptions job;
+    // -- Controller and verification --
+    std::optional<korvex::gcode::PresetOptions> preset;
+    bool explicitBefore = false;
+    bool explicitAfter = false;
 };
+
+// --controller NAME, --feed, --spindle, --tool-changer, --verify; false for any other option. A controller's
+// blocks replace the design values unless --before or --after name others, as in korvex-cli.
+bool ReadControllerArg(const std::string& name, const std::string& value, Settings& settings) {
+    if (name == "--controller") {
+        settings.preset.emplace();
+        settings.preset->controller = korvex::gcode::ControllerFromName(value).value();
+        settings.job.controller = settings.preset->controller;
+    } else if (name == "--feed") {
+        settings.preset.value().feedMmPerMin = std::stod(value);
+    } else if (name == "--spindle") {
+        settings.preset.value().spindleRpm = std::stod(value);
+    } else if (name == "--tool-changer") {
+        settings.preset.value().toolChanger = true;
+    } else if (name == "--verify") {
+        settings.job.verify = true;
+    } else {
+        return false;
+    }
+    return true;
+}
+
+void ApplyController(Settings& settings) {
+    if (!settings.preset) {
+        return;
+    }
+    const korvex::gcode::ToolChangeBlocks blocks = korvex::gcode::PresetBlocks(*settings.preset);
+    if (!settings.explicitBefore) {
+        settings.before = korvex::gcode::BlockText(blocks.before);
+    }
+    if (!settings.explicitAfter) {
+        settings.after = korvex::gcode::BlockText(blocks.after);
+    }
+}
 
 // One option per line: "--name value" (the value is everything after the first blank) or "--name".
 Settings ReadArgs(const fs::path& folder) {
@@ -112,8 +151,11 @@ Settings ReadArgs(const fs::path& folder) {
             settings.increment = std::stoi(value);
         } else if (name == "--before") {
             settings.before = ReadFile(folder / value);
+            settings.explicitBefore = true;
         } else if (name == "--after") {
             settings.after = ReadFile(folder / value);
+            settings.explicitAfter = true;
+        } else if (ReadControllerArg(name, value, settings)) {
         } else if (name == "--excellon") {
             settings.job.reading.excellon = true;
         } else if (name == "--units") {
@@ -131,6 +173,7 @@ Settings ReadArgs(const fs::path& folder) {
             throw std::runtime_error(path.string() + ": unknown option " + line);
         }
     }
+    ApplyController(settings);
     return settings;
 }
 

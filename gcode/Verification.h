@@ -1,0 +1,76 @@
+// Compares what a written program drills and mills with what the drill file asked for. The expected side is
+// collected during the run through a RunObserver (either reading reports through it); the program side is
+// the program read back from disk, so a fault anywhere between the reading and the file shows up.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "conversion/RunObserver.h"
+#include "gcode/GcodeReader.h"
+
+namespace korvex::gcode {
+
+// Positions closer than this are the same: the program writes three decimals.
+constexpr double kVerifyTolerance = 0.0015;
+
+// What the drill file asked for, as the run reports it.
+class ExpectedWork : public conversion::RunObserver {
+public:
+    struct Hole {
+        std::int32_t tool = -1;
+        double x = 0.0;
+        double y = 0.0;
+    };
+
+    bool TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
+    void OnPath(const conversion::PathEvent& path) override;
+    void OnToolDiameter(std::int32_t tool, double diameterMm) override;
+
+    const std::vector<Hole>& Holes() const { return holes_; }
+    const std::vector<conversion::PathEvent>& Paths() const { return paths_; }
+    // Diameters in mm by tool, as the drill file defines them (0 where it does not).
+    const std::vector<double>& ToolDiameters() const { return diameters_; }
+
+private:
+    std::vector<Hole> holes_;
+    std::vector<conversion::PathEvent> paths_;
+    std::vector<double> diameters_;
+};
+
+struct Difference {
+    enum class Kind { MissingHole, ExtraHole, MissingPath, ExtraPath };
+    Kind kind = Kind::MissingHole;
+    conversion::PathKind pathKind = conversion::PathKind::Slot; // for MissingPath: what the file asked for
+    std::int32_t tool = -1;
+    double x = 0.0; // the hole, or the path's start
+    double y = 0.0;
+    double endX = 0.0; // paths only: where the path ends
+    double endY = 0.0;
+};
+
+struct VerificationResult {
+    bool ran = false;       // false when the program could not be read back (standard output, no file)
+    std::string skipReason; // why, when it did not run
+    // What the drill file asked for. (Not "slots": Qt's keyword of that name must not meet this header.)
+    std::size_t holeCount = 0;
+    std::size_t slotCount = 0;
+    std::size_t routeCount = 0;
+    std::vector<Difference> differences; // sorted by position; at most kMaxKeptDifferences
+    std::size_t differenceCount = 0;     // all of them
+    bool Passed() const { return ran && differenceCount == 0; }
+};
+
+constexpr std::size_t kMaxKeptDifferences = 10000;
+
+// Compares as multisets: every expected hole needs a drilled hole of the same tool within the tolerance, and
+// every expected path a milled path of the same tool with the same pieces.
+VerificationResult Verify(const ExpectedWork& expected, const Program& program);
+
+// The log lines for a result: "Verified: ..." when it passed, otherwise "Warning: " lines for the first
+// `shown` differences by position and one line for the rest; the skip reason when it did not run.
+std::vector<std::string> VerificationLogLines(const VerificationResult& result, std::size_t shown = 5);
+
+} // namespace korvex::gcode

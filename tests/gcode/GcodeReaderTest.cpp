@@ -1,0 +1,124 @@
+#include "gcode/GcodeReader.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <string>
+#include <tuple>
+
+#include "tests/support/Files.h"
+
+namespace korvex::gcode {
+namespace {
+
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& row) {
+    return row.param.name;
+}
+
+std::string Mm(double value) {
+    char buffer[64];
+    return std::string(buffer, std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr);
+}
+
+const char* KindText(MoveKind kind) {
+    switch (kind) {
+    case MoveKind::Rapid:
+        return "G0";
+    case MoveKind::Feed:
+        return "L";
+    case MoveKind::ClockwiseArc:
+        return "CW";
+    case MoveKind::CounterClockwiseArc:
+        return "CCW";
+    }
+    return "?";
+}
+
+// What the program does, in one line: "H1@10.000,20.000" per hole, "P3@0.000,0.000>L5.000,0.000" per path
+// (arcs add "c" and the centre), "F<line>" for a feed before any F word, "?<word>" per problem.
+std::string Summary(const Program& program) {
+    std::string text;
+    auto add = [&](const std::string& item) { text += (text.empty() ? "" : " ") + item; };
+    if (program.firstFeedWithoutRate != 0) {
+        add("F" + std::to_string(program.firstFeedWithoutRate));
+    }
+    for (const DrilledHole& hole : program.holes) {
+        add("H" + std::to_string(hole.tool) + "@" + Mm(hole.x) + "," + Mm(hole.y) + "z" + Mm(hole.z));
+    }
+    for (const MilledPath& path : program.paths) {
+        std::string item = "P" + std::to_string(path.tool) + "@" + Mm(path.startX) + "," + Mm(path.startY);
+        for (const PathPiece& piece : path.pieces) {
+            item += std::string(">") + KindText(piece.kind) + Mm(piece.x) + "," + Mm(piece.y);
+            if (piece.kind != MoveKind::Feed) {
+                item += "c" + Mm(piece.centerX) + "," + Mm(piece.centerY);
+            }
+        }
+        add(item);
+    }
+    for (const ReadProblem& problem : program.problems) {
+        add("?" + problem.word + ":" + std::to_string(problem.line));
+    }
+    return text;
+}
+
+struct ReaderCase {
+    const char* name;
+    const char* program;
+    const char* summary;
+};
+
+class ReaderTest : public ::testing::TestWithParam<ReaderCase> {};
+
+TEST_P(ReaderTest, FindsHolesPathsAndProblems) {
+    EXPECT_EQ(Summary(ReadProgram(GetParam().program)), GetParam().summary);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, ReaderTest,
+    ::testing::Values(
+        ReaderCase{"KorvexHoleBeforeAnyFeedRate",
+                   "N00000 G00 Z30\r\nN00005 T1\r\nN00010 M06\r\nN00015 G00 Z1.00\r\nN00020 G00 X10.000 Y20.000\r\n"
+                   "N00025 G01 Z-2.0\r\nN00030 G00 Z1.00\r\n",
+                   "F6 H1@10.000,20.000z-2.000"},
+        ReaderCase{"CommentsOfBothKinds",
+                   "; T1  C0.8   ; Tool-definition\n(start) G00 X1 (mid) Y2\nF100 G01 Z-1 ; down\n",
+                   "H-1@1.000,2.000z-1.000"},
+        ReaderCase{"ModalMotionAndCoordinates", "G00 X1 Y1\ng01 z-1 f50\nG00 Z1\nX2\nG01 Z-1\n",
+                   "H-1@1.000,1.000z-1.000 H-1@2.000,1.000z-1.000"},
+        ReaderCase{"FeedThatStaysAboveTheSurface", "G00 X1 Y1\nG01 Z0.5 F50\nG01 Z0\n", ""},
+        ReaderCase{"PeckingIsOneHole", "G00 X1 Y1\nG01 Z-1 F5\nG01 Z-0.5\nG01 Z-2\nG00 Z1\n", "H-1@1.000,1.000z-2.000"},
+        ReaderCase{"Slot", "T3\nG00 X0 Y0\nG01 Z-1 F50\nG01 X5 Y0\nG00 Z1\n", "P3@0.000,0.000>L5.000,0.000"},
+        ReaderCase{"ArcsWithCentres", "G00 X0 Y0\nG01 Z-1 F50\nG02 X10 Y0 I5 J0\nG03 X0 Y0 I-5 J0\nG00 Z1\n",
+                   "P-1@0.000,0.000>CW10.000,0.000c5.000,0.000>CCW0.000,0.000c5.000,0.000"},
+        ReaderCase{"InchAndIncremental", "G20 G91\nG00 X1 Y1\nG01 Z-0.1 F5\n", "H-1@25.400,25.400z-2.540"},
+        ReaderCase{"FeedWithoutRate", "G00 X1 Y1\nG01 Z-1\nF0 G01 Z-2\n", "F2 H-1@1.000,1.000z-2.000"},
+        ReaderCase{"UnreadableWords", "G00 X1 Q5\nG81 X1\nX1.2.3 (open\n", "?Q5:1 ?G81:2 ?X1.2.3:3 ?(:3"}),
+    RowName<ReaderCase>);
+
+TEST(ReaderTest, MovesCarryToolLineAndFeedRate) {
+    const Program program = ReadProgram("T2\nG00 X1 Y2 Z3\nG01 Z-1 F9\n");
+    ASSERT_EQ(program.moves.size(), 2u);
+    const Move& rapid = program.moves[0];
+    EXPECT_EQ(rapid.kind, MoveKind::Rapid);
+    EXPECT_EQ(std::make_tuple(rapid.startX, rapid.startY, rapid.startZ), std::make_tuple(0.0, 0.0, 0.0));
+    EXPECT_EQ(std::make_tuple(rapid.endX, rapid.endY, rapid.endZ), std::make_tuple(1.0, 2.0, 3.0));
+    EXPECT_EQ(std::make_tuple(rapid.tool, rapid.line, rapid.feedRateSet), std::make_tuple(2, std::size_t{2}, false));
+    const Move& feed = program.moves[1];
+    EXPECT_EQ(std::make_tuple(feed.kind, feed.endZ, feed.line, feed.feedRateSet),
+              std::make_tuple(MoveKind::Feed, -1.0, std::size_t{3}, true));
+
+    ReadOptions options;
+    options.keepMoves = false;
+    EXPECT_TRUE(ReadProgram("G00 X1\n", options).moves.empty());
+}
+
+TEST(ReaderTest, ReadsTheWorkedExampleAsWritten) {
+    const std::string program =
+        testing::ReadFile(std::string(KORVEX_GOLDEN_DATA_DIR) + "/worked-example-numbered/expected.cnc");
+    EXPECT_EQ(Summary(ReadProgram(program)),
+              "F19 H1@10.000,20.000z-2.000 H1@15.500,20.000z-2.000 H2@-3.250,7.000z-1.500");
+}
+
+} // namespace
+} // namespace korvex::gcode

@@ -1,0 +1,232 @@
+// The checks as the front ends get them: a whole run through the job step, the log read from a recording host.
+#include "gcode/RunChecks.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "conversion/ConversionState.h"
+#include "job/ConvertJob.h"
+#include "tests/fakes/RecordingHost.h"
+#include "tests/support/Files.h"
+
+namespace korvex::gcode {
+namespace {
+
+template <typename Row>
+std::string RowName(const ::testing::TestParamInfo<Row>& row) {
+    return row.param.name;
+}
+
+using conversion::HostField;
+using conversion::HostMacro;
+
+const char* const kWorkedExample = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
+                                   "T2\r\nX-3.25Y7\r\nM30\r\n";
+
+struct CheckCase {
+    const char* name;
+    const char* drill;
+    const char* zUp;
+    const char* zDown;
+    const char* divisor;
+    Controller controller;
+    std::vector<std::string> before; // empty: the window's design values
+    std::vector<std::string> after;
+    std::vector<std::string> warnings;
+};
+
+// The log lines after "Conversion finished" and the summary line.
+std::vector<std::string> LinesAfterTheRun(const std::string& log) {
+    const std::string finished = "Conversion finished\n";
+    std::vector<std::string> lines;
+    std::size_t at = log.find(finished);
+    if (at == std::string::npos) {
+        return {"(no Conversion finished)"};
+    }
+    for (at += finished.size(); at < log.size();) {
+        const std::size_t end = log.find('\n', at);
+        const std::string line = log.substr(at, end - at);
+        if (line.rfind("Summary: ", 0) != 0) {
+            lines.push_back(line);
+        }
+        at = end + 1;
+    }
+    return lines;
+}
+
+class RunChecksTest : public ::testing::TestWithParam<CheckCase> {};
+
+TEST_P(RunChecksTest, WarnsOnlyWhereTheProgramWouldFail) {
+    const CheckCase& row = GetParam();
+    testing::TempFolder folder("korvex-checks");
+    testing::WriteFile(folder.Path() / "board.drl", row.drill);
+    testing::RecordingHost host;
+    host.fields[HostField::InputFileName] = (folder.Path() / "board.drl").string();
+    host.fields[HostField::OutputFileName] = (folder.Path() / "board.CNC").string();
+    host.fields[HostField::Zauf] = row.zUp;
+    host.fields[HostField::Zab] = row.zDown;
+    host.fields[HostField::Divider] = row.divisor;
+    if (!row.before.empty()) {
+        host.macros[HostMacro::Before] = row.before;
+        host.macros[HostMacro::After] = row.after;
+    }
+    conversion::ConversionState state;
+    job::JobOptions options;
+    options.controller = row.controller;
+
+    const job::JobReport report = job::ConvertJob(state, host, options);
+    EXPECT_EQ(report.warnings, row.warnings);
+    EXPECT_EQ(LinesAfterTheRun(host.log), row.warnings);
+}
+
+const std::vector<std::string> kNone;
+const std::vector<std::string> kGrbl = PresetBlocks({Controller::Grbl, 100, 10000, false}).before;
+const std::vector<std::string> kGrblAfter = PresetBlocks({Controller::Grbl, 100, 10000, false}).after;
+const std::vector<std::string> kLinuxCnc = PresetBlocks({Controller::LinuxCnc, 100, 10000, true}).before;
+const std::vector<std::string> kLinuxCncAfter = PresetBlocks({Controller::LinuxCnc, 100, 10000, true}).after;
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, RunChecksTest,
+    ::testing::Values(
+        CheckCase{"WorkedExample", kWorkedExample, "1", "2", "1", Controller::None, {}, {}, kNone},
+        CheckCase{"FirstStartZeros",
+                  "M48\r\nT1C0.8\r\n%\r\nT1\r\nX1000Y2000\r\nX3000Y2500\r\nM30\r\n",
+                  "0.000",
+                  "0.000",
+                  "1000",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: the run drills to Z0, which does not go below the work surface (Z0): nothing is drilled",
+                   "Warning: the run retracts to Z0, which is not above its drilling depth Z0: the tool drags "
+                   "between holes",
+                   "Warning: the drilled area is 0.051 x 0.013 mm, smaller than 1 mm for a board; divisor 1 would "
+                   "make it 50.800 x 12.700 mm"}},
+        CheckCase{"RetractBelowDepth",
+                  kWorkedExample,
+                  "-3",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: the run retracts to Z-3, which is not above its drilling depth Z-2: the tool drags "
+                   "between holes"}},
+        CheckCase{"ToolOfItsOwnAboveTheSurface",
+                  "M48\r\nM71\r\nT1C0.8Z0.5\r\n%\r\nT1\r\nX10Y20\r\nX15Y20\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: tool T1 drills to Z0.5, which does not go below the work surface (Z0): nothing is "
+                   "drilled"}},
+        CheckCase{"AreaTooLarge",
+                  "M48\r\nM71\r\n%\r\nX0Y0\r\nX2000Y100\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: the drilled area is 2000.000 x 100.000 mm, larger than 1 m for a board; divisor 10 "
+                   "would make it 200.000 x 10.000 mm"}},
+        CheckCase{"OneTinyHoleIsNoArea",
+                  "M48\r\nM71\r\n%\r\nX0.1Y0.1\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  kNone},
+        CheckCase{"AllHolesInOnePoint",
+                  "M48\r\nM71\r\n%\r\nX5Y5\r\nX5Y5\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: the drilled area is 0.000 x 0.000 mm, smaller than 1 mm for a board"}},
+        CheckCase{"DesignBlocksOnGrbl",
+                  kWorkedExample,
+                  "1",
+                  "2",
+                  "1",
+                  Controller::Grbl,
+                  {},
+                  {},
+                  {"Warning: line 19 of the program feeds before any F word; GRBL 1.1 refuses a feed move without a "
+                   "feed rate",
+                   "Warning: the tool-change block after holds M06, which GRBL 1.1 does not accept"}},
+        CheckCase{"GrblPreset", kWorkedExample, "1", "2", "1", Controller::Grbl, kGrbl, kGrblAfter, kNone},
+        CheckCase{"LinuxCncPresetWithToolChanger", kWorkedExample, "1", "2", "1", Controller::LinuxCnc, kLinuxCnc,
+                  kLinuxCncAfter, kNone},
+        CheckCase{"LongBlockLineOnGrbl",
+                  kWorkedExample,
+                  "1",
+                  "2",
+                  "1",
+                  Controller::Grbl,
+                  kGrbl,
+                  {"F100", "(" + std::string(75, 'x') + ")"},
+                  {"Warning: the tool-change block after has a line of 84 characters as written; GRBL 1.1 reads at "
+                   "most 80"}},
+        CheckCase{"DrillFileCodeLinuxCncRefuses",
+                  "M48\r\nM71\r\n%\r\nT1\r\nM47\r\nX1Y1\r\nX20Y20\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::LinuxCnc,
+                  kLinuxCnc,
+                  kLinuxCncAfter,
+                  {"Warning: line 20 of the program holds M47, which LinuxCNC does not accept"}},
+        CheckCase{"FeedOnlyInTheBeforeBlockStillCounts",
+                  kWorkedExample,
+                  "1",
+                  "2",
+                  "1",
+                  Controller::LinuxCnc,
+                  {"G21 G90 F100", "G00 Z30"},
+                  {"M06", "M03 S1000", "G00 Z20"},
+                  kNone}),
+    RowName<CheckCase>);
+
+TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
+    testing::TempFolder folder("korvex-verify");
+    testing::WriteFile(folder.Path() / "board.drl", kWorkedExample);
+    testing::RecordingHost host;
+    host.fields[HostField::InputFileName] = (folder.Path() / "board.drl").string();
+    host.fields[HostField::OutputFileName] = (folder.Path() / "board.CNC").string();
+    conversion::ConversionState state;
+
+    job::JobReport report = job::ConvertJob(state, host, job::JobOptions{});
+    EXPECT_FALSE(report.verification.ran);
+    EXPECT_EQ(LinesAfterTheRun(host.log), kNone);
+
+    host.log.clear();
+    job::JobOptions options;
+    options.verify = true;
+    report = job::ConvertJob(state, host, options);
+    EXPECT_TRUE(report.verification.Passed());
+    EXPECT_EQ(LinesAfterTheRun(host.log),
+              std::vector<std::string>{"Verified: 3 holes, 0 slots, 0 routes as in the drill file"});
+
+    // A depth that drills nothing: every hole is missing from what the program does.
+    host.log.clear();
+    host.fields[HostField::Zab] = "0";
+    report = job::ConvertJob(state, host, options);
+    EXPECT_EQ(report.verification.differenceCount, 2u); // T2 drills with its own depth
+    EXPECT_EQ(LinesAfterTheRun(host.log),
+              (std::vector<std::string>{
+                  "Warning: the run drills to Z0, which does not go below the work surface (Z0): nothing is drilled",
+                  "Warning: hole T1 at X10.000 Y20.000 is missing from the program",
+                  "Warning: hole T1 at X15.500 Y20.000 is missing from the program"}));
+}
+
+} // namespace
+} // namespace korvex::gcode
