@@ -1,8 +1,12 @@
 #include "job/ConvertJob.h"
 
+#include <charconv>
+#include <memory>
+
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunObserver.h"
+#include "order/ShortOrderObserver.h"
 
 namespace korvex::job {
 
@@ -27,6 +31,14 @@ private:
     conversion::ConversionState& state_;
 };
 
+// Independent of the locale the window may have set.
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    const std::to_chars_result result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
+}
+
 } // namespace
 
 JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionHost& host, const JobOptions& options) {
@@ -38,6 +50,11 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     // -- Reading: choose the body reading and its observers --
 
     // -- Drill order: the observer that takes holes goes last --
+    std::unique_ptr<order::ShortOrderObserver> shortOrder;
+    if (options.order == order::DrillOrder::Short) {
+        shortOrder = std::make_unique<order::ShortOrderObserver>();
+        observers.Add(shortOrder.get());
+    }
 
     // -- Verification: collect what the drill file asked for --
 
@@ -50,6 +67,16 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     }
 
     // -- After the run: summary line --
+
+    // -- After the run: drill order --
+    if (shortOrder) {
+        report.fileOrderTravel = shortOrder->FileOrderTravel();
+        report.drillOrderTravel = shortOrder->WrittenTravel();
+        report.drillOrderSeconds = shortOrder->OrderingSeconds();
+        host.AppendLogLine("Drill order: short, rapid travel " + Fixed(report.drillOrderTravel, 1) +
+                           " mm (file order " + Fixed(report.fileOrderTravel, 1) + " mm) in " +
+                           Fixed(report.drillOrderSeconds, 2) + " s");
+    }
 
     // -- After the run: checks and verification --
 

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "conversion/RunConversion.h"
+#include "order/DrillOrder.h"
 
 namespace korvex::conversion {
 class ConversionHost;
@@ -19,6 +20,7 @@ struct JobOptions {
     // -- The drill file's reading --
 
     // -- Drill order --
+    korvex::order::DrillOrder order = korvex::order::DrillOrder::File;
 
     // -- Controller and verification --
 };
@@ -27,6 +29,12 @@ struct JobReport {
     conversion::RunOutcome outcome = conversion::RunOutcome::EndedEarly;
 
     // -- What the added steps found --
+
+    // Drill order (short only): the rapid travel in mm in the drill file's order and as written, and the time
+    // the ordering took in seconds.
+    double fileOrderTravel = 0.0;
+    double drillOrderTravel = 0.0;
+    double drillOrderSeconds = 0.0;
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.
