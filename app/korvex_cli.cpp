@@ -18,6 +18,7 @@
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
 #include "job/ConvertJob.h"
+#include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
@@ -56,6 +57,8 @@ Options:
       --after=FILE         G-code lines written after each tool change (default "M06", "G00 Z20")
       --settings=INI       take these settings from a settings file and the two macro files
                            beside it, as the window loads them; options given here win
+      --order=ORDER        drill order within each tool: "file" as the drill file lists the holes
+                           (default), "short" reordered for shorter rapid moves
   -q, --quiet              write only failures and warnings to standard error
   -h, --help               show this help and exit
       --version            show the program's version and exit
@@ -135,6 +138,7 @@ enum OptionId : int {
     // -- Reading options --
 
     // -- Drill order options --
+    kOrder,
 
     // -- Controller and verification options --
 
@@ -163,6 +167,7 @@ const option kLongOptions[] = {
     // -- Reading options --
 
     // -- Drill order options --
+    {"order", required_argument, nullptr, kOrder},
 
     // -- Controller and verification options --
 
@@ -288,6 +293,14 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             // -- Reading options --
 
             // -- Drill order options --
+        case kOrder: {
+            const std::optional<korvex::order::DrillOrder> order = korvex::order::ParseDrillOrder(optarg);
+            if (!order) {
+                throw UsageError("--order must be file or short, not '" + std::string(optarg) + "'");
+            }
+            options.job.order = *order;
+            break;
+        }
 
             // -- Controller and verification options --
 
