@@ -26,6 +26,8 @@
 #include "conversion/ConsoleHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
+#include "job/ConvertJob.h"
+#include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
 
@@ -36,7 +38,6 @@ using korvex::conversion::ConsoleHost;
 using korvex::conversion::ConversionState;
 using korvex::conversion::HostField;
 using korvex::conversion::HostMacro;
-using korvex::conversion::RunConversion;
 using korvex::conversion::RunOutcome;
 using korvex::testing::ReadFile;
 using korvex::testing::TempFolder;
@@ -64,7 +65,18 @@ struct Settings {
     int increment = 5;
     std::string before = "G00 Z30\r\n";
     std::string after = "M06\r\nG00 Z20\r\n";
+    // The options beyond the window's fields; the defaults give the plain run.
+    korvex::job::JobOptions job;
 };
+
+// "--order file|short".
+bool ReadOrderOption(const std::string& name, const std::string& value, korvex::job::JobOptions& job) {
+    if (name != "--order") {
+        return false;
+    }
+    job.order = korvex::order::ParseDrillOrder(value).value();
+    return true;
+}
 
 // One option per line: "--name value" (the value is everything after the first blank) or "--name".
 Settings ReadArgs(const fs::path& folder) {
@@ -107,6 +119,7 @@ Settings ReadArgs(const fs::path& folder) {
             settings.before = ReadFile(folder / value);
         } else if (name == "--after") {
             settings.after = ReadFile(folder / value);
+        } else if (ReadOrderOption(name, value, settings.job)) {
         } else {
             throw std::runtime_error(path.string() + ": unknown option " + line);
         }
@@ -141,7 +154,7 @@ RunResult Convert(const Settings& settings, const std::string& input, const std:
 
     RunResult result;
     try {
-        result.finished = RunConversion(state, host) == RunOutcome::Finished;
+        result.finished = korvex::job::ConvertJob(state, host, settings.job).outcome == RunOutcome::Finished;
     } catch (const std::exception& error) {
         result.error = error.what();
     }
