@@ -7,7 +7,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-svg-dev \
             libjpeg62-turbo-dev xvfb xauth fonts-wine fonts-liberation2 binutils-mingw-w64-i686 clang-format \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev libnanoflann-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build run check test test-sanitize bench format-check clean
@@ -49,6 +49,7 @@ bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCH=ON -DKORVEX_BUILD_TESTS=OFF
 	cmake --build build-bench -j $(JOBS)
 	build-bench/bench/korvex-bench
+	build-bench/bench/korvex-order-bench
 
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
