@@ -18,9 +18,9 @@ namespace {
 constexpr std::size_t kNeighbours = 8;
 // Up to this many points every order is tried.
 constexpr std::size_t kExactLimit = 8;
-// The effort bounds, per point: how often a point may be looked at again after a move near it, and how many
-// tour positions the moves may shift in all. Counts, not a clock, so the result does not depend on the machine.
-constexpr std::size_t kVisitsPerPoint = 40;
+// The effort bounds, per point: how many looks at a point and moves there may be in all, and how many tour
+// positions the moves may shift in all. Counts, not a clock, so the result does not depend on the machine.
+constexpr std::size_t kStepsPerPoint = 40;
 constexpr std::size_t kShiftsPerPoint = 2000;
 // A move must gain more than this (mm) to count, so rounding cannot make moves cycle.
 constexpr double kMinGain = 1e-9;
@@ -146,6 +146,10 @@ std::vector<std::size_t> NearestNeighbourOrder(const std::vector<Point>& all, co
             const double query[2] = {all[current].x, all[current].y};
             tree->findNeighbors(result, query, nanoflann::SearchParams());
             next = result.Index();
+            if (!result.full() || visited[next] != 0) {
+                // Cannot happen with finite distances; should it, any unvisited point keeps the order whole.
+                next = static_cast<std::size_t>(std::find(visited.begin(), visited.end(), 0) - visited.begin());
+            }
         }
         visited[next] = 1;
         ++visitedInTree;
@@ -239,22 +243,22 @@ class Improver {
 public:
     Improver(Tour& tour, const std::vector<std::uint32_t>& lists, std::size_t k) : tour_(tour), lists_(lists), k_(k) {}
 
-    void Run(std::size_t pointCount, std::size_t maxVisits, std::size_t maxShifts) {
+    void Run(std::size_t pointCount, std::size_t maxSteps, std::size_t maxShifts) {
         const std::vector<std::size_t> path = tour_.Path();
         queued_.assign(pointCount + 2, 0);
         for (std::size_t c : path) {
             Push(c);
         }
-        std::size_t visits = 0;
-        while (!queue_.empty() && visits < maxVisits && tour_.Shifts() < maxShifts) {
+        // Every look at a point and every move counts against `maxSteps`, every position a move shifts
+        // against `maxShifts`: the work is bounded whatever the points.
+        std::size_t steps = 0;
+        while (!queue_.empty() && steps < maxSteps && tour_.Shifts() < maxShifts) {
             const std::size_t a = queue_.front();
             queue_.pop_front();
             queued_[a] = 0;
-            ++visits;
-            while (TwoOpt(a) || OrOpt(a)) {
-                if (tour_.Shifts() >= maxShifts) {
-                    return;
-                }
+            ++steps;
+            while (steps < maxSteps && tour_.Shifts() < maxShifts && (TwoOpt(a) || OrOpt(a))) {
+                ++steps;
             }
         }
     }
@@ -398,6 +402,16 @@ private:
     std::vector<char> queued_;
 };
 
+// Distances must stay finite and exact enough for the gains to mean something; places thousands of
+// kilometres apart (or not numbers at all) are left as they are.
+bool Orderable(const std::vector<Point>& points, Point start) {
+    constexpr double kLimit = 1e12;
+    auto inRange = [&](const Point& p) {
+        return std::fabs(p.x - start.x) <= kLimit && std::fabs(p.y - start.y) <= kLimit;
+    };
+    return std::isfinite(start.x) && std::isfinite(start.y) && std::all_of(points.begin(), points.end(), inRange);
+}
+
 std::vector<std::size_t> ExactOrder(const std::vector<Point>& points, Point start) {
     std::vector<std::size_t> order(points.size());
     std::iota(order.begin(), order.end(), std::size_t{0});
@@ -428,9 +442,7 @@ double TravelLength(const std::vector<Point>& points, const std::vector<std::siz
 std::vector<std::size_t> ShortOrder(const std::vector<Point>& points, Point start) {
     std::vector<std::size_t> fileOrder(points.size());
     std::iota(fileOrder.begin(), fileOrder.end(), std::size_t{0});
-    const bool finite = std::all_of(points.begin(), points.end(),
-                                    [](const Point& p) { return std::isfinite(p.x) && std::isfinite(p.y); });
-    if (points.size() <= 1 || !finite || !std::isfinite(start.x) || !std::isfinite(start.y)) {
+    if (points.size() <= 1 || !Orderable(points, start)) {
         return fileOrder;
     }
     // Holes at one place are drilled one after the other; ordering the places only also keeps the searches
@@ -460,7 +472,7 @@ std::vector<std::size_t> ShortOrder(const std::vector<Point>& points, Point star
         const std::vector<std::uint32_t> lists = NeighbourLists(all, k);
         Tour tour(all, NearestNeighbourOrder(all, lists, k));
         Improver improver(tour, lists, k);
-        improver.Run(places.size(), kVisitsPerPoint * places.size(), kShiftsPerPoint * places.size());
+        improver.Run(places.size(), kStepsPerPoint * places.size(), kShiftsPerPoint * places.size());
         placeOrder = tour.Path();
     }
     std::vector<std::size_t> order;
