@@ -145,6 +145,12 @@ INSTANTIATE_TEST_SUITE_P(
         // The best open path through n random points in a square of side s is near 0.7124 s sqrt(n) (plus
         // a few per cent for the ends); nearest neighbour alone comes out about a quarter longer.
         OrderRow{"scattered_3000", Scattered(3000, 100.0), {0, 0}, kUnknown, 0.80 * 100.0 * std::sqrt(3000.0)},
+        OrderRow{"beyond_finite_distances",
+                 {{9, 0}, {1e300, 1e300}, {8, 0}, {7, 0}, {6, 0}, {5, 0}, {4, 0}, {3, 0}, {2, 0}, {1, 0}},
+                 {0, 0},
+                 kUnknown,
+                 kUnknown,
+                 true},
         OrderRow{"not_a_number", {{1, 0}, {kNaN, 0}, {0, 0}}, {0, 0}, kUnknown, kUnknown, true}),
     [](const ::testing::TestParamInfo<OrderRow>& row) { return std::string(row.param.name); });
 
