@@ -7,7 +7,7 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-svg-dev \
             libjpeg62-turbo-dev xvfb xauth fonts-wine fonts-liberation2 binutils-mingw-w64-i686 clang-format \
-            clang libclang-rt-14-dev
+            clang libclang-rt-14-dev libnanoflann-dev
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
 .PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean check-linuxcnc
@@ -58,6 +58,7 @@ bench: deps
 	  -DKORVEX_BUILD_GUI=OFF
 	cmake --build build-bench -j $(JOBS) --target korvex-bench
 	build-bench/bench/korvex-bench
+	build-bench/bench/korvex-order-bench
 
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
@@ -95,8 +96,7 @@ test-arm64: deps-arm64
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 10
 FUZZ_TARGETS := conversion_run real_parsers integers real_to_str ini_file version_block executable_image \
-                gcode_reader \
-                fast_paths extended80
+                gcode_reader fast_paths extended80 drill_order
 .PHONY: fuzz fuzz-build fuzz-regression
 
 fuzz-build: deps

@@ -20,6 +20,7 @@
 #include "excellon/Inspect.h"
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
+#include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
@@ -65,6 +66,8 @@ Options:
       --tool-changer       the machine changes tools itself (M06; GRBL always pauses with M00)
       --verify             read the written program back and compare it with the drill file; a
                            difference is an error (exit status 1, the program stays)
+      --order=ORDER        drill order within each tool: "file" as the drill file lists the holes
+                           (default), "short" reordered for shorter rapid moves
   -q, --quiet              write only failures and warnings to standard error
   -h, --help               show this help and exit
       --version            show the program's version and exit
@@ -160,6 +163,7 @@ enum OptionId : int {
     kZeros,
 
     // -- Drill order options --
+    kOrder,
 
     // -- Controller and verification options --
     kController,
@@ -197,6 +201,7 @@ const option kLongOptions[] = {
     {"zeros", required_argument, nullptr, kZeros},
 
     // -- Drill order options --
+    {"order", required_argument, nullptr, kOrder},
 
     // -- Controller and verification options --
     {"controller", required_argument, nullptr, kController},
@@ -383,6 +388,14 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         }
 
             // -- Drill order options --
+        case kOrder: {
+            const std::optional<korvex::order::DrillOrder> order = korvex::order::ParseDrillOrder(optarg);
+            if (!order) {
+                throw UsageError("--order must be file or short, not '" + std::string(optarg) + "'");
+            }
+            options.job.order = *order;
+            break;
+        }
 
             // -- Controller and verification options --
         case kController: {

@@ -108,6 +108,11 @@ LineBuffers& Buffers() {
 }
 
 void WriteNumbered(ConversionState& state, LineBlock& out, std::string_view text) {
+    // Holes an observer holds back come from earlier lines: they are written, and take their line numbers,
+    // before this line does.
+    if (state.Observer != nullptr) {
+        state.Observer->Flush(state, *state.OutputFile);
+    }
     out.AppendLineNumberPrefix(state);
     out.Append(text);
     out.EndLine();

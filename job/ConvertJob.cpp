@@ -1,5 +1,8 @@
 #include "job/ConvertJob.h"
 
+#include <charconv>
+#include <memory>
+
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunObserver.h"
@@ -13,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <sys/stat.h>
+#include "order/ShortOrderObserver.h"
 
 namespace korvex::job {
 
@@ -119,6 +123,12 @@ bool ReadBack(const std::string& name, std::string& text, std::string& reason) {
     }
     text = content.str();
     return true;
+// Independent of the locale the window may have set.
+std::string Fixed(double value, int decimals) {
+    char text[64];
+    const std::to_chars_result result =
+        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
+    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
 }
 
 } // namespace
@@ -153,6 +163,11 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     };
 
     // -- Drill order: the observer that takes holes goes last --
+    std::unique_ptr<order::ShortOrderObserver> shortOrder;
+    if (options.order == order::DrillOrder::Short) {
+        shortOrder = std::make_unique<order::ShortOrderObserver>();
+        observers.Add(shortOrder.get());
+    }
 
     // -- Verification: collect what the drill file asked for --
     gcode::RunShape shape;
@@ -188,6 +203,16 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     report.slotCount = summary.Slots();
     report.routes = summary.Routes();
     host.AppendLogLine(summary.Line());
+
+    // -- After the run: drill order --
+    if (shortOrder) {
+        report.fileOrderTravel = shortOrder->FileOrderTravel();
+        report.drillOrderTravel = shortOrder->WrittenTravel();
+        report.drillOrderSeconds = shortOrder->OrderingSeconds();
+        host.AppendLogLine("Drill order: short, rapid travel " + Fixed(report.drillOrderTravel, 1) +
+                           " mm (file order " + Fixed(report.fileOrderTravel, 1) + " mm) in " +
+                           Fixed(report.drillOrderSeconds, 2) + " s");
+    }
 
     // -- After the run: checks and verification --
     gcode::CheckInput checks;

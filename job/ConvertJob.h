@@ -11,6 +11,7 @@
 #include "excellon/Inspect.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/Verification.h"
+#include "order/DrillOrder.h"
 
 namespace korvex::conversion {
 class ConversionHost;
@@ -25,6 +26,7 @@ struct JobOptions {
     excellon::ReadingChoice reading;
 
     // -- Drill order --
+    korvex::order::DrillOrder order = korvex::order::DrillOrder::File;
 
     // -- Controller and verification --
     // The controller the program is for: its checks (feed rate, codes it refuses) run only when one is chosen.
@@ -43,6 +45,12 @@ struct JobReport {
     std::size_t routes = 0;
     std::vector<std::string> warnings;
     gcode::VerificationResult verification; // ran only with JobOptions::verify
+
+    // Drill order (short only): the rapid travel in mm in the drill file's order and as written, and the time
+    // the ordering took in seconds.
+    double fileOrderTravel = 0.0;
+    double drillOrderTravel = 0.0;
+    double drillOrderSeconds = 0.0;
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.

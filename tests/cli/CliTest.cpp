@@ -498,6 +498,7 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{"no_arguments", {}, "no INPUT file given"},
         UsageRow{"two_inputs", {"input.drl", "other.drl"}, "only one INPUT file can be converted at a time"},
         UsageRow{"increment_7", {"--increment", "7", "input.drl"}, "--increment must be 1, 5, 10 or 50, not '7'"},
+        UsageRow{"bad_order", {"--order=fast", "input.drl"}, "--order must be file or short, not 'fast'"},
         UsageRow{"option_without_value", {"input.drl", "--z-down"}, "option --z-down needs a value"},
         UsageRow{"unreadable_block",
                  {"--before", "missing.txt", "input.drl"},

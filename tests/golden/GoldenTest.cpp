@@ -34,6 +34,7 @@
 #include "excellon/Inspect.h"
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
+#include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
 
@@ -112,6 +113,15 @@ void ApplyController(Settings& settings) {
     }
 }
 
+// "--order file|short".
+bool ReadOrderOption(const std::string& name, const std::string& value, korvex::job::JobOptions& job) {
+    if (name != "--order") {
+        return false;
+    }
+    job.order = korvex::order::ParseDrillOrder(value).value();
+    return true;
+}
+
 // One option per line: "--name value" (the value is everything after the first blank) or "--name".
 Settings ReadArgs(const fs::path& folder) {
     Settings settings;
@@ -169,6 +179,7 @@ Settings ReadArgs(const fs::path& folder) {
         } else if (name == "--zeros") {
             settings.job.reading.excellon = true;
             settings.job.reading.zeros = korvex::excellon::ParseZeros(value).value();
+        } else if (ReadOrderOption(name, value, settings.job)) {
         } else {
             throw std::runtime_error(path.string() + ": unknown option " + line);
         }

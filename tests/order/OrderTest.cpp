@@ -1,0 +1,323 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <map>
+#include <numeric>
+#include <regex>
+#include <set>
+#include <sstream>
+#include <string>
+#include <unistd.h>
+#include <vector>
+
+#include "conversion/ConversionState.h"
+#include "conversion/RunObserver.h"
+#include "job/ConvertJob.h"
+#include "order/DrillOrder.h"
+#include "order/ShortOrderObserver.h"
+#include "order/ShortPath.h"
+#include "tests/fakes/MemoryTextWriter.h"
+#include "tests/fakes/RecordingHost.h"
+#include "tests/support/Files.h"
+
+namespace korvex::order {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A fixed pseudo-random sequence, the same on every machine.
+class Sequence {
+public:
+    double Next(double limit) {
+        state_ = state_ * 6364136223846793005ULL + 1442695040888963407ULL;
+        return static_cast<double>(state_ >> 11) / 9007199254740992.0 * limit;
+    }
+
+private:
+    unsigned long long state_ = 12345;
+};
+
+std::vector<Point> Shuffled(std::vector<Point> points) {
+    Sequence random;
+    for (std::size_t i = points.size(); i > 1; --i) {
+        std::swap(points[i - 1], points[static_cast<std::size_t>(random.Next(static_cast<double>(i)))]);
+    }
+    return points;
+}
+
+std::vector<Point> Grid(int side) {
+    std::vector<Point> points;
+    for (int i = 0; i < side * side; ++i) {
+        points.push_back({static_cast<double>(i / side), static_cast<double>(i % side)});
+    }
+    return Shuffled(points);
+}
+
+std::vector<Point> Circle(int count, double radius) {
+    std::vector<Point> points;
+    for (int i = 0; i < count; ++i) {
+        const double angle = 2 * M_PI * i / count;
+        points.push_back({radius * std::cos(angle), radius * std::sin(angle)});
+    }
+    return Shuffled(points);
+}
+
+std::vector<Point> Scattered(int count, double side) {
+    Sequence random;
+    std::vector<Point> points;
+    for (int i = 0; i < count; ++i) {
+        const double x = random.Next(side);
+        points.push_back({x, random.Next(side)});
+    }
+    return points;
+}
+
+std::vector<Point> Repeated(const std::vector<Point>& places, int times) {
+    std::vector<Point> points;
+    for (int i = 0; i < times; ++i) {
+        points.insert(points.end(), places.begin(), places.end());
+    }
+    return Shuffled(points);
+}
+
+constexpr double kUnknown = -1.0;
+
+struct OrderRow {
+    const char* name;
+    std::vector<Point> points;
+    Point start;
+    double shortest = kUnknown; // the optimum where it is known
+    double atMost = kUnknown;   // otherwise a bound a working improvement stays under
+    bool fileOrder = false;     // nothing shorter exists (or the input cannot be ordered): the file's order
+};
+
+void PrintTo(const OrderRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ShortOrderTest : public ::testing::TestWithParam<OrderRow> {};
+
+TEST_P(ShortOrderTest, VisitsEveryPointOnceAndIsShortAndRepeatable) {
+    const OrderRow& row = GetParam();
+    const std::vector<std::size_t> order = ShortOrder(row.points, row.start);
+
+    std::vector<std::size_t> sorted = order;
+    std::sort(sorted.begin(), sorted.end());
+    std::vector<std::size_t> identity(row.points.size());
+    std::iota(identity.begin(), identity.end(), std::size_t{0});
+    ASSERT_EQ(sorted, identity) << "not every point exactly once";
+
+    EXPECT_EQ(ShortOrder(row.points, row.start), order) << "another order for the same input";
+    const double length = TravelLength(row.points, order, row.start);
+    if (row.fileOrder) {
+        EXPECT_EQ(order, identity);
+    } else {
+        EXPECT_LT(length, TravelLength(row.points, identity, row.start));
+    }
+    if (row.shortest != kUnknown) {
+        EXPECT_NEAR(length, row.shortest, 1e-9);
+    }
+    if (row.atMost != kUnknown) {
+        EXPECT_LE(length, row.atMost);
+    }
+}
+
+const double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+INSTANTIATE_TEST_SUITE_P(
+    Instances, ShortOrderTest,
+    ::testing::Values(
+        OrderRow{"empty", {}, {0, 0}, 0.0, kUnknown, true},
+        OrderRow{"one_point", {{3, 4}}, {0, 0}, 5.0, kUnknown, true},
+        OrderRow{"line_in_order", {{1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}, {0, 0}, 5.0, kUnknown, true},
+        // Nearest first would go 1 + 3 + 5; the best turns once: 2 + 3 + 2.
+        OrderRow{"line_nearest_is_not_best", {{-1, 0}, {2, 0}, {-3, 0}}, {0, 0}, 7.0},
+        // Every step is at least one unit and the first at least zero: a snake through the grid is the best.
+        // Up to eight points every order is tried; on larger grids the local moves come within a few per cent.
+        OrderRow{"grid_2x4", {{1, 0}, {0, 3}, {0, 1}, {1, 2}, {0, 0}, {1, 3}, {0, 2}, {1, 1}}, {0, 0}, 7.0},
+        OrderRow{"grid_15x15", Grid(15), {0, 0}, kUnknown, 1.04 * 224.0},
+        // From just outside one point, once round: the nearest point, then the 99 shortest chords.
+        OrderRow{"circle_100", Circle(100, 50.0), {51, 0}, 1.0 + 99 * 2 * 50.0 * std::sin(M_PI / 100)},
+        OrderRow{"places_drilled_three_times", Repeated({{0, 0}, {10, 0}, {20, 0}, {30, 0}, {40, 0}}, 3), {0, 0}, 40.0},
+        // The best open path through n random points in a square of side s is near 0.7124 s sqrt(n) (plus
+        // a few per cent for the ends); nearest neighbour alone comes out about a quarter longer.
+        OrderRow{"scattered_3000", Scattered(3000, 100.0), {0, 0}, kUnknown, 0.80 * 100.0 * std::sqrt(3000.0)},
+        OrderRow{"beyond_finite_distances",
+                 {{9, 0}, {1e300, 1e300}, {8, 0}, {7, 0}, {6, 0}, {5, 0}, {4, 0}, {3, 0}, {2, 0}, {1, 0}},
+                 {0, 0},
+                 kUnknown,
+                 kUnknown,
+                 true},
+        OrderRow{"not_a_number", {{1, 0}, {kNaN, 0}, {0, 0}}, {0, 0}, kUnknown, kUnknown, true}),
+    [](const ::testing::TestParamInfo<OrderRow>& row) { return std::string(row.param.name); });
+
+TEST(DrillOrderTest, NamesRoundTripAndNothingElseIsAnOrder) {
+    for (const DrillOrder order : {DrillOrder::File, DrillOrder::Short}) {
+        EXPECT_EQ(ParseDrillOrder(DrillOrderName(order)), order);
+    }
+    for (const char* word : {"", "File", "SHORT", "shortest", " file"}) {
+        EXPECT_EQ(ParseDrillOrder(word), std::nullopt) << word;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------------------
+// Through a conversion
+
+// A program read back: the lines that are not holes, and per run of holes the places drilled with their Z
+// words, with coordinates the program leaves out taken from the machine's last position.
+struct ReadBack {
+    std::vector<std::string> others;
+    std::vector<std::multiset<std::string>> runs;
+    std::vector<int> lineNumbers;
+};
+
+ReadBack ReadProgram(const std::string& program) {
+    std::vector<std::string> lines;
+    std::istringstream stream(program);
+    for (std::string line; std::getline(stream, line);) {
+        if (!line.empty() && line.back() == '\r') {
+            line.pop_back();
+        }
+        lines.push_back(line);
+    }
+    ReadBack result;
+    for (std::string& line : lines) {
+        if (line.size() > 7 && line[0] == 'N' && line[6] == ' ') {
+            result.lineNumbers.push_back(std::stoi(line.substr(1, 5)));
+            line.erase(0, 7);
+        }
+    }
+    std::string x = "X?";
+    std::string y = "Y?";
+    bool inRun = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool hole = i + 2 < lines.size() && lines[i].rfind("G00 Z", 0) == 0 &&
+                          lines[i + 1].rfind("G00 ", 0) == 0 && lines[i + 1].rfind("G00 Z", 0) != 0 &&
+                          lines[i + 2].rfind("G01 Z", 0) == 0;
+        if (!hole) {
+            result.others.push_back(lines[i]);
+            inRun = false;
+            continue;
+        }
+        std::istringstream words(lines[i + 1].substr(4));
+        for (std::string word; words >> word;) {
+            (word[0] == 'X' ? x : y) = word;
+        }
+        if (!inRun) {
+            result.runs.emplace_back();
+            inRun = true;
+        }
+        result.runs.back().insert(x + " " + y + " " + lines[i] + " " + lines[i + 2]);
+        i += 2;
+    }
+    return result;
+}
+
+// Tools 1 to 3 over a board, with lines that leave out X or Y and a word between holes.
+std::string ScatteredBoard() {
+    Sequence random;
+    std::ostringstream drill;
+    drill << "M48\r\nM71\r\nT2C0.8B2.5Z1.2\r\n%\r\nX7Y7\r\n";
+    for (int tool = 1; tool <= 3; ++tool) {
+        drill << "T" << tool << "\r\n";
+        for (int hole = 0; hole < 120; ++hole) {
+            const int x = static_cast<int>(random.Next(100.0));
+            const int y = static_cast<int>(random.Next(80.0));
+            drill << (hole % 7 == 3 ? "" : "X" + std::to_string(x)) << (hole % 5 == 2 ? "" : "Y" + std::to_string(y))
+                  << "\r\n";
+            if (hole == 60) {
+                drill << "M05\r\n";
+            }
+        }
+    }
+    drill << "M30\r\n";
+    return drill.str();
+}
+
+class ShortOrderRunTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() / ("korvex-order-" + std::to_string(::getpid()));
+        fs::create_directories(folder_);
+        host_.fields[conversion::HostField::InputFileName] = (folder_ / "board.drl").string();
+        host_.fields[conversion::HostField::OutputFileName] = (folder_ / "board.CNC").string();
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    std::string Convert(const std::string& drill, DrillOrder order) {
+        testing::WriteFile(folder_ / "board.drl", drill);
+        conversion::ConversionState state;
+        state.LineNumberIncrement = 5;
+        host_.log.clear();
+        job::JobOptions options;
+        options.order = order;
+        report_ = job::ConvertJob(state, host_, options);
+        EXPECT_EQ(report_.outcome, conversion::RunOutcome::Finished) << host_.log;
+        return testing::ReadFile(folder_ / "board.CNC");
+    }
+
+    fs::path folder_;
+    testing::RecordingHost host_;
+    job::JobReport report_;
+};
+
+TEST_F(ShortOrderRunTest, SameHolesPerRunInShorterOrder) {
+    const std::string drill = ScatteredBoard();
+    const std::string filed = Convert(drill, DrillOrder::File);
+    const std::string fileLog = host_.log;
+    const std::string shortened = Convert(drill, DrillOrder::Short);
+
+    const ReadBack before = ReadProgram(filed);
+    const ReadBack after = ReadProgram(shortened);
+    EXPECT_EQ(after.others, before.others);
+    EXPECT_EQ(after.runs, before.runs);
+    ASSERT_EQ(after.lineNumbers.size(), before.lineNumbers.size());
+    for (std::size_t i = 0; i < after.lineNumbers.size(); ++i) {
+        ASSERT_EQ(after.lineNumbers[i], static_cast<int>(i) * 5) << "line number " << i;
+    }
+    EXPECT_NE(shortened, filed);
+    EXPECT_EQ(Convert(drill, DrillOrder::Short), shortened) << "another program for the same input";
+
+    EXPECT_GT(report_.fileOrderTravel, 0.0);
+    EXPECT_LT(report_.drillOrderTravel, 0.5 * report_.fileOrderTravel);
+    // The file's order gives the log it always gave; the short one adds one line.
+    const std::string added = host_.log.substr(fileLog.size());
+    EXPECT_EQ(host_.log.substr(0, fileLog.size()), fileLog);
+    EXPECT_TRUE(std::regex_match(
+        added, std::regex(R"(Drill order: short, rapid travel \d+\.\d mm \(file order \d+\.\d mm\) in \d+\.\d\d s\n)")))
+        << added;
+}
+
+// After a slot or route the machine starts the next holes where the path ended.
+TEST(ShortOrderObserverTest, HolesAfterAPathStartWhereItEnded) {
+    conversion::ConversionState state;
+    state.LineNumbersOn = false;
+    state.CurrentZUp = "Z1.00";
+    state.CurrentZDown = "Z-2.0";
+    testing::MemoryTextWriter output;
+    state.OutputFile = &output;
+
+    ShortOrderObserver observer;
+    conversion::PathEvent route;
+    route.startX = 0.0;
+    route.segments.push_back({conversion::PathSegment::Kind::Line, 100.0, 0.0, 0.0, 0.0});
+    observer.OnPath(route);
+    const std::string words[] = {"X0.000", "X90.000", "Y0.000"};
+    for (const auto& [x, xWord] : {std::pair{0.0, words[0]}, std::pair{90.0, words[1]}}) {
+        conversion::HoleEvent hole{1, x, 0.0, true, true, xWord, words[2]};
+        EXPECT_TRUE(observer.TakeHole(state, hole));
+    }
+    observer.Flush(state, output);
+
+    EXPECT_EQ(output.lines, (std::vector<std::string>{"G00 Z1.00", "G00 X90.000 Y0.000", "G01 Z-2.0", "G00 Z1.00",
+                                                      "G00 X0.000 Y0.000", "G01 Z-2.0"}));
+    // To the route's start, then from its end to 90 and back to 0; in the file's order 100 + 90.
+    EXPECT_DOUBLE_EQ(observer.WrittenTravel(), 100.0);
+    EXPECT_DOUBLE_EQ(observer.FileOrderTravel(), 190.0);
+}
+
+} // namespace
+} // namespace korvex::order
