@@ -3,6 +3,9 @@
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunObserver.h"
+#include "platform/AtomicFile.h"
+#include "preview/ProgramPreview.h"
+#include "preview/SvgWriter.h"
 
 namespace korvex::job {
 
@@ -27,13 +30,46 @@ private:
     conversion::ConversionState& state_;
 };
 
+// Keeps the diameters the drill file gives; the picture draws holes and cuts with them.
+class ToolDiameters : public conversion::RunObserver {
+public:
+    explicit ToolDiameters(std::map<std::int32_t, double>& diameters) : diameters_(diameters) {}
+    void OnToolDiameter(std::int32_t tool, double diameterMm) override { diameters_[tool] = diameterMm; }
+
+private:
+    std::map<std::int32_t, double>& diameters_;
+};
+
+// The written program read back and drawn as SVG; the reason in report.svgError when that fails.
+void WriteProgramPicture(const std::string& programPath, const std::string& svgPath, JobReport& report) {
+    if (programPath == "-") {
+        report.svgError = "the picture needs the program in a file, not on standard output";
+        return;
+    }
+    std::error_code error;
+    const preview::Scene scene = preview::LoadProgramScene(programPath, report.toolDiameters, {}, error);
+    if (error) {
+        report.svgError = "cannot read back " + programPath + ": " + platform::SystemReason(error);
+        return;
+    }
+    error = preview::WriteSvgFile(svgPath, scene);
+    if (error) {
+        report.svgError = "cannot write " + svgPath + ": " + platform::SystemReason(error);
+    }
+}
+
 } // namespace
 
 JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionHost& host, const JobOptions& options) {
-    (void)options;
     JobReport report;
     conversion::ObserverList observers;
     conversion::BodyReading* reading = nullptr;
+
+    // -- Preview: the tool diameters --
+    ToolDiameters diameters(report.toolDiameters);
+    if (options.collectToolDiameters || !options.svgPath.empty()) {
+        observers.Add(&diameters);
+    }
 
     // -- Reading: choose the body reading and its observers --
 
@@ -52,6 +88,11 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     // -- After the run: summary line --
 
     // -- After the run: checks and verification --
+
+    // -- After the run: the picture --
+    if (!options.svgPath.empty()) {
+        WriteProgramPicture(host.FieldText(conversion::HostField::OutputFileName), options.svgPath, report);
+    }
 
     return report;
 }

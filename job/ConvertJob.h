@@ -3,6 +3,8 @@
 // byte, and its log gains only the lines the added steps report.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 
@@ -21,12 +23,24 @@ struct JobOptions {
     // -- Drill order --
 
     // -- Controller and verification --
+
+    // -- Preview --
+    // Where to write the picture of the written program as SVG; empty for none.
+    std::string svgPath;
+    // Keep the tool diameters the drill file gives, for a preview drawn later.
+    bool collectToolDiameters = false;
 };
 
 struct JobReport {
     conversion::RunOutcome outcome = conversion::RunOutcome::EndedEarly;
 
     // -- What the added steps found --
+
+    // -- Preview --
+    // Tool diameters in mm by tool number (with collectToolDiameters or svgPath).
+    std::map<std::int32_t, double> toolDiameters;
+    // Why the picture could not be written; empty when it was, or none was asked for.
+    std::string svgError;
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.
