@@ -60,6 +60,8 @@ Options:
   -h, --help               show this help and exit
       --version            show the program's version and exit
       --version-info=FILE  show what FILE's version resource says (Windows executables and DLLs too)
+      --svg=FILE           also draw the written program as an SVG picture: holes to scale in one
+                           colour per tool, cuts, rapid moves, rulers in mm, extents and legend
 
 Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
@@ -139,6 +141,7 @@ enum OptionId : int {
     // -- Controller and verification options --
 
     // -- Preview options --
+    kSvg,
 };
 
 const option kLongOptions[] = {
@@ -167,6 +170,7 @@ const option kLongOptions[] = {
     // -- Controller and verification options --
 
     // -- Preview options --
+    {"svg", required_argument, nullptr, kSvg},
 
     {nullptr, 0, nullptr, 0},
 };
@@ -292,6 +296,12 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             // -- Controller and verification options --
 
             // -- Preview options --
+        case kSvg:
+            options.job.svgPath = optarg;
+            if (options.job.svgPath.empty()) {
+                throw UsageError("--svg needs a file name");
+            }
+            break;
 
         case ':': {
             const std::string given = argv[optind - 1];
@@ -334,6 +344,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             throw UsageError("the drill file comes from standard input: name the output with -o");
         }
         options.output = korvex::conversion::ProposedOutputName(options.input);
+    }
+    if (!options.job.svgPath.empty() && *options.output == "-") {
+        throw UsageError("--svg draws the program from its file: name the output with -o");
     }
     return std::nullopt;
 }
@@ -448,6 +461,11 @@ int main(int argc, char** argv) {
     host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));
     try {
         const korvex::job::JobReport report = korvex::job::ConvertJob(state, host, options.job);
+        // The program is written; a picture asked for and not written still fails the run.
+        if (!report.svgError.empty()) {
+            std::cerr << "korvex-cli: " << report.svgError << '\n';
+            return kExitFailed;
+        }
         if (report.outcome == korvex::conversion::RunOutcome::Finished) {
             return kExitFinished;
         }

@@ -145,7 +145,7 @@ std::string SceneToSvg(const Scene& scene, double width, bool showRapids) {
     for (const AxisTick& tick : yTicks) {
         Text(svg, kMarginLeft - 8, view.PixelY(tick.value) + kFontPixels / 3.0, "end", tick.label);
     }
-    Text(svg, drawingWidth - kMarginRight, rulerY + 8 + kFontPixels, "end", "mm");
+    Text(svg, kMarginLeft - 8, rulerY + 8 + kFontPixels, "end", "mm");
     Text(svg, kMarginLeft, kMarginTop - 8, "start", scene.extentsText);
 
     // The legend beside the drawing.

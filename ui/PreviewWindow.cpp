@@ -35,7 +35,7 @@ QString Mm(double value) {
 constexpr double kMinScale = 1e-3; // pixels per mm
 constexpr double kMaxScale = 1e5;
 // Holes narrower than this on screen are stamped into the image; wider ones are painted antialiased.
-constexpr double kStampPixels = 16.0;
+constexpr double kStampPixels = 8.0;
 // A picture that renders faster than this is rendered anew while it is dragged.
 constexpr double kSmoothMilliseconds = 25.0;
 
@@ -390,7 +390,8 @@ void PreviewCanvas::Render() {
         painter.drawText(QRectF(0.0, y - 10.0, preview::kMarginLeft - 8.0, 20.0), Qt::AlignRight | Qt::AlignVCenter,
                          QString::fromStdString(tick.label));
     }
-    painter.drawText(QRectF(w - 40.0, rulerY + 6.0, 36.0, preview::kFontPixels + 6.0), Qt::AlignRight,
+    // Both rulers count millimetres; the unit stands in the corner between them.
+    painter.drawText(QRectF(0.0, rulerY + 6.0, preview::kMarginLeft - 8.0, preview::kFontPixels + 6.0), Qt::AlignRight,
                      QStringLiteral("mm"));
     if (scene_) {
         painter.setPen(ToQColor(preview::kTextColour));

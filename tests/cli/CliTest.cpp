@@ -499,8 +499,39 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{"short_without_value", {"input.drl", "-o"}, "option -o needs a value"},
         UsageRow{"standard_input_without_output",
                  {"-"},
-                 "the drill file comes from standard input: name the output with -o"}),
+                 "the drill file comes from standard input: name the output with -o"},
+        UsageRow{"picture_of_standard_output",
+                 {"--svg", "pic.svg", "-o", "-", "input.drl"},
+                 "--svg draws the program from its file: name the output with -o"}),
     RowName<UsageRow>);
+
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The picture is drawn from the program as written; the program is the same with or without it, and a
+// picture that cannot be written fails the run although the program stands.
+TEST_F(CliTest, SvgDrawsTheWrittenProgram) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    ASSERT_EQ(Run({"-q", "-o", "plain.cnc", "input.drl"}).exitCode, kExitFinished);
+    const ProcessResult drawn = Run({"-q", "--svg", "board.svg", "input.drl"});
+    EXPECT_EQ(drawn.exitCode, kExitFinished);
+    EXPECT_EQ(drawn.err, "");
+    EXPECT_EQ(ReadFile(folder_ / "input.CNC"), ReadFile(folder_ / "plain.cnc"));
+    const std::string svg = ReadFile(folder_ / "board.svg");
+    EXPECT_EQ(Occurrences(svg, "<circle class=\"hole T1\" "), 2u);
+    EXPECT_EQ(Occurrences(svg, "<circle class=\"hole T2\" "), 1u);
+    EXPECT_EQ(Occurrences(svg, "cx=\"-3.2500\" cy=\"7.0000\" r=\"0.5000\""), 1u) << "T2 is 1.0 mm";
+
+    const ProcessResult failed = Run({"-q", "--svg", "no/such/folder/board.svg", "-o", "again.cnc", "input.drl"});
+    EXPECT_EQ(failed.exitCode, kExitFailed);
+    EXPECT_EQ(failed.err, "korvex-cli: cannot write no/such/folder/board.svg: No such file or directory\n");
+    EXPECT_EQ(ReadFile(folder_ / "again.cnc"), ReadFile(folder_ / "plain.cnc"));
+}
 
 TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
     const ProcessResult result = Run({"--help"});
