@@ -60,7 +60,8 @@ clean:
 # `make fuzz` then runs each target for FUZZ_SECONDS, finds in $(FUZZ_DIR)/corpus, crashes in $(FUZZ_DIR)/artifacts.
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 10
-FUZZ_TARGETS := conversion_run real_parsers integers real_to_str ini_file version_block executable_image
+FUZZ_TARGETS := conversion_run real_parsers integers real_to_str ini_file version_block executable_image \
+                program_picture
 .PHONY: fuzz fuzz-build fuzz-regression
 
 fuzz-build: deps

@@ -156,17 +156,31 @@ std::optional<std::size_t> HoleGrid::Nearest(const std::vector<ModelHole>& holes
             }
         }
     };
+    // Only the buckets of each ring that lie on the grid are visited, so a point far off the board costs no
+    // more than the grid has buckets.
     for (std::ptrdiff_t ring = 0;; ++ring) {
+        const std::ptrdiff_t left = std::max<std::ptrdiff_t>(0, cx - ring);
+        const std::ptrdiff_t right = std::min(columns - 1, cx + ring);
+        const std::ptrdiff_t bottom = std::max<std::ptrdiff_t>(0, cy - ring);
+        const std::ptrdiff_t top = std::min(rows - 1, cy + ring);
         if (ring == 0) {
             visitCell(cx, cy);
         } else {
-            for (std::ptrdiff_t k = -ring; k <= ring; ++k) {
-                visitCell(cx + k, cy - ring);
-                visitCell(cx + k, cy + ring);
+            for (std::ptrdiff_t column = left; column <= right; ++column) {
+                if (cy - ring >= 0) {
+                    visitCell(column, cy - ring);
+                }
+                if (cy + ring < rows) {
+                    visitCell(column, cy + ring);
+                }
             }
-            for (std::ptrdiff_t k = -ring + 1; k < ring; ++k) {
-                visitCell(cx - ring, cy + k);
-                visitCell(cx + ring, cy + k);
+            for (std::ptrdiff_t row = std::max(bottom, cy - ring + 1); row <= std::min(top, cy + ring - 1); ++row) {
+                if (cx - ring >= 0) {
+                    visitCell(cx - ring, row);
+                }
+                if (cx + ring < columns) {
+                    visitCell(cx + ring, row);
+                }
             }
         }
         // Buckets beyond this ring lie outside the box of rings searched so far; sides of that box past the
@@ -286,11 +300,15 @@ std::optional<std::size_t> PreviewModel::HoleAt(Point p) const {
 }
 
 std::string FormatMm(double value, int decimals) {
-    char buffer[64];
+    // Room for the largest double written out in full.
+    char buffer[400];
     if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) {
         value = 0.0; // no "-0.000"
     }
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+    if (result.ec != std::errc()) {
+        return "?";
+    }
     return std::string(buffer, result.ptr);
 }
 
