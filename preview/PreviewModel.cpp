@@ -24,12 +24,24 @@ void FlattenArc(const Move& move, std::vector<Point>& points) {
     } else if (sweep >= 0.0) {
         sweep -= 2.0 * kPi;
     }
-    const int steps = std::clamp(static_cast<int>(std::ceil(std::fabs(sweep) / (2.0 * kPi) * 72.0)), 2, 72);
+    const double chords = std::ceil(std::fabs(sweep) / (2.0 * kPi) * 72.0);
+    const int steps = std::isfinite(chords) ? static_cast<int>(std::clamp(chords, 2.0, 72.0)) : 2;
     for (int k = 1; k < steps; ++k) {
         const double a = a0 + sweep * k / steps;
         points.push_back(Point{move.centre.x + radius * std::cos(a), move.centre.y + radius * std::sin(a)});
     }
     points.push_back(move.end);
+}
+
+// The bucket `cells` buckets from the grid's origin, held to the grid; NaN (from absurd coordinates) is 0.
+std::size_t CellIndex(double cells, std::size_t count) {
+    if (!(cells > 0.0)) {
+        return 0;
+    }
+    if (cells >= static_cast<double>(count - 1)) {
+        return count - 1;
+    }
+    return static_cast<std::size_t>(cells);
 }
 
 double Squared(Point a, Point b) {
@@ -77,15 +89,15 @@ void HoleGrid::Build(const std::vector<ModelHole>& holes) {
     const double buckets = std::max(1.0, static_cast<double>(holes.size()) / 2.0);
     cell_ = std::max(std::sqrt(width * height / buckets), 1e-6);
     cell_ = std::max({cell_, width / buckets, height / buckets});
-    columns_ = std::min<std::size_t>(static_cast<std::size_t>(width / cell_) + 1, 1u << 15);
-    rows_ = std::min<std::size_t>(static_cast<std::size_t>(height / cell_) + 1, 1u << 15);
+    columns_ = CellIndex(width / cell_, 1u << 15) + 1;
+    rows_ = CellIndex(height / cell_, 1u << 15) + 1;
     cell_ = std::max(width / static_cast<double>(columns_), height / static_cast<double>(rows_)) * (1.0 + 1e-9);
     originX_ = box.minX;
     originY_ = box.minY;
 
     auto cellOf = [&](Point p) {
-        const auto column = std::min(columns_ - 1, static_cast<std::size_t>((p.x - originX_) / cell_));
-        const auto row = std::min(rows_ - 1, static_cast<std::size_t>((p.y - originY_) / cell_));
+        const std::size_t column = CellIndex((p.x - originX_) / cell_, columns_);
+        const std::size_t row = CellIndex((p.y - originY_) / cell_, rows_);
         return row * columns_ + column;
     };
     cellStart_.assign(columns_ * rows_ + 1, 0);
@@ -112,11 +124,7 @@ bool HoleGrid::CellRange(const Box& box, std::size_t& x0, std::size_t& y0, std::
         return false;
     }
     auto index = [&](double value, double origin, std::size_t count) {
-        const double cells = std::floor((value - origin) / cell_);
-        if (cells <= 0.0) {
-            return std::size_t{0};
-        }
-        return std::min(count - 1, static_cast<std::size_t>(cells));
+        return CellIndex(std::floor((value - origin) / cell_), count);
     };
     x0 = index(box.minX, originX_, columns_);
     x1 = index(box.maxX, originX_, columns_);
@@ -130,28 +138,26 @@ std::optional<std::size_t> HoleGrid::Nearest(const std::vector<ModelHole>& holes
         return std::nullopt;
     }
     auto clampIndex = [&](double value, double origin, std::size_t count) {
-        const double cells = std::floor((value - origin) / cell_);
-        if (!(cells > 0.0)) {
-            return std::ptrdiff_t{0};
-        }
-        return static_cast<std::ptrdiff_t>(std::min(static_cast<double>(count - 1), cells));
+        return static_cast<std::ptrdiff_t>(CellIndex(std::floor((value - origin) / cell_), count));
     };
     const std::ptrdiff_t cx = clampIndex(p.x, originX_, columns_);
     const std::ptrdiff_t cy = clampIndex(p.y, originY_, rows_);
     const auto columns = static_cast<std::ptrdiff_t>(columns_);
     const auto rows = static_cast<std::ptrdiff_t>(rows_);
 
+    // Distances by hypot: squares of far coordinates overflow, and every hole would then be equally far.
     std::optional<std::size_t> best;
-    double bestSquared = std::numeric_limits<double>::infinity();
+    double bestDistance = std::numeric_limits<double>::infinity();
     auto visitCell = [&](std::ptrdiff_t column, std::ptrdiff_t row) {
         if (column < 0 || row < 0 || column >= columns || row >= rows) {
             return;
         }
         const auto cell = static_cast<std::size_t>(row * columns + column);
         for (std::uint32_t k = cellStart_[cell]; k < cellStart_[cell + 1]; ++k) {
-            const double d = Squared(holes[items_[k]].at, p);
-            if (d < bestSquared) {
-                bestSquared = d;
+            const Point at = holes[items_[k]].at;
+            const double d = std::hypot(at.x - p.x, at.y - p.y);
+            if (!best || d < bestDistance) {
+                bestDistance = d;
                 best = items_[k];
             }
         }
@@ -203,7 +209,7 @@ std::optional<std::size_t> HoleGrid::Nearest(const std::vector<ModelHole>& holes
             bound = std::min(bound, originY_ + cell_ * static_cast<double>(cy + ring + 1) - p.y);
             covered = false;
         }
-        if (covered || (best && bestSquared <= bound * bound && bound >= 0.0)) {
+        if (covered || (best && bestDistance <= bound)) {
             return best;
         }
     }

@@ -61,6 +61,9 @@ std::vector<AxisTick> AxisTicks(double from, double to, double pixelsPerMm, doub
         return ticks;
     }
     const double minStep = minSpacingPixels / pixelsPerMm;
+    if (!std::isfinite(minStep) || !(minStep > 0.0) || minStep > 1e300) {
+        return ticks;
+    }
     double power = std::pow(10.0, std::floor(std::log10(minStep)));
     double step = power;
     for (const double factor : {1.0, 2.0, 5.0, 10.0}) {

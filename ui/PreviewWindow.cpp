@@ -36,6 +36,8 @@ constexpr double kMinScale = 1e-3; // pixels per mm
 constexpr double kMaxScale = 1e5;
 // Holes narrower than this on screen are stamped into the image; wider ones are painted antialiased.
 constexpr double kStampPixels = 8.0;
+// Pixel positions beyond this are not drawn: they come only from absurd coordinates, and would not fit an int.
+constexpr double kFarPixels = 1e8;
 // A picture that renders faster than this is rendered anew while it is dragged.
 constexpr double kSmoothMilliseconds = 25.0;
 
@@ -208,6 +210,10 @@ std::vector<Span> DiskSpans(double diameter) {
 // thousand rapid moves through QPainter take longer than all the holes.
 void DrawThinLine(QRgb* bits, std::ptrdiff_t stride, int width, int height, double x0, double y0, double x1, double y1,
                   QRgb colour) {
+    if (!(std::fabs(x0) < kFarPixels && std::fabs(y0) < kFarPixels && std::fabs(x1) < kFarPixels &&
+          std::fabs(y1) < kFarPixels)) {
+        return; // only absurd coordinates reach this far
+    }
     const double dx = x1 - x0;
     const double dy = y1 - y0;
     double t0 = 0.0;
@@ -303,7 +309,14 @@ void PreviewCanvas::Render() {
             const preview::ModelHole& hole = model.Holes()[index];
             const double diameter = hole.diameter * v.scale;
             if (diameter >= kStampPixels) {
-                large.push_back(index);
+                if (diameter < kFarPixels) {
+                    large.push_back(index);
+                }
+                return;
+            }
+            const double px = std::floor(v.PixelX(hole.at.x));
+            const double py = std::floor(v.PixelY(hole.at.y));
+            if (!(std::fabs(px) < kFarPixels && std::fabs(py) < kFarPixels)) {
                 return;
             }
             const int key = static_cast<int>(diameter * 2.0 + 0.5);
@@ -311,8 +324,8 @@ void PreviewCanvas::Render() {
             if (found == stamps.end()) {
                 found = stamps.emplace(key, DiskSpans(key / 2.0)).first;
             }
-            const int cx = static_cast<int>(std::floor(v.PixelX(hole.at.x)));
-            const int cy = static_cast<int>(std::floor(v.PixelY(hole.at.y)));
+            const int cx = static_cast<int>(px);
+            const int cy = static_cast<int>(py);
             const QRgb colour = colours[model.ToolRow(hole.tool)];
             for (const Span& span : found->second) {
                 const int y = cy + span.dy;
