@@ -94,7 +94,9 @@ Scene BuildScene(PreviewModel model) {
         scene.toolColours.push_back(colour);
         std::string text = tool.tool < 0 ? std::string("no tool") : "T" + std::to_string(tool.tool);
         text += "  " + (tool.diameter ? FormatMm(*tool.diameter) + " mm" : std::string("diameter unknown"));
-        text += "  " + Count(tool.holes, "hole", "holes");
+        if (tool.holes > 0 || tool.cuts == 0) {
+            text += "  " + Count(tool.holes, "hole", "holes");
+        }
         if (tool.cuts > 0) {
             text += "  " + Count(tool.cuts, "cut", "cuts");
         }

@@ -70,8 +70,8 @@ std::string SceneToSvg(const Scene& scene, double width, bool showRapids) {
     svg.reserve(200 + model.Holes().size() * 90 + model.Rapids().size() * 90);
     svg += "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
     svg += "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + Px(width) + "\" height=\"" + Px(height) +
-           "\" viewBox=\"0 0 " + Px(width) + " " + Px(height) + "\" font-family=\"sans-serif\" font-size=\"" +
-           Px(kFontPixels) + "\">\n";
+           "\" viewBox=\"0 0 " + Px(width) + " " + Px(height) +
+           "\" xml:space=\"preserve\" font-family=\"sans-serif\" font-size=\"" + Px(kFontPixels) + "\">\n";
     svg += "<rect width=\"100%\" height=\"100%\" fill=\"" + HexColour(kBackground) + "\"/>\n";
 
     // The drawing in millimetres, y upwards as on the machine.
