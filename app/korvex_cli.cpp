@@ -79,6 +79,8 @@ Options:
                            (implies --excellon)
       --zeros=LZ|TZ        LZ: leading zeros written, trailing ones left out; TZ: the reverse
                            (implies --excellon)
+      --svg=FILE           also draw the written program as an SVG picture: holes to scale in one
+                           colour per tool, cuts, rapid moves, rulers in mm, extents and legend
 
 Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
@@ -173,6 +175,7 @@ enum OptionId : int {
     kVerify,
 
     // -- Preview options --
+    kSvg,
 };
 
 const option kLongOptions[] = {
@@ -211,6 +214,7 @@ const option kLongOptions[] = {
     {"verify", no_argument, nullptr, kVerify},
 
     // -- Preview options --
+    {"svg", required_argument, nullptr, kSvg},
 
     {nullptr, 0, nullptr, 0},
 };
@@ -425,6 +429,12 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             break;
 
             // -- Preview options --
+        case kSvg:
+            options.job.svgPath = optarg;
+            if (options.job.svgPath.empty()) {
+                throw UsageError("--svg needs a file name");
+            }
+            break;
 
         case ':': {
             const std::string given = argv[optind - 1];
@@ -469,6 +479,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         options.output = korvex::conversion::ProposedOutputName(options.input);
     }
     ApplyController(options);
+    if (!options.job.svgPath.empty() && *options.output == "-") {
+        throw UsageError("--svg draws the program from its file: name the output with -o");
+    }
     return std::nullopt;
 }
 
@@ -598,6 +611,11 @@ int main(int argc, char** argv) {
     host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));
     try {
         const korvex::job::JobReport report = korvex::job::ConvertJob(state, host, options.job);
+        // The program is written; a picture asked for and not written still fails the run.
+        if (!report.svgError.empty()) {
+            std::cerr << "korvex-cli: " << report.svgError << '\n';
+            return kExitFailed;
+        }
         if (report.outcome == korvex::conversion::RunOutcome::Finished) {
             return VerifiedExit(options, report);
         }

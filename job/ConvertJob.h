@@ -3,6 +3,8 @@
 // byte, and its log gains only the lines the added steps report.
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,6 +35,12 @@ struct JobOptions {
     gcode::Controller controller = gcode::Controller::None;
     // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
     bool verify = false;
+
+    // -- Preview --
+    // Where to write the picture of the written program as SVG; empty for none.
+    std::string svgPath;
+    // Keep the tool diameters the drill file gives, for a preview drawn later.
+    bool collectToolDiameters = false;
 };
 
 struct JobReport {
@@ -51,6 +59,12 @@ struct JobReport {
     double fileOrderTravel = 0.0;
     double drillOrderTravel = 0.0;
     double drillOrderSeconds = 0.0;
+
+    // -- Preview --
+    // Tool diameters in mm by tool number (with collectToolDiameters or svgPath).
+    std::map<std::int32_t, double> toolDiameters;
+    // Why the picture could not be written; empty when it was, or none was asked for.
+    std::string svgError;
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.

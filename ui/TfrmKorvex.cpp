@@ -29,6 +29,7 @@
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
 #include "ui/OptionHandlers.h"
+#include "ui/PreviewWindow.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 
@@ -257,6 +258,10 @@ void TfrmKorvex::CreateComponents() {
     Savesettings1->setObjectName(QStringLiteral("Savesettings1"));
     File1->addAction(Savesettings1);
     File1->addAction(Exit1);
+    Preview1 = new QAction(QStringLiteral("Preview…"), this);
+    Preview1->setObjectName(QStringLiteral("Preview1"));
+    File1->insertAction(Savesettings1, Preview1);
+    preview_ = std::make_unique<PreviewLink>();
 
     Label10 = label("Label10", "G-Code before Tool change", 8, 375, 132, 13);
     Label11 = label("Label11", "G-Code after tool change", 8, 199, 119, 13);
@@ -319,6 +324,7 @@ void TfrmKorvex::CreateComponents() {
     connect(Exit1, &QAction::triggered, this, &TfrmKorvex::Exit1Click);
     connect(About1, &QAction::triggered, this, &TfrmKorvex::About1Click);
     connect(Savesettings1, &QAction::triggered, this, &TfrmKorvex::Savesettings1Click);
+    connect(Preview1, &QAction::triggered, this, &TfrmKorvex::Preview1Click);
     // A check box's handler runs on every change of its state, the program's changes included.
     connect(chkIncludeLineNumber, &QCheckBox::toggled, this, &TfrmKorvex::chkIncludeLineNumberClick);
     connect(chkG79, &QCheckBox::toggled, this, &TfrmKorvex::chkG79Click);
@@ -379,8 +385,17 @@ void TfrmKorvex::SaveSettings() {
 void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
-        job::ConvertJob(conversion::TheConversionState(), host, job::JobOptions{});
+        job::JobOptions options;
+        options.collectToolDiameters = true; // for the preview
+        const job::JobReport report = job::ConvertJob(conversion::TheConversionState(), host, options);
+        if (report.outcome == conversion::RunOutcome::Finished) {
+            preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters);
+        }
     });
+}
+
+void TfrmKorvex::Preview1Click() {
+    RunGuarded([this] { preview_->Show(this); });
 }
 
 void TfrmKorvex::Button1Click() {

@@ -26,6 +26,8 @@ class QPushButton;
 
 namespace korvex::ui {
 
+class PreviewLink;
+
 class TfrmKorvex : public QMainWindow, public SettingsControls {
     Q_OBJECT
 
@@ -83,6 +85,7 @@ public:
     QLineEdit* edG81 = nullptr;
     QComboBox* cbDeltaLineNumber = nullptr;
     QLabel* Label16 = nullptr;
+    QAction* Preview1 = nullptr; // File / Preview…
 
     // SettingsControls
     std::string Text(SettingsText field) const override;
@@ -111,6 +114,7 @@ public slots:
     void chkIncludeLineNumberClick();
     void cbDeltaLineNumberChange();
     void chkG79Click();
+    void Preview1Click();
 
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
@@ -134,6 +138,7 @@ private:
     QString inputInitialFolder_;
     QString saveInitialFolder_;
     std::function<void()> showAbout_;
+    std::unique_ptr<PreviewLink> preview_;
 };
 
 } // namespace korvex::ui

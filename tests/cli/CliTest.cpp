@@ -526,7 +526,10 @@ INSTANTIATE_TEST_SUITE_P(
                  {"--number-format=10:4", "input.drl"},
                  "--number-format must be integer:decimal digits such as 2:4, not '10:4'"},
         UsageRow{"zeros_none", {"--zeros", "none", "input.drl"}, "--zeros must be LZ or TZ, not 'none'"},
-        UsageRow{"excellon_with_value", {"--excellon=yes", "input.drl"}, "option --excellon takes no value"}),
+        UsageRow{"excellon_with_value", {"--excellon=yes", "input.drl"}, "option --excellon takes no value"},
+        UsageRow{"picture_of_standard_output",
+                 {"--svg", "pic.svg", "-o", "-", "input.drl"},
+                 "--svg draws the program from its file: name the output with -o"}),
     RowName<UsageRow>);
 
 // The reading options choose the Excellon reading and fix what they name; the log says what was used.
@@ -585,6 +588,34 @@ TEST_F(CliTest, QuietStillWritesThePlainReadingsWarnings) {
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_EQ(result.err, "Warning: the file writes leading zeros and leaves out trailing ones, which no divisor reads "
                           "right (first in input line 2: INCH,LZ); choose the Excellon reading\n");
+}
+
+std::size_t Occurrences(const std::string& text, const std::string& what) {
+    std::size_t count = 0;
+    for (std::size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1)) {
+        ++count;
+    }
+    return count;
+}
+
+// The picture is drawn from the program as written; the program is the same with or without it, and a
+// picture that cannot be written fails the run although the program stands.
+TEST_F(CliTest, SvgDrawsTheWrittenProgram) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    ASSERT_EQ(Run({"-q", "-o", "plain.cnc", "input.drl"}).exitCode, kExitFinished);
+    const ProcessResult drawn = Run({"-q", "--svg", "board.svg", "input.drl"});
+    EXPECT_EQ(drawn.exitCode, kExitFinished);
+    EXPECT_EQ(drawn.err, "");
+    EXPECT_EQ(ReadFile(folder_ / "input.CNC"), ReadFile(folder_ / "plain.cnc"));
+    const std::string svg = ReadFile(folder_ / "board.svg");
+    EXPECT_EQ(Occurrences(svg, "<circle class=\"hole T1\" "), 2u);
+    EXPECT_EQ(Occurrences(svg, "<circle class=\"hole T2\" "), 1u);
+    EXPECT_EQ(Occurrences(svg, "cx=\"-3.2500\" cy=\"7.0000\" r=\"0.5000\""), 1u) << "T2 is 1.0 mm";
+
+    const ProcessResult failed = Run({"-q", "--svg", "no/such/folder/board.svg", "-o", "again.cnc", "input.drl"});
+    EXPECT_EQ(failed.exitCode, kExitFailed);
+    EXPECT_EQ(failed.err, "korvex-cli: cannot write no/such/folder/board.svg: No such file or directory\n");
+    EXPECT_EQ(ReadFile(folder_ / "again.cnc"), ReadFile(folder_ / "plain.cnc"));
 }
 
 TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {

@@ -292,7 +292,8 @@ private slots:
             menus << action->text();
         }
         QCOMPARE(menus, (QStringList{QStringLiteral("File"), QStringLiteral("Info")}));
-        QCOMPARE(window_->File1->actions(), (QList<QAction*>{window_->Savesettings1, window_->Exit1}));
+        QCOMPARE(window_->File1->actions(),
+                 (QList<QAction*>{window_->Preview1, window_->Savesettings1, window_->Exit1}));
         QCOMPARE(window_->Info1->actions(), QList<QAction*>{window_->About1});
 
         QFileDialog* open = window_->InputFileDlg;
