@@ -28,6 +28,8 @@
 #include "platform/DecimalSeparator.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
+#include "ui/JobChoices.h"
+#include "ui/JobMenu.h"
 #include "ui/OptionHandlers.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
@@ -257,6 +259,7 @@ void TfrmKorvex::CreateComponents() {
     Savesettings1->setObjectName(QStringLiteral("Savesettings1"));
     File1->addAction(Savesettings1);
     File1->addAction(Exit1);
+    jobMenu = new JobMenu(*File1, Savesettings1, *this, *this, [this] { return ToHostText(edInputFileName->text()); });
 
     Label10 = label("Label10", "G-Code before Tool change", 8, 375, 132, 13);
     Label11 = label("Label11", "G-Code after tool change", 8, 199, 119, 13);
@@ -379,7 +382,7 @@ void TfrmKorvex::SaveSettings() {
 void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
-        job::ConvertJob(conversion::TheConversionState(), host, job::JobOptions{});
+        job::ConvertJob(conversion::TheConversionState(), host, MakeJobOptions(jobMenu->Settings()));
     });
 }
 
@@ -509,6 +512,14 @@ void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) 
     if (!text.isEmpty()) {
         (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
     }
+}
+
+const JobSettings* TfrmKorvex::JobChoices() const {
+    return &jobMenu->Settings();
+}
+
+void TfrmKorvex::SetJobChoices(const JobSettings& choices) {
+    jobMenu->SetSettings(choices);
 }
 
 } // namespace korvex::ui
