@@ -15,6 +15,7 @@
 #include <algorithm>
 
 #include "ui/JobChoices.h"
+#include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 
 namespace korvex::ui {
@@ -29,7 +30,6 @@ QPlainTextEdit* BlockView(const char* name) {
     view->setObjectName(QLatin1String(name));
     view->setReadOnly(true);
     view->setLineWrapMode(QPlainTextEdit::NoWrap);
-    view->setFixedHeight(7 * view->fontMetrics().lineSpacing());
     return view;
 }
 
@@ -37,6 +37,8 @@ QPlainTextEdit* BlockView(const char* name) {
 
 ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ControllerDialog"));
+    // A dialog is a window of its own and does not take the main window's font by itself.
+    setFont(WindowFont());
     setWindowTitle(QStringLiteral("Controller"));
 
     cbController = new QComboBox;
@@ -85,6 +87,10 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     layout->addWidget(blocks);
     layout->addWidget(buttons);
     setMinimumWidth(460);
+    // Room for the longest preset block without a scroll bar.
+    for (QPlainTextEdit* view : {meBefore, meAfter}) {
+        view->setFixedHeight(6 * fontMetrics().lineSpacing() + 4 * view->frameWidth());
+    }
 
     cbController->setCurrentIndex(std::max(0, cbController->findData(static_cast<int>(settings.controller))));
     seFeed->setValue(settings.feed);

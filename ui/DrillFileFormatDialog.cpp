@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 
 namespace korvex::ui {
@@ -43,6 +44,8 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
                                              QWidget* parent, Inspector inspector)
     : QDialog(parent), inputFile_(std::move(inputFile)), inspector_(std::move(inspector)) {
     setObjectName(QStringLiteral("DrillFileFormatDialog"));
+    // A dialog is a window of its own and does not take the main window's font by itself.
+    setFont(WindowFont());
     setWindowTitle(QStringLiteral("Drill file format"));
 
     auto* reading = new QGroupBox(QStringLiteral("Reading"), this);
