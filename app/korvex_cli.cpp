@@ -17,6 +17,7 @@
 #include "conversion/FileNames.h"
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
+#include "excellon/Inspect.h"
 #include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/ExecutablePath.h"
@@ -60,6 +61,13 @@ Options:
   -h, --help               show this help and exit
       --version            show the program's version and exit
       --version-info=FILE  show what FILE's version resource says (Windows executables and DLLs too)
+      --excellon           read the drill file in the Excellon format it declares (units, digits,
+                           zeros, slots, routes, repeats) instead of dividing by the divisor
+      --units=inch|mm      the file's units, whatever it says (implies --excellon)
+      --number-format=I:D  integer and decimal digits of numbers without a point, e.g. 2:4
+                           (implies --excellon)
+      --zeros=LZ|TZ        LZ: leading zeros written, trailing ones left out; TZ: the reverse
+                           (implies --excellon)
 
 Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
@@ -133,6 +141,10 @@ enum OptionId : int {
     kVersionInfo,
 
     // -- Reading options --
+    kExcellon,
+    kUnits,
+    kNumberFormat,
+    kZeros,
 
     // -- Drill order options --
 
@@ -161,6 +173,10 @@ const option kLongOptions[] = {
     {"version-info", required_argument, nullptr, kVersionInfo},
 
     // -- Reading options --
+    {"excellon", no_argument, nullptr, kExcellon},
+    {"units", required_argument, nullptr, kUnits},
+    {"number-format", required_argument, nullptr, kNumberFormat},
+    {"zeros", required_argument, nullptr, kZeros},
 
     // -- Drill order options --
 
@@ -286,6 +302,39 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         }
 
             // -- Reading options --
+            // A fixed units, digits or zeros value only means something to the Excellon reading, so it asks
+            // for it.
+        case kExcellon:
+            options.job.reading.excellon = true;
+            break;
+        case kUnits: {
+            const std::optional<korvex::excellon::UnitsChoice> units = korvex::excellon::ParseUnits(optarg);
+            if (!units) {
+                throw UsageError(OptionName(id) + " must be inch or mm, not '" + optarg + "'");
+            }
+            options.job.reading.excellon = true;
+            options.job.reading.units = *units;
+            break;
+        }
+        case kNumberFormat: {
+            const std::optional<korvex::excellon::NumberFormat> format = korvex::excellon::ParseNumberFormat(optarg);
+            if (!format) {
+                throw UsageError(OptionName(id) + " must be integer:decimal digits such as 2:4, not '" + optarg + "'");
+            }
+            options.job.reading.excellon = true;
+            options.job.reading.integerDigits = format->integerDigits;
+            options.job.reading.decimalDigits = format->decimalDigits;
+            break;
+        }
+        case kZeros: {
+            const std::optional<korvex::excellon::ZerosChoice> zeros = korvex::excellon::ParseZeros(optarg);
+            if (!zeros) {
+                throw UsageError(OptionName(id) + " must be LZ or TZ, not '" + optarg + "'");
+            }
+            options.job.reading.excellon = true;
+            options.job.reading.zeros = *zeros;
+            break;
+        }
 
             // -- Drill order options --
 

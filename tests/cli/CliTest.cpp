@@ -189,7 +189,8 @@ TEST_F(CliTest, DefaultsAreTheWindowsDesignValues) {
                           "zauf...1\n"
                           "zab...2\n"
                           "Start processing of input.CNC ...\n"
-                          "Conversion finished\n");
+                          "Conversion finished\n"
+                          "Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm\n");
 }
 
 struct SameAsEngineRow {
@@ -493,14 +494,85 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{"bad_z_up", {"--z-up=abc", "input.drl"}, "--z-up: 'abc' is not a number"},
         UsageRow{"bad_z_down", {"--z-down", "1,5", "input.drl"}, "--z-down: '1,5' is not a number"},
         UsageRow{"bad_x_offset", {"--x-off", "", "input.drl"}, "--x-offset: '' is not a number"},
-        UsageRow{"ambiguous", {"--z", "1", "input.drl"}, "option --z is ambiguous (--z-offset, --z-up, --z-down)"},
+        UsageRow{
+            "ambiguous", {"--z", "1", "input.drl"}, "option --z is ambiguous (--z-offset, --z-up, --z-down, --zeros)"},
         UsageRow{"value_for_a_flag", {"--quiet=yes", "input.drl"}, "option --quiet takes no value"},
         UsageRow{"unknown_short", {"-x", "input.drl"}, "unknown option -x"},
         UsageRow{"short_without_value", {"input.drl", "-o"}, "option -o needs a value"},
         UsageRow{"standard_input_without_output",
                  {"-"},
-                 "the drill file comes from standard input: name the output with -o"}),
+                 "the drill file comes from standard input: name the output with -o"},
+        UsageRow{"units_cm", {"--units", "cm", "input.drl"}, "--units must be inch or mm, not 'cm'"},
+        UsageRow{"number_format_dot",
+                 {"--number-format=2.4", "input.drl"},
+                 "--number-format must be integer:decimal digits such as 2:4, not '2.4'"},
+        UsageRow{"number_format_zero",
+                 {"--number-format=0:0", "input.drl"},
+                 "--number-format must be integer:decimal digits such as 2:4, not '0:0'"},
+        UsageRow{"number_format_wide",
+                 {"--number-format=10:4", "input.drl"},
+                 "--number-format must be integer:decimal digits such as 2:4, not '10:4'"},
+        UsageRow{"zeros_none", {"--zeros", "none", "input.drl"}, "--zeros must be LZ or TZ, not 'none'"},
+        UsageRow{"excellon_with_value", {"--excellon=yes", "input.drl"}, "option --excellon takes no value"}),
     RowName<UsageRow>);
+
+// The reading options choose the Excellon reading and fix what they name; the log says what was used.
+
+struct ReadingRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::string expectedFormatLine; // "" when the plain reading runs
+};
+
+void PrintTo(const ReadingRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CliReadingTest : public CliTest, public testing::WithParamInterface<ReadingRow> {};
+
+TEST_P(CliReadingTest, ChoosesTheReadingAndFormat) {
+    const ReadingRow& row = GetParam();
+    WriteFile(folder_ / "input.drl", "M48\r\nINCH,LZ\r\nT1C0.8\r\n%\r\nT1\r\nX01Y02\r\nM30\r\n");
+    std::vector<std::string> args = row.args;
+    args.push_back("input.drl");
+    const ProcessResult result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::size_t at = result.err.find("Excellon reading: ");
+    if (row.expectedFormatLine.empty()) {
+        EXPECT_EQ(at, std::string::npos) << result.err;
+        return;
+    }
+    ASSERT_NE(at, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.substr(at, result.err.find('\n', at) - at), row.expectedFormatLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliReadingTest,
+    testing::Values(ReadingRow{"plain_by_default", {}, ""},
+                    ReadingRow{"excellon_reads_the_file",
+                               {"--excellon"},
+                               "Excellon reading: inch, 2:4 LZ, absolute (units header, digits default, zeros header)"},
+                    ReadingRow{"units_imply_excellon",
+                               {"--units=MM"},
+                               "Excellon reading: mm, 3:3 LZ, absolute (units user, digits default, zeros header)"},
+                    ReadingRow{"number_format_implies_excellon",
+                               {"--number-format", "3:5"},
+                               "Excellon reading: inch, 3:5 LZ, absolute (units header, digits user, zeros header)"},
+                    ReadingRow{"zeros_imply_excellon",
+                               {"--zeros", "tz"},
+                               "Excellon reading: inch, 2:4 TZ, absolute (units header, digits default, zeros user)"},
+                    ReadingRow{"all_three",
+                               {"--units", "inch", "--number-format", "2:3", "--zeros", "LZ"},
+                               "Excellon reading: inch, 2:3 LZ, absolute (units user, digits user, zeros user)"}),
+    RowName<ReadingRow>);
+
+TEST_F(CliTest, QuietStillWritesThePlainReadingsWarnings) {
+    WriteFile(folder_ / "input.drl", "M48\r\nINCH,LZ\r\nT1C0.8\r\n%\r\nT1\r\nX01Y02\r\nM30\r\n");
+    const ProcessResult result = Run({"-q", "input.drl"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "Warning: the file writes leading zeros and leaves out trailing ones, which no divisor reads "
+                          "right (first in input line 2: INCH,LZ); choose the Excellon reading\n");
+}
 
 TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
     const ProcessResult result = Run({"--help"});
