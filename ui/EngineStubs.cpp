@@ -1,15 +1,5 @@
 #include "ui/EngineStubs.h"
 
-namespace korvex::excellon {
-
-DrillFileReport InspectDrillFile(const std::string& path, const ReadingChoice& /*choice*/) {
-    DrillFileReport report;
-    report.error = "cannot read " + path + " yet";
-    return report;
-}
-
-} // namespace korvex::excellon
-
 namespace korvex::gcode {
 
 std::string_view ControllerTitle(Controller controller) {

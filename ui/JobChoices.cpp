@@ -1,5 +1,6 @@
 #include "ui/JobChoices.h"
 
+#include "excellon/Inspect.h"
 #include "job/ConvertJob.h"
 #include "ui/EngineStubs.h"
 #include "ui/SettingsControls.h"
@@ -84,7 +85,7 @@ gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller) {
 
 job::JobOptions MakeJobOptions(const JobSettings& settings) {
     job::JobOptions options;
-    static_cast<void>(settings);
+    options.reading = ToReadingChoice(settings.format);
     return options;
 }
 

@@ -24,12 +24,12 @@
 #include <iterator>
 
 #include "conversion/ConversionState.h"
-#include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
+#include "ui/JobStep.h"
 #include "ui/OptionHandlers.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
