@@ -10,6 +10,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTest>
@@ -45,6 +46,17 @@ void Answer(const std::function<void()>& open, const std::function<void(Dialog&)
     });
     open();
     QVERIFY(answered);
+}
+
+// Leading zeros kept, trailing ones left out: "X02" is 20 mm in the file's own format, 2 mm by the divisor.
+QString WriteDrillFile(const WindowFixture& fixture) {
+    const QString path = fixture.Folder() + QStringLiteral("/board.drl");
+    QFile drill(path);
+    if (drill.open(QIODevice::WriteOnly)) {
+        drill.write("M48\nMETRIC,LZ,000.000\nT1C0.800\nT2C1.000\n%\nT1\nX010Y005\nX02Y005\n"
+                    "T2\nX0155Y01225\nG85X0205\nM30\n");
+    }
+    return path;
 }
 
 QByteArray SettingsFileText(const WindowFixture& fixture) {
@@ -95,6 +107,41 @@ private slots:
         dialog.seIntegerDigits->setValue(0);
         dialog.seDecimalDigits->setValue(0);
         QVERIFY(dialog.Settings().digitsFromFile);
+    }
+
+    void formatDialogLooksAtTheInputFile() {
+        WindowFixture fixture;
+        DrillFileFormatDialog dialog(DrillFileFormatSettings{}, WriteDrillFile(fixture).toStdString());
+        QCOMPARE(dialog.lblFound->text(), QStringLiteral("Units: mm (header)\n"
+                                                         "Format: 3:3 (header), LZ (header), absolute\n"
+                                                         "Tools: 2 (T1 0.800 mm, T2 1.000 mm)\n"
+                                                         "Holes: 3, slots: 1, routes: 0\n"
+                                                         "Extents: X 10.000 to 20.500 mm, Y 5.000 to 12.250 mm\n"
+                                                         "\n"
+                                                         "The divisor reading ignores this format: it divides the "
+                                                         "numbers as written by the divisor."));
+        // Fixed values win over the header, and the look follows at once.
+        dialog.rbExcellon->setChecked(true);
+        dialog.chkDigitsFromFile->setChecked(false);
+        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(ZerosChoice::Trailing)));
+        QCOMPARE(dialog.lblFound->text().section(u'\n', 1, 1),
+                 QStringLiteral("Format: 2:4 (user), TZ (user), absolute"));
+    }
+
+    void convertRunsWithTheChoices() {
+        WindowFixture fixture;
+        TfrmKorvex window;
+        window.edInputFileName->setText(WriteDrillFile(fixture));
+        const QString output = fixture.Folder() + QStringLiteral("/board.cnc");
+        window.edOutputFileName->setText(output);
+        JobSettings choices;
+        choices.format.reading = ReadingChoice::Excellon;
+        window.jobMenu->SetSettings(choices);
+        window.btnConvertCon->click();
+        QFile program(output);
+        QVERIFY(program.open(QIODevice::ReadOnly));
+        const QByteArray text = program.readAll();
+        QVERIFY2(text.contains("X20.000"), text.constData());
     }
 
     void controllerFillsTheToolChangeBoxes_data() {
