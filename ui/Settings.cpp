@@ -4,6 +4,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/ExecutablePath.h"
 #include "platform/IniFile.h"
+#include "ui/JobSettings.h"
 
 #include <cerrno>
 #include <optional>
@@ -177,8 +178,10 @@ void SettingsStore::LoadSettings(SettingsControls& controls, conversion::Convers
                               DropTrailingSeparator(ini.ReadString(kProgram, kSourceDir, files_.folder)));
     controls.SetInitialFolder(FileDialog::Save,
                               DropTrailingSeparator(ini.ReadString(kProgram, kSaveDirRead, files_.folder)));
+    controls.SetJobChoices(ReadJobSettings(ini));
 
     if (settingsLoaded) {
+        loaded_[kJobChoices] = true;
         for (int item = kIncludeLineNumber; item <= kSaveFolder; ++item) {
             loaded_[static_cast<std::size_t>(item)] = true;
         }
@@ -220,6 +223,10 @@ void SettingsStore::SaveSettings(const SettingsControls& controls) {
     put(kDeltaLineNumberIndex, kSettings, kDeltaLineNumberIndexKey, std::to_string(controls.DeltaLineNumberIndex()));
     put(kSuppressLeadingZeros, kSettings, kSuppressLeadingZerosKey, flag(controls.SuppressLeadingZerosChecked()));
     put(kG81Enabled, kSettings, kG81EnabledKey, flag(controls.G81EditEnabled()));
+    if (const JobSettings* choices = controls.JobChoices(); choices && (loaded_[kJobChoices] || !HasJobSettings(ini))) {
+        WriteJobSettings(ini, *choices);
+        written[kJobChoices] = true;
+    }
 
     if (platform::WriteFileAtomically(files_.settingsFile, ini.Text())) {
         throw SettingsError(WriteFailure(files_.settingsFile));

@@ -89,6 +89,7 @@ private:
         kSaveFolder,
         kMacroBefore,
         kMacroAfter,
+        kJobChoices,
         kItemCount
     };
 

@@ -7,6 +7,8 @@
 
 namespace korvex::ui {
 
+struct JobSettings;
+
 enum class SettingsText { XOffsett, YOffsett, ZAuf, Zab, ZOffsett, Divisor };
 enum class MacroBlock { Before, After };
 enum class FileDialog { Input, Save };
@@ -39,6 +41,11 @@ public:
 
     virtual std::string InitialFolder(FileDialog dialog) const = 0;
     virtual void SetInitialFolder(FileDialog dialog, const std::string& folder) = 0;
+
+    // The choices of the File menu's dialogs, kept in sections of their own; a front end without those
+    // dialogs has none and leaves the sections alone.
+    virtual const JobSettings* JobChoices() const { return nullptr; }
+    virtual void SetJobChoices(const JobSettings& /*choices*/) {}
 };
 
 } // namespace korvex::ui

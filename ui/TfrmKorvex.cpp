@@ -24,10 +24,12 @@
 #include <iterator>
 
 #include "conversion/ConversionState.h"
-#include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
+#include "ui/JobChoices.h"
+#include "ui/JobMenu.h"
+#include "ui/JobStep.h"
 #include "ui/OptionHandlers.h"
 #include "ui/PreviewWindow.h"
 #include "ui/WindowFont.h"
@@ -258,6 +260,7 @@ void TfrmKorvex::CreateComponents() {
     Savesettings1->setObjectName(QStringLiteral("Savesettings1"));
     File1->addAction(Savesettings1);
     File1->addAction(Exit1);
+    jobMenu = new JobMenu(*File1, Savesettings1, *this, *this, [this] { return ToHostText(edInputFileName->text()); });
     Preview1 = new QAction(QStringLiteral("Preview…"), this);
     Preview1->setObjectName(QStringLiteral("Preview1"));
     File1->insertAction(Savesettings1, Preview1);
@@ -385,7 +388,7 @@ void TfrmKorvex::SaveSettings() {
 void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
-        job::JobOptions options;
+        job::JobOptions options = MakeJobOptions(jobMenu->Settings());
         options.collectToolDiameters = true; // for the preview
         const job::JobReport report = job::ConvertJob(conversion::TheConversionState(), host, options);
         if (report.outcome == conversion::RunOutcome::Finished) {
@@ -524,6 +527,14 @@ void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) 
     if (!text.isEmpty()) {
         (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
     }
+}
+
+const JobSettings* TfrmKorvex::JobChoices() const {
+    return &jobMenu->Settings();
+}
+
+void TfrmKorvex::SetJobChoices(const JobSettings& choices) {
+    jobMenu->SetSettings(choices);
 }
 
 } // namespace korvex::ui

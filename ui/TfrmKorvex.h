@@ -27,6 +27,7 @@ class QPushButton;
 namespace korvex::ui {
 
 class PreviewLink;
+class JobMenu;
 
 class TfrmKorvex : public QMainWindow, public SettingsControls {
     Q_OBJECT
@@ -103,6 +104,11 @@ public:
     void SetMacroText(MacroBlock block, const std::string& text) override;
     std::string InitialFolder(FileDialog dialog) const override;
     void SetInitialFolder(FileDialog dialog, const std::string& folder) override;
+    const JobSettings* JobChoices() const override;
+    void SetJobChoices(const JobSettings& choices) override;
+
+    // The File menu's entries for the run's choices (drill file format, drill order, controller).
+    JobMenu* jobMenu = nullptr;
 
 public slots:
     void btnConvertConClick();

@@ -292,7 +292,16 @@ private slots:
             menus << action->text();
         }
         QCOMPARE(menus, (QStringList{QStringLiteral("File"), QStringLiteral("Info")}));
-        QCOMPARE(window_->File1->actions(),
+        // The run's choices and the preview come in front of the design's two entries, which close the menu as
+        // before.
+        QStringList file;
+        for (QAction* action : window_->File1->actions()) {
+            file << (action->isSeparator() ? QStringLiteral("-") : action->text());
+        }
+        QCOMPARE(file, (QStringList{QStringLiteral("Drill file format…"), QStringLiteral("Drill order"),
+                                    QStringLiteral("Controller…"), QStringLiteral("-"), QStringLiteral("Preview…"),
+                                    QStringLiteral("Save settings"), QStringLiteral("Close Converter")}));
+        QCOMPARE(window_->File1->actions().mid(4),
                  (QList<QAction*>{window_->Preview1, window_->Savesettings1, window_->Exit1}));
         QCOMPARE(window_->Info1->actions(), QList<QAction*>{window_->About1});
 

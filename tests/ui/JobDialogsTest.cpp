@@ -1,0 +1,244 @@
+// The File menu's dialogs for the run's choices: what the format dialog shows and hands back, the controller
+// dialog filling the tool-change boxes, and the choices coming back in the next window.
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDoubleSpinBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <vector>
+
+#include "tests/ui/WindowFixture.h"
+#include "ui/ControllerDialog.h"
+#include "ui/DrillFileFormatDialog.h"
+#include "ui/JobChoices.h"
+#include "ui/JobMenu.h"
+#include "ui/TfrmKorvex.h"
+
+using korvex::test::WindowFixture;
+using namespace korvex::ui;
+
+Q_DECLARE_METATYPE(ControllerChoice)
+
+namespace {
+
+// Runs `answer` on the dialog that `open` shows, then lets `open` return.
+template <typename Dialog>
+void Answer(const std::function<void()>& open, const std::function<void(Dialog&)>& answer) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            answer(*dialog);
+            answered = true;
+        }
+    });
+    open();
+    QVERIFY(answered);
+}
+
+// Leading zeros kept, trailing ones left out: "X02" is 20 mm in the file's own format, 2 mm by the divisor.
+QString WriteDrillFile(const WindowFixture& fixture) {
+    const QString path = fixture.Folder() + QStringLiteral("/board.drl");
+    QFile drill(path);
+    if (drill.open(QIODevice::WriteOnly)) {
+        drill.write("M48\nMETRIC,LZ,000.000\nT1C0.800\nT2C1.000\n%\nT1\nX010Y005\nX02Y005\n"
+                    "T2\nX0155Y01225\nG85X0205\nM30\n");
+    }
+    return path;
+}
+
+QByteArray SettingsFileText(const WindowFixture& fixture) {
+    QFile ini(fixture.Folder() + QStringLiteral("/korvex.INI"));
+    return ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray();
+}
+
+} // namespace
+
+class JobDialogsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void formatDialogShowsWhatTheReadingFinds() {
+        std::vector<std::pair<std::string, DrillFileFormatSettings>> looks;
+        const auto inspector = [&looks](const std::string& path, const DrillFileFormatSettings& format) {
+            looks.emplace_back(path, format);
+            return std::vector<std::string>{"Units: mm (header)",
+                                            std::string("Digits: ") + (format.digitsFromFile ? "file" : "fixed")};
+        };
+        DrillFileFormatDialog dialog(DrillFileFormatSettings{}, "/boards/a.drl", nullptr, inspector);
+        QCOMPARE(looks.size(), std::size_t{1});
+        QCOMPARE(looks.back().first, std::string("/boards/a.drl"));
+        QVERIFY(dialog.lblFound->text().startsWith(QStringLiteral("Units: mm (header)\nDigits: file\n")));
+        // The divisor reading takes nothing of the format: its parts cannot be changed then.
+        QVERIFY(!dialog.cbUnits->isEnabled());
+        QVERIFY(!dialog.seIntegerDigits->isEnabled());
+
+        dialog.rbExcellon->setChecked(true);
+        QVERIFY(dialog.cbUnits->isEnabled());
+        QVERIFY(!dialog.seIntegerDigits->isEnabled());
+        dialog.chkDigitsFromFile->setChecked(false);
+        QVERIFY(dialog.seIntegerDigits->isEnabled());
+        dialog.seIntegerDigits->setValue(3);
+        dialog.seDecimalDigits->setValue(3);
+        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(ZerosChoice::Trailing)));
+        dialog.cbUnits->setCurrentIndex(dialog.cbUnits->findData(static_cast<int>(UnitsChoice::Millimetre)));
+        QCOMPARE(dialog.lblFound->text(), QStringLiteral("Units: mm (header)\nDigits: fixed"));
+
+        const DrillFileFormatSettings expected{ReadingChoice::Excellon, UnitsChoice::Millimetre, false, 3, 3,
+                                               ZerosChoice::Trailing};
+        QVERIFY(dialog.Settings() == expected);
+        // Every change looked again, with the choice as it then stood.
+        QVERIFY(looks.back().second == expected);
+        QVERIFY(looks.size() >= 6);
+
+        // 0:0 holds no number, so the file has to say.
+        dialog.seIntegerDigits->setValue(0);
+        dialog.seDecimalDigits->setValue(0);
+        QVERIFY(dialog.Settings().digitsFromFile);
+    }
+
+    void formatDialogLooksAtTheInputFile() {
+        WindowFixture fixture;
+        DrillFileFormatDialog dialog(DrillFileFormatSettings{}, WriteDrillFile(fixture).toStdString());
+        QCOMPARE(dialog.lblFound->text(), QStringLiteral("Units: mm (header)\n"
+                                                         "Format: 3:3 (header), LZ (header), absolute\n"
+                                                         "Tools: 2 (T1 0.800 mm, T2 1.000 mm)\n"
+                                                         "Holes: 3, slots: 1, routes: 0\n"
+                                                         "Extents: X 10.000 to 20.500 mm, Y 5.000 to 12.250 mm\n"
+                                                         "\n"
+                                                         "The divisor reading ignores this format: it divides the "
+                                                         "numbers as written by the divisor."));
+        // Fixed values win over the header, and the look follows at once.
+        dialog.rbExcellon->setChecked(true);
+        dialog.chkDigitsFromFile->setChecked(false);
+        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(ZerosChoice::Trailing)));
+        QCOMPARE(dialog.lblFound->text().section(u'\n', 1, 1),
+                 QStringLiteral("Format: 2:4 (user), TZ (user), absolute"));
+    }
+
+    void convertRunsWithTheChoices() {
+        WindowFixture fixture;
+        TfrmKorvex window;
+        window.edInputFileName->setText(WriteDrillFile(fixture));
+        const QString output = fixture.Folder() + QStringLiteral("/board.cnc");
+        window.edOutputFileName->setText(output);
+        JobSettings choices;
+        choices.format.reading = ReadingChoice::Excellon;
+        window.jobMenu->SetSettings(choices);
+        window.btnConvertCon->click();
+        QFile program(output);
+        QVERIFY(program.open(QIODevice::ReadOnly));
+        const QByteArray text = program.readAll();
+        QVERIFY2(text.contains("X20.000"), text.constData());
+    }
+
+    void controllerFillsTheToolChangeBoxes_data() {
+        QTest::addColumn<ControllerChoice>("controller");
+        QTest::addColumn<bool>("accept");
+        QTest::addColumn<bool>("filled");
+        QTest::newRow("linuxcnc") << ControllerChoice::LinuxCnc << true << true;
+        QTest::newRow("grbl") << ControllerChoice::Grbl << true << true;
+        QTest::newRow("generic") << ControllerChoice::Generic << true << true;
+        QTest::newRow("none keeps the user's blocks") << ControllerChoice::None << true << false;
+        QTest::newRow("cancel") << ControllerChoice::Grbl << false << false;
+    }
+
+    void controllerFillsTheToolChangeBoxes() {
+        QFETCH(ControllerChoice, controller);
+        QFETCH(bool, accept);
+        QFETCH(bool, filled);
+        WindowFixture fixture;
+        TfrmKorvex window;
+        window.meTxBefore->setPlainText(QStringLiteral("G00 Z40"));
+        window.meTxAfter->setPlainText(QStringLiteral("M06"));
+
+        const std::string userBefore = window.MacroText(MacroBlock::Before);
+        const std::string userAfter = window.MacroText(MacroBlock::After);
+        QString shownBefore;
+        QString shownAfter;
+        Answer<ControllerDialog>([&] { window.jobMenu->Controller1->trigger(); },
+                                 [&](ControllerDialog& dialog) {
+                                     dialog.cbController->setCurrentIndex(
+                                         dialog.cbController->findData(static_cast<int>(controller)));
+                                     dialog.seFeed->setValue(250);
+                                     dialog.seSpindle->setValue(12000);
+                                     dialog.chkToolChanger->setChecked(true);
+                                     shownBefore = dialog.meBefore->toPlainText();
+                                     shownAfter = dialog.meAfter->toPlainText();
+                                     accept ? dialog.accept() : dialog.reject();
+                                 });
+
+        const ControllerSettings chosen{controller, 250, 12000, true};
+        const auto [before, after] = ToolChangeBlockTexts(chosen);
+        QCOMPARE(window.MacroText(MacroBlock::Before), filled ? before : userBefore);
+        QCOMPARE(window.MacroText(MacroBlock::After), filled ? after : userAfter);
+        if (filled) {
+            // What the dialog showed is what OK wrote.
+            QCOMPARE(window.meTxBefore->toPlainText() + u'|' + window.meTxAfter->toPlainText(),
+                     shownBefore + u'|' + shownAfter);
+        }
+        QVERIFY(window.jobMenu->Settings().controller == (accept ? chosen : ControllerSettings{}));
+        QCOMPARE(fixture.BoxLog(), QStringList());
+    }
+
+    void choicesComeBackInTheNextWindow() {
+        WindowFixture fixture;
+        {
+            // Untouched choices add nothing to the settings file.
+            TfrmKorvex untouched;
+            QVERIFY(untouched.close());
+        }
+        const QByteArray designFile = SettingsFileText(fixture);
+        for (const char* section : {"[DrillFileFormat]", "[DrillOrder]", "[Controller]"}) {
+            QVERIFY(!designFile.contains(section));
+        }
+
+        auto first = std::make_unique<TfrmKorvex>();
+        first->edInputFileName->setText(QStringLiteral("/boards/a.drl"));
+        first->jobMenu->ShortOrder1->trigger();
+        Answer<DrillFileFormatDialog>([&] { first->jobMenu->DrillFileFormat1->trigger(); },
+                                      [](DrillFileFormatDialog& dialog) {
+                                          dialog.rbExcellon->setChecked(true);
+                                          dialog.cbZeros->setCurrentIndex(2);
+                                          dialog.accept();
+                                      });
+        Answer<ControllerDialog>([&] { first->jobMenu->Controller1->trigger(); },
+                                 [](ControllerDialog& dialog) {
+                                     dialog.cbController->setCurrentIndex(1);
+                                     dialog.accept();
+                                 });
+        const JobSettings chosen = first->jobMenu->Settings();
+        QCOMPARE(chosen.order, OrderChoice::Short);
+        QCOMPARE(chosen.format.reading, ReadingChoice::Excellon);
+        QCOMPARE(chosen.format.zeros, ZerosChoice::Trailing);
+        QCOMPARE(chosen.controller.controller, ControllerChoice::LinuxCnc);
+        QVERIFY(first->close());
+        first.reset();
+
+        const QByteArray saved = SettingsFileText(fixture);
+        QVERIFY(saved.startsWith(designFile));
+        QVERIFY(saved.contains("[DrillOrder]\r\nOrder=short\r\n"));
+
+        const TfrmKorvex second;
+        QVERIFY(second.jobMenu->ShortOrder1->isChecked());
+        QVERIFY(!second.jobMenu->FileOrder1->isChecked());
+        QVERIFY(second.jobMenu->Settings().format == chosen.format);
+        QVERIFY(second.jobMenu->Settings().controller == chosen.controller);
+        QCOMPARE(fixture.BoxLog(), QStringList());
+    }
+};
+
+QTEST_MAIN(JobDialogsTest)
+#include "JobDialogsTest.moc"

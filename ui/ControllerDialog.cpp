@@ -1,0 +1,132 @@
+#include "ui/ControllerDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLocale>
+#include <QPlainTextEdit>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+
+#include "ui/JobChoices.h"
+#include "ui/WindowFont.h"
+#include "ui/WindowHost.h"
+
+namespace korvex::ui {
+
+namespace {
+
+constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerChoice::LinuxCnc, ControllerChoice::Grbl,
+                                             ControllerChoice::Generic};
+
+QPlainTextEdit* BlockView(const char* name) {
+    auto* view = new QPlainTextEdit;
+    view->setObjectName(QLatin1String(name));
+    view->setReadOnly(true);
+    view->setLineWrapMode(QPlainTextEdit::NoWrap);
+    return view;
+}
+
+} // namespace
+
+ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("ControllerDialog"));
+    // A dialog is a window of its own and does not take the main window's font by itself.
+    setFont(WindowFont());
+    setWindowTitle(QStringLiteral("Controller"));
+
+    cbController = new QComboBox;
+    cbController->setObjectName(QStringLiteral("cbController"));
+    for (const ControllerChoice controller : kControllers) {
+        const QString title = controller == ControllerChoice::None
+                                  ? QStringLiteral("None (the tool-change boxes stay as they are)")
+                                  : FromHostText(ControllerTitle(controller));
+        cbController->addItem(title, static_cast<int>(controller));
+    }
+
+    // Numbers in the machine's notation, whatever the regional settings say.
+    seFeed = new QDoubleSpinBox;
+    seFeed->setObjectName(QStringLiteral("seFeed"));
+    seFeed->setLocale(QLocale::c());
+    seFeed->setDecimals(1);
+    seFeed->setRange(0.1, kMaxFeed);
+    seFeed->setSuffix(QStringLiteral(" mm/min"));
+    seSpindle = new QSpinBox;
+    seSpindle->setObjectName(QStringLiteral("seSpindle"));
+    seSpindle->setLocale(QLocale::c());
+    seSpindle->setRange(1, kMaxSpindle);
+    seSpindle->setSuffix(QStringLiteral(" rpm"));
+    chkToolChanger = new QCheckBox(QStringLiteral("The machine changes tools itself (M06)"));
+    chkToolChanger->setObjectName(QStringLiteral("chkToolChanger"));
+
+    auto* form = new QFormLayout;
+    form->addRow(QStringLiteral("Controller:"), cbController);
+    form->addRow(QStringLiteral("Feed for drilling:"), seFeed);
+    form->addRow(QStringLiteral("Spindle speed:"), seSpindle);
+    form->addRow(QString(), chkToolChanger);
+
+    auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
+    meBefore = BlockView("meBefore");
+    meAfter = BlockView("meAfter");
+    auto* blockLayout = new QFormLayout(blocks);
+    blockLayout->addRow(QStringLiteral("Before tool change:"), meBefore);
+    blockLayout->addRow(QStringLiteral("After tool change:"), meAfter);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(form);
+    layout->addWidget(blocks);
+    layout->addWidget(buttons);
+    setMinimumWidth(460);
+    // Room for the longest preset block without a scroll bar.
+    for (QPlainTextEdit* view : {meBefore, meAfter}) {
+        view->setFixedHeight(6 * fontMetrics().lineSpacing() + 4 * view->frameWidth());
+    }
+
+    cbController->setCurrentIndex(std::max(0, cbController->findData(static_cast<int>(settings.controller))));
+    seFeed->setValue(settings.feed);
+    seSpindle->setValue(settings.spindle);
+    chkToolChanger->setChecked(settings.toolChanger);
+
+    connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
+    ChoiceChanged();
+}
+
+ControllerSettings ControllerDialog::Settings() const {
+    ControllerSettings settings;
+    settings.controller = static_cast<ControllerChoice>(cbController->currentData().toInt());
+    settings.feed = seFeed->value();
+    settings.spindle = seSpindle->value();
+    settings.toolChanger = chkToolChanger->isChecked();
+    return settings;
+}
+
+void ControllerDialog::ChoiceChanged() {
+    const ControllerSettings settings = Settings();
+    const bool chosen = settings.controller != ControllerChoice::None;
+    seFeed->setEnabled(chosen);
+    seSpindle->setEnabled(chosen);
+    chkToolChanger->setEnabled(chosen);
+    if (!chosen) {
+        meBefore->setPlainText(QStringLiteral("(unchanged)"));
+        meAfter->setPlainText(QStringLiteral("(unchanged)"));
+        return;
+    }
+    const auto [before, after] = ToolChangeBlockTexts(settings);
+    meBefore->setPlainText(MultiLineFromHostText(before));
+    meAfter->setPlainText(MultiLineFromHostText(after));
+}
+
+} // namespace korvex::ui

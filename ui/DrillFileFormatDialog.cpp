@@ -1,0 +1,172 @@
+#include "ui/DrillFileFormatDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <utility>
+
+#include "ui/WindowFont.h"
+#include "ui/WindowHost.h"
+
+namespace korvex::ui {
+
+namespace {
+
+// The combo boxes' entries carry their choice as item data, so the order of the entries is free.
+template <typename Choice>
+void AddEntry(QComboBox& box, const char* text, Choice choice) {
+    box.addItem(QString::fromUtf8(text), static_cast<int>(choice));
+}
+
+template <typename Choice>
+void Select(QComboBox& box, Choice choice) {
+    box.setCurrentIndex(std::max(0, box.findData(static_cast<int>(choice))));
+}
+
+template <typename Choice>
+Choice Selected(const QComboBox& box) {
+    return static_cast<Choice>(box.currentData().toInt());
+}
+
+} // namespace
+
+DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& settings, std::string inputFile,
+                                             QWidget* parent, Inspector inspector)
+    : QDialog(parent), inputFile_(std::move(inputFile)), inspector_(std::move(inspector)) {
+    setObjectName(QStringLiteral("DrillFileFormatDialog"));
+    // A dialog is a window of its own and does not take the main window's font by itself.
+    setFont(WindowFont());
+    setWindowTitle(QStringLiteral("Drill file format"));
+
+    auto* reading = new QGroupBox(QStringLiteral("Reading"), this);
+    rbDivisor = new QRadioButton(QStringLiteral("As set by the divisor (thousandths of an inch or millimetres)"));
+    rbExcellon = new QRadioButton(QStringLiteral("Excellon format, read from the file"));
+    rbDivisor->setObjectName(QStringLiteral("rbDivisor"));
+    rbExcellon->setObjectName(QStringLiteral("rbExcellon"));
+    auto* readingLayout = new QVBoxLayout(reading);
+    readingLayout->addWidget(rbDivisor);
+    readingLayout->addWidget(rbExcellon);
+
+    auto* format = new QGroupBox(QStringLiteral("Excellon format"), this);
+    format->setObjectName(QStringLiteral("gbFormat"));
+    cbUnits = new QComboBox;
+    cbUnits->setObjectName(QStringLiteral("cbUnits"));
+    AddEntry(*cbUnits, "From the file", UnitsChoice::FromFile);
+    AddEntry(*cbUnits, "Inch", UnitsChoice::Inch);
+    AddEntry(*cbUnits, "Millimetres", UnitsChoice::Millimetre);
+
+    chkDigitsFromFile = new QCheckBox(QStringLiteral("From the file"));
+    chkDigitsFromFile->setObjectName(QStringLiteral("chkDigitsFromFile"));
+    const auto digitBox = [](const char* name) {
+        auto* box = new QSpinBox;
+        box->setObjectName(QLatin1String(name));
+        box->setRange(0, kMaxDigits);
+        return box;
+    };
+    seIntegerDigits = digitBox("seIntegerDigits");
+    seDecimalDigits = digitBox("seDecimalDigits");
+    auto* digits = new QHBoxLayout;
+    digits->addWidget(chkDigitsFromFile);
+    digits->addSpacing(12);
+    digits->addWidget(seIntegerDigits);
+    digits->addWidget(new QLabel(QStringLiteral(":")));
+    digits->addWidget(seDecimalDigits);
+    digits->addWidget(new QLabel(QStringLiteral("(integer : decimal)")));
+    digits->addStretch();
+
+    cbZeros = new QComboBox;
+    cbZeros->setObjectName(QStringLiteral("cbZeros"));
+    AddEntry(*cbZeros, "From the file", ZerosChoice::FromFile);
+    AddEntry(*cbZeros, "LZ: leading zeros written, trailing ones left out", ZerosChoice::Leading);
+    AddEntry(*cbZeros, "TZ: trailing zeros written, leading ones left out", ZerosChoice::Trailing);
+
+    auto* formatLayout = new QFormLayout(format);
+    formatLayout->addRow(QStringLiteral("Units:"), cbUnits);
+    formatLayout->addRow(QStringLiteral("Digits:"), digits);
+    formatLayout->addRow(QStringLiteral("Zeros:"), cbZeros);
+
+    const QString fileName = FromHostText(inputFile_);
+    auto* found = new QGroupBox(QStringLiteral("Found in %1").arg(QFileInfo(fileName).fileName()), this);
+    found->setObjectName(QStringLiteral("gbFound"));
+    found->setToolTip(fileName);
+    lblFound = new QLabel;
+    lblFound->setObjectName(QStringLiteral("lblFound"));
+    lblFound->setWordWrap(true);
+    lblFound->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    lblFound->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    lblFound->setMinimumWidth(420);
+    auto* foundLayout = new QVBoxLayout(found);
+    foundLayout->addWidget(lblFound);
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    auto* layout = new QVBoxLayout(this);
+    layout->addWidget(reading);
+    layout->addWidget(format);
+    layout->addWidget(found);
+    layout->addWidget(buttons);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+
+    (settings.reading == ReadingChoice::Excellon ? rbExcellon : rbDivisor)->setChecked(true);
+    Select(*cbUnits, settings.units);
+    chkDigitsFromFile->setChecked(settings.digitsFromFile);
+    seIntegerDigits->setValue(settings.integerDigits);
+    seDecimalDigits->setValue(settings.decimalDigits);
+    Select(*cbZeros, settings.zeros);
+
+    connect(rbExcellon, &QRadioButton::toggled, this, &DrillFileFormatDialog::ChoiceChanged);
+    connect(cbUnits, &QComboBox::currentIndexChanged, this, &DrillFileFormatDialog::ChoiceChanged);
+    connect(chkDigitsFromFile, &QCheckBox::toggled, this, &DrillFileFormatDialog::ChoiceChanged);
+    connect(seIntegerDigits, &QSpinBox::valueChanged, this, &DrillFileFormatDialog::ChoiceChanged);
+    connect(seDecimalDigits, &QSpinBox::valueChanged, this, &DrillFileFormatDialog::ChoiceChanged);
+    connect(cbZeros, &QComboBox::currentIndexChanged, this, &DrillFileFormatDialog::ChoiceChanged);
+    ChoiceChanged();
+}
+
+DrillFileFormatSettings DrillFileFormatDialog::Settings() const {
+    DrillFileFormatSettings settings;
+    settings.reading = rbExcellon->isChecked() ? ReadingChoice::Excellon : ReadingChoice::Divisor;
+    settings.units = Selected<UnitsChoice>(*cbUnits);
+    settings.integerDigits = seIntegerDigits->value();
+    settings.decimalDigits = seDecimalDigits->value();
+    // 0:0 holds no number: the file has to say.
+    settings.digitsFromFile = chkDigitsFromFile->isChecked() || settings.integerDigits + settings.decimalDigits == 0;
+    settings.zeros = Selected<ZerosChoice>(*cbZeros);
+    return settings;
+}
+
+void DrillFileFormatDialog::ChoiceChanged() {
+    const DrillFileFormatSettings settings = Settings();
+    const bool excellon = settings.reading == ReadingChoice::Excellon;
+    cbUnits->setEnabled(excellon);
+    chkDigitsFromFile->setEnabled(excellon);
+    seIntegerDigits->setEnabled(excellon && !chkDigitsFromFile->isChecked());
+    seDecimalDigits->setEnabled(excellon && !chkDigitsFromFile->isChecked());
+    cbZeros->setEnabled(excellon);
+
+    QStringList lines;
+    // The fixed parts count in the look at the file either way, so the user sees what they would change.
+    for (const std::string& line : inspector_(inputFile_, settings)) {
+        lines << FromHostText(line);
+    }
+    if (!excellon) {
+        lines << QString()
+              << QStringLiteral("The divisor reading ignores this format: it divides the numbers as "
+                                "written by the divisor.");
+    }
+    lblFound->setText(lines.join(u'\n'));
+}
+
+} // namespace korvex::ui

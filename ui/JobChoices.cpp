@@ -1,0 +1,153 @@
+#include "ui/JobChoices.h"
+
+#include "excellon/Inspect.h"
+#include "gcode/ControllerPreset.h"
+#include "job/ConvertJob.h"
+#include "order/DrillOrder.h"
+#include "ui/SettingsControls.h"
+
+#include <cstdio>
+
+namespace korvex::ui {
+
+namespace {
+
+std::string Millimetres(double value) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.3f", value);
+    return buffer;
+}
+
+// "3:3 (header)"; a value without a source is shown bare.
+std::string WithSource(const std::string& value, const std::string& source) {
+    return source.empty() ? value : value + " (" + source + ")";
+}
+
+} // namespace
+
+excellon::ReadingChoice ToReadingChoice(const DrillFileFormatSettings& format) {
+    excellon::ReadingChoice choice;
+    choice.excellon = format.reading == ReadingChoice::Excellon;
+    switch (format.units) {
+    case UnitsChoice::FromFile:
+        choice.units = excellon::UnitsChoice::FromFile;
+        break;
+    case UnitsChoice::Inch:
+        choice.units = excellon::UnitsChoice::Inch;
+        break;
+    case UnitsChoice::Millimetre:
+        choice.units = excellon::UnitsChoice::Millimetre;
+        break;
+    }
+    if (!format.digitsFromFile) {
+        choice.integerDigits = format.integerDigits;
+        choice.decimalDigits = format.decimalDigits;
+    }
+    switch (format.zeros) {
+    case ZerosChoice::FromFile:
+        choice.zeros = excellon::ZerosChoice::FromFile;
+        break;
+    case ZerosChoice::Leading:
+        choice.zeros = excellon::ZerosChoice::LZ;
+        break;
+    case ZerosChoice::Trailing:
+        choice.zeros = excellon::ZerosChoice::TZ;
+        break;
+    }
+    return choice;
+}
+
+order::DrillOrder ToDrillOrder(OrderChoice order) {
+    return order == OrderChoice::Short ? order::DrillOrder::Short : order::DrillOrder::File;
+}
+
+gcode::Controller ToController(ControllerChoice controller) {
+    switch (controller) {
+    case ControllerChoice::LinuxCnc:
+        return gcode::Controller::LinuxCnc;
+    case ControllerChoice::Grbl:
+        return gcode::Controller::Grbl;
+    case ControllerChoice::Generic:
+        return gcode::Controller::Generic;
+    case ControllerChoice::None:
+        break;
+    }
+    return gcode::Controller::None;
+}
+
+gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller) {
+    gcode::PresetOptions options;
+    options.controller = ToController(controller.controller);
+    options.feedMmPerMin = controller.feed;
+    options.spindleRpm = controller.spindle;
+    options.toolChanger = controller.toolChanger;
+    return options;
+}
+
+job::JobOptions MakeJobOptions(const JobSettings& settings) {
+    job::JobOptions options;
+    options.reading = ToReadingChoice(settings.format);
+    options.order = ToDrillOrder(settings.order);
+    options.controller = ToController(settings.controller.controller);
+    return options;
+}
+
+std::string ControllerTitle(ControllerChoice controller) {
+    return std::string(gcode::ControllerTitle(ToController(controller)));
+}
+
+std::pair<std::string, std::string> ToolChangeBlockTexts(const ControllerSettings& controller) {
+    const gcode::ToolChangeBlocks blocks = gcode::PresetBlocks(ToPresetOptions(controller));
+    return {gcode::BlockText(blocks.before), gcode::BlockText(blocks.after)};
+}
+
+void FillToolChangeBlocks(SettingsControls& controls, const ControllerSettings& controller) {
+    if (controller.controller == ControllerChoice::None) {
+        return;
+    }
+    const auto [before, after] = ToolChangeBlockTexts(controller);
+    controls.SetMacroText(MacroBlock::Before, before);
+    controls.SetMacroText(MacroBlock::After, after);
+}
+
+std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& report) {
+    if (!report.readable) {
+        return {"Not readable: " + report.error};
+    }
+    std::vector<std::string> lines;
+    lines.push_back("Units: " + WithSource(report.units, report.unitsSource));
+    lines.push_back("Format: " + WithSource(report.digits, report.digitsSource) + ", " +
+                    WithSource(report.zeros, report.zerosSource) +
+                    (report.incremental ? ", incremental" : ", absolute") +
+                    (report.decimalNumbers ? ", some numbers with a decimal point" : ""));
+    std::string tools = "Tools: " + std::to_string(report.tools.size());
+    // A long list would push the counts out of the dialog.
+    constexpr std::size_t kToolsShown = 12;
+    for (std::size_t i = 0; i < report.tools.size() && i < kToolsShown; ++i) {
+        const excellon::ToolReport& tool = report.tools[i];
+        tools += (i == 0 ? " (" : ", ") + std::string("T") + std::to_string(tool.number);
+        if (tool.diameterMm > 0) {
+            tools += " " + Millimetres(tool.diameterMm) + " mm";
+        }
+    }
+    if (report.tools.size() > kToolsShown) {
+        tools += " and " + std::to_string(report.tools.size() - kToolsShown) + " more";
+    }
+    if (!report.tools.empty()) {
+        tools += ")";
+    }
+    lines.push_back(tools);
+    lines.push_back("Holes: " + std::to_string(report.holes) + ", slots: " + std::to_string(report.slots) +
+                    ", routes: " + std::to_string(report.routes));
+    if (report.holes + report.slots + report.routes > 0) {
+        lines.push_back("Extents: X " + Millimetres(report.minX) + " to " + Millimetres(report.maxX) + " mm, Y " +
+                        Millimetres(report.minY) + " to " + Millimetres(report.maxY) + " mm");
+    }
+    return lines;
+}
+
+std::vector<std::string> InspectInputFile(const std::string& path, const DrillFileFormatSettings& format) {
+    return DescribeDrillFile(excellon::InspectDrillFile(path, ToReadingChoice(format)));
+}
+
+} // namespace korvex::ui

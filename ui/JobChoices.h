@@ -1,0 +1,53 @@
+// The window's choices as the engine takes them: the run's options for "Convert", the reading for a look
+// at the input file, and the controller's tool-change blocks for the main window's two text boxes.
+// The engine's headers stay out of this one: the windows include it, and Qt's keywords ("slots") must not
+// meet the engine's field names.
+#pragma once
+
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "ui/JobSettings.h"
+
+namespace korvex::excellon {
+struct ReadingChoice;
+struct DrillFileReport;
+} // namespace korvex::excellon
+namespace korvex::gcode {
+enum class Controller;
+struct PresetOptions;
+} // namespace korvex::gcode
+namespace korvex::order {
+enum class DrillOrder;
+}
+namespace korvex::job {
+struct JobOptions;
+}
+
+namespace korvex::ui {
+
+class SettingsControls;
+
+excellon::ReadingChoice ToReadingChoice(const DrillFileFormatSettings& format);
+order::DrillOrder ToDrillOrder(OrderChoice order);
+gcode::Controller ToController(ControllerChoice controller);
+gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller);
+
+// What "Convert" runs with; the defaults give the plain run.
+job::JobOptions MakeJobOptions(const JobSettings& settings);
+
+// The controller's name as the dialog lists it.
+std::string ControllerTitle(ControllerChoice controller);
+// The controller's two blocks (before and after the tool change), lines ended by CR LF as the window's
+// boxes hold them.
+std::pair<std::string, std::string> ToolChangeBlockTexts(const ControllerSettings& controller);
+// The blocks into the window's two tool-change boxes. Without a controller the boxes keep what they hold:
+// they may be the user's own program.
+void FillToolChangeBlocks(SettingsControls& controls, const ControllerSettings& controller);
+
+// What the Excellon reading with `format`'s fixed parts finds in the drill file, one line per fact.
+std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& report);
+std::vector<std::string> InspectInputFile(const std::string& path, const DrillFileFormatSettings& format);
+
+} // namespace korvex::ui

@@ -1,0 +1,83 @@
+#include "ui/JobMenu.h"
+
+#include <QAction>
+#include <QActionGroup>
+#include <QMenu>
+
+#include <utility>
+
+#include "ui/ControllerDialog.h"
+#include "ui/DrillFileFormatDialog.h"
+#include "ui/ErrorGuard.h"
+#include "ui/JobChoices.h"
+
+namespace korvex::ui {
+
+JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, SettingsControls& controls,
+                 std::function<std::string()> inputFile)
+    : QObject(&fileMenu), dialogParent_(dialogParent), controls_(controls), inputFile_(std::move(inputFile)) {
+    setObjectName(QStringLiteral("JobMenu"));
+    const auto action = [&](const char* name, const QString& text) {
+        auto* result = new QAction(text, this);
+        result->setObjectName(QLatin1String(name));
+        fileMenu.insertAction(before, result);
+        return result;
+    };
+
+    DrillFileFormat1 = action("DrillFileFormat1", QStringLiteral("Drill file format…"));
+
+    DrillOrder1 = new QMenu(QStringLiteral("Drill order"), &fileMenu);
+    DrillOrder1->setObjectName(QStringLiteral("DrillOrder1"));
+    fileMenu.insertMenu(before, DrillOrder1);
+    auto* orders = new QActionGroup(this);
+    orders->setExclusive(true);
+    const auto orderEntry = [&](const char* name, const QString& text) {
+        auto* result = DrillOrder1->addAction(text);
+        result->setObjectName(QLatin1String(name));
+        result->setCheckable(true);
+        orders->addAction(result);
+        return result;
+    };
+    FileOrder1 = orderEntry("FileOrder1", QStringLiteral("As in the file"));
+    ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("Short path (each tool's holes reordered)"));
+
+    Controller1 = action("Controller1", QStringLiteral("Controller…"));
+    fileMenu.insertSeparator(before);
+
+    connect(DrillFileFormat1, &QAction::triggered, this, &JobMenu::DrillFileFormat1Click);
+    connect(Controller1, &QAction::triggered, this, &JobMenu::Controller1Click);
+    connect(orders, &QActionGroup::triggered, this, [this](QAction* chosen) {
+        settings_.order = chosen == ShortOrder1 ? OrderChoice::Short : OrderChoice::File;
+    });
+    ShowOrder();
+}
+
+void JobMenu::SetSettings(const JobSettings& settings) {
+    settings_ = settings;
+    ShowOrder();
+}
+
+void JobMenu::ShowOrder() {
+    (settings_.order == OrderChoice::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
+}
+
+void JobMenu::DrillFileFormat1Click() {
+    RunGuarded([this] {
+        DrillFileFormatDialog dialog(settings_.format, inputFile_(), &dialogParent_);
+        if (dialog.exec() == QDialog::Accepted) {
+            settings_.format = dialog.Settings();
+        }
+    });
+}
+
+void JobMenu::Controller1Click() {
+    RunGuarded([this] {
+        ControllerDialog dialog(settings_.controller, &dialogParent_);
+        if (dialog.exec() == QDialog::Accepted) {
+            settings_.controller = dialog.Settings();
+            FillToolChangeBlocks(controls_, settings_.controller);
+        }
+    });
+}
+
+} // namespace korvex::ui

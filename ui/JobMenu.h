@@ -1,0 +1,55 @@
+// The File menu's entries for the run's choices: "Drill file format…", the "Drill order" submenu and
+// "Controller…". It keeps the choices the settings load and save, and hands them to "Convert".
+//
+// The drill order is a submenu of two checkable entries rather than a dialog: it is one choice between two
+// values with nothing to set beside it, and the menu shows which one is in force without opening anything.
+#pragma once
+
+#include <QObject>
+
+#include <functional>
+#include <string>
+
+#include "ui/JobSettings.h"
+
+class QAction;
+class QActionGroup;
+class QMenu;
+class QWidget;
+
+namespace korvex::ui {
+
+class SettingsControls;
+
+class JobMenu : public QObject {
+    Q_OBJECT
+
+public:
+    // The entries go into `fileMenu` in front of `before`. `inputFile` gives the Input File field's text;
+    // `controls` receives the controller's tool-change blocks; `dialogParent` owns the dialogs.
+    JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, SettingsControls& controls,
+            std::function<std::string()> inputFile);
+
+    const JobSettings& Settings() const { return settings_; }
+    void SetSettings(const JobSettings& settings);
+
+    QAction* DrillFileFormat1 = nullptr;
+    QMenu* DrillOrder1 = nullptr;
+    QAction* FileOrder1 = nullptr;
+    QAction* ShortOrder1 = nullptr;
+    QAction* Controller1 = nullptr;
+
+public slots:
+    void DrillFileFormat1Click();
+    void Controller1Click();
+
+private:
+    void ShowOrder();
+
+    QWidget& dialogParent_;
+    SettingsControls& controls_;
+    std::function<std::string()> inputFile_;
+    JobSettings settings_;
+};
+
+} // namespace korvex::ui

@@ -1,0 +1,218 @@
+#include "ui/JobSettings.h"
+
+#include "platform/IniFile.h"
+
+#include <array>
+#include <charconv>
+#include <cmath>
+#include <optional>
+#include <tuple>
+#include <utility>
+
+namespace korvex::ui {
+
+namespace {
+
+constexpr std::string_view kFormatSection = "DrillFileFormat";
+constexpr std::string_view kOrderSection = "DrillOrder";
+constexpr std::string_view kControllerSection = "Controller";
+
+template <typename Choice, std::size_t N>
+using Words = std::array<std::pair<Choice, std::string_view>, N>;
+
+constexpr Words<ReadingChoice, 2> kReadingWords{
+    {{ReadingChoice::Divisor, "divisor"}, {ReadingChoice::Excellon, "excellon"}}};
+constexpr Words<UnitsChoice, 3> kUnitsWords{
+    {{UnitsChoice::FromFile, "file"}, {UnitsChoice::Inch, "inch"}, {UnitsChoice::Millimetre, "mm"}}};
+constexpr Words<ZerosChoice, 3> kZerosWords{
+    {{ZerosChoice::FromFile, "file"}, {ZerosChoice::Leading, "LZ"}, {ZerosChoice::Trailing, "TZ"}}};
+constexpr Words<OrderChoice, 2> kOrderWords{{{OrderChoice::File, "file"}, {OrderChoice::Short, "short"}}};
+constexpr Words<ControllerChoice, 4> kControllerWords{{{ControllerChoice::None, "none"},
+                                                       {ControllerChoice::LinuxCnc, "linuxcnc"},
+                                                       {ControllerChoice::Grbl, "grbl"},
+                                                       {ControllerChoice::Generic, "generic"}}};
+
+template <typename Choice, std::size_t N>
+std::string_view WordOf(const Words<Choice, N>& words, Choice choice) {
+    for (const auto& [value, word] : words) {
+        if (value == choice) {
+            return word;
+        }
+    }
+    return words[0].second;
+}
+
+bool SameWord(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (std::size_t i = 0; i < a.size(); ++i) {
+        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
+        if (lower(a[i]) != lower(b[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// People edit the file by hand: the words are taken without regard to case.
+template <typename Choice, std::size_t N>
+Choice ReadChoice(const platform::IniDocument& ini, std::string_view section, std::string_view key,
+                  const Words<Choice, N>& words, Choice fallback) {
+    const auto value = ini.Value(section, key);
+    if (!value) {
+        return fallback;
+    }
+    for (const auto& [choice, word] : words) {
+        if (SameWord(*value, word)) {
+            return choice;
+        }
+    }
+    return fallback;
+}
+
+std::optional<double> ParseNumber(std::string_view text) {
+    double value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string NumberText(double value) {
+    std::array<char, 32> buffer{};
+    const auto [end, error] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), value);
+    return error == std::errc() ? std::string(buffer.data(), end) : std::string("0");
+}
+
+// "2:4" -> 2 and 4, each within the digit limits.
+std::optional<std::pair<int, int>> ParseDigits(std::string_view text) {
+    const auto colon = text.find(':');
+    if (colon == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const auto part = [](std::string_view digits) -> std::optional<int> {
+        int value = 0;
+        const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
+        if (error != std::errc() || end != digits.data() + digits.size() || value < 0 || value > kMaxDigits) {
+            return std::nullopt;
+        }
+        return value;
+    };
+    const auto integer = part(text.substr(0, colon));
+    const auto decimals = part(text.substr(colon + 1));
+    if (!integer || !decimals || *integer + *decimals == 0) {
+        return std::nullopt;
+    }
+    return std::pair{*integer, *decimals};
+}
+
+} // namespace
+
+bool DrillFileFormatSettings::operator==(const DrillFileFormatSettings& other) const {
+    return reading == other.reading && units == other.units && digitsFromFile == other.digitsFromFile &&
+           integerDigits == other.integerDigits && decimalDigits == other.decimalDigits && zeros == other.zeros;
+}
+
+bool ControllerSettings::operator==(const ControllerSettings& other) const {
+    return controller == other.controller && feed == other.feed && spindle == other.spindle &&
+           toolChanger == other.toolChanger;
+}
+
+std::string_view SettingsWord(ReadingChoice choice) {
+    return WordOf(kReadingWords, choice);
+}
+std::string_view SettingsWord(UnitsChoice choice) {
+    return WordOf(kUnitsWords, choice);
+}
+std::string_view SettingsWord(ZerosChoice choice) {
+    return WordOf(kZerosWords, choice);
+}
+std::string_view SettingsWord(OrderChoice choice) {
+    return WordOf(kOrderWords, choice);
+}
+std::string_view SettingsWord(ControllerChoice choice) {
+    return WordOf(kControllerWords, choice);
+}
+
+JobSettings ReadJobSettings(const platform::IniDocument& ini) {
+    JobSettings settings;
+    DrillFileFormatSettings& format = settings.format;
+    format.reading = ReadChoice(ini, kFormatSection, "Reading", kReadingWords, format.reading);
+    format.units = ReadChoice(ini, kFormatSection, "Units", kUnitsWords, format.units);
+    if (const auto digits = ini.Value(kFormatSection, "Digits")) {
+        if (const auto fixed = ParseDigits(*digits)) {
+            format.digitsFromFile = false;
+            std::tie(format.integerDigits, format.decimalDigits) = *fixed;
+        }
+    }
+    format.zeros = ReadChoice(ini, kFormatSection, "Zeros", kZerosWords, format.zeros);
+
+    settings.order = ReadChoice(ini, kOrderSection, "Order", kOrderWords, settings.order);
+
+    ControllerSettings& controller = settings.controller;
+    controller.controller = ReadChoice(ini, kControllerSection, "Controller", kControllerWords, controller.controller);
+    if (const auto text = ini.Value(kControllerSection, "Feed")) {
+        if (const auto feed = ParseNumber(*text); feed && *feed > 0 && *feed <= kMaxFeed) {
+            controller.feed = *feed;
+        }
+    }
+    const int spindle = ini.ReadInteger(kControllerSection, "Spindle", controller.spindle);
+    if (spindle > 0 && spindle <= kMaxSpindle) {
+        controller.spindle = spindle;
+    }
+    controller.toolChanger = ini.ReadBool(kControllerSection, "ToolChanger", controller.toolChanger);
+    return settings;
+}
+
+namespace {
+
+constexpr std::array<std::string_view, 4> kFormatKeys{"Reading", "Units", "Digits", "Zeros"};
+constexpr std::array<std::string_view, 1> kOrderKeys{"Order"};
+constexpr std::array<std::string_view, 4> kControllerKeys{"Controller", "Feed", "Spindle", "ToolChanger"};
+
+template <std::size_t N>
+bool Present(const platform::IniDocument& ini, std::string_view section, const std::array<std::string_view, N>& keys) {
+    for (const std::string_view key : keys) {
+        if (ini.HasKey(section, key)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool HasJobSettings(const platform::IniDocument& ini) {
+    return Present(ini, kFormatSection, kFormatKeys) || Present(ini, kOrderSection, kOrderKeys) ||
+           Present(ini, kControllerSection, kControllerKeys);
+}
+
+void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
+    // A section is kept up to date once it is there; a file that never had it stays as it is.
+    const JobSettings defaults;
+
+    const DrillFileFormatSettings& format = settings.format;
+    if (format != defaults.format || Present(ini, kFormatSection, kFormatKeys)) {
+        ini.WriteString(kFormatSection, "Reading", SettingsWord(format.reading));
+        ini.WriteString(kFormatSection, "Units", SettingsWord(format.units));
+        ini.WriteString(kFormatSection, "Digits",
+                        format.digitsFromFile
+                            ? std::string("file")
+                            : std::to_string(format.integerDigits) + ":" + std::to_string(format.decimalDigits));
+        ini.WriteString(kFormatSection, "Zeros", SettingsWord(format.zeros));
+    }
+    if (settings.order != defaults.order || Present(ini, kOrderSection, kOrderKeys)) {
+        ini.WriteString(kOrderSection, "Order", SettingsWord(settings.order));
+    }
+    const ControllerSettings& controller = settings.controller;
+    if (controller != defaults.controller || Present(ini, kControllerSection, kControllerKeys)) {
+        ini.WriteString(kControllerSection, "Controller", SettingsWord(controller.controller));
+        ini.WriteString(kControllerSection, "Feed", NumberText(controller.feed));
+        ini.WriteInteger(kControllerSection, "Spindle", controller.spindle);
+        ini.WriteBool(kControllerSection, "ToolChanger", controller.toolChanger);
+    }
+}
+
+} // namespace korvex::ui

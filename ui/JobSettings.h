@@ -1,0 +1,72 @@
+// The window's choices for a run beyond its own fields: how the drill file is read, the drill order and the
+// controller the tool-change blocks were written for. Kept in korvex.INI in sections of their own, which a
+// file that never had them does not gain until the user chooses something other than the defaults.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace korvex::platform {
+class IniDocument;
+}
+
+namespace korvex::ui {
+
+enum class ReadingChoice { Divisor, Excellon };
+enum class UnitsChoice { FromFile, Inch, Millimetre };
+enum class ZerosChoice { FromFile, Leading, Trailing };
+enum class OrderChoice { File, Short };
+enum class ControllerChoice { None, LinuxCnc, Grbl, Generic };
+
+struct DrillFileFormatSettings {
+    ReadingChoice reading = ReadingChoice::Divisor;
+    UnitsChoice units = UnitsChoice::FromFile;
+    bool digitsFromFile = true;
+    int integerDigits = 2; // used when the digits are not taken from the file
+    int decimalDigits = 4;
+    ZerosChoice zeros = ZerosChoice::FromFile;
+
+    bool operator==(const DrillFileFormatSettings& other) const;
+    bool operator!=(const DrillFileFormatSettings& other) const { return !(*this == other); }
+};
+
+struct ControllerSettings {
+    ControllerChoice controller = ControllerChoice::None;
+    double feed = 100;   // mm/min for drilling
+    int spindle = 10000; // rpm
+    bool toolChanger = false;
+
+    bool operator==(const ControllerSettings& other) const;
+    bool operator!=(const ControllerSettings& other) const { return !(*this == other); }
+};
+
+struct JobSettings {
+    DrillFileFormatSettings format;
+    OrderChoice order = OrderChoice::File;
+    ControllerSettings controller;
+};
+
+// The highest feed (mm/min) and spindle speed (rpm) accepted: beyond any drilling machine, and small enough
+// that a mistyped extra digit is caught rather than sent to the machine.
+constexpr double kMaxFeed = 100000;
+constexpr int kMaxSpindle = 100000;
+
+// Digits of a fixed number format: each part 0 to 9, not both 0.
+constexpr int kMaxDigits = 9;
+
+// The words the settings file uses; also what the dialogs and korvex-cli call the choices.
+std::string_view SettingsWord(ReadingChoice choice);
+std::string_view SettingsWord(UnitsChoice choice);
+std::string_view SettingsWord(ZerosChoice choice);
+std::string_view SettingsWord(OrderChoice choice);
+std::string_view SettingsWord(ControllerChoice choice);
+
+// Reads the three sections; a missing key, or a value that is not one of the words above (or not a number
+// in range), keeps the default, so a hand-edited file never stops the window from starting.
+JobSettings ReadJobSettings(const platform::IniDocument& ini);
+// Whether the file holds any key of the three sections.
+bool HasJobSettings(const platform::IniDocument& ini);
+// Writes each section that the file already holds or whose values differ from the defaults.
+void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings);
+
+} // namespace korvex::ui
