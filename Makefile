@@ -40,8 +40,8 @@ check: build
 test: format-check check test-sanitize fuzz-regression
 
 # `make install` installs into PREFIX (default /usr/local; DESTDIR works as usual). `make package` builds
-# the .deb in $(BUILD_DIR); `make test-package` checks its contents and dependencies and runs korvex-cli from
-# it, unpacked into a temporary root (about a minute after a build; not part of `make test`).
+# the .deb in $(BUILD_DIR); `make test-package` checks its contents and dependencies, installs it with dpkg
+# into a temporary root and runs korvex-cli from there (about a minute after a build; not part of `make test`).
 PREFIX ?= /usr/local
 
 install: build

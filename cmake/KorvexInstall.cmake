@@ -20,28 +20,37 @@ install(TARGETS ${KORVEX_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${KORVEX_INSTALL_RESOURCES}/korvex.INI ${PROJECT_SOURCE_DIR}/resources/TxMacroBefore.txt
               ${PROJECT_SOURCE_DIR}/resources/TxMacroAfter.txt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex)
-install(FILES ${KORVEX_INSTALL_RESOURCES}/Readme.txt DESTINATION ${CMAKE_INSTALL_DOCDIR})
+install(FILES ${KORVEX_INSTALL_RESOURCES}/Readme.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvex)
 
-# The manual of korvex-cli is its --help, so the two never disagree.
+# The manual of korvex-cli is its --help, so the two never disagree; the window's is written by hand. Both
+# are installed compressed, as Debian's manual pages are.
 find_program(KORVEX_HELP2MAN help2man)
-set(KORVEX_MAN_PAGES ${KORVEX_INSTALL_RESOURCES}/korvex.1)
+find_program(KORVEX_GZIP gzip REQUIRED)
+set(man_dir ${PROJECT_BINARY_DIR}/man)
+set(man_pages ${man_dir}/korvex.1.gz)
+add_custom_command(
+    OUTPUT ${man_dir}/korvex.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
+    COMMAND ${KORVEX_GZIP} -9nc ${KORVEX_INSTALL_RESOURCES}/korvex.1 > ${man_dir}/korvex.1.gz
+    DEPENDS ${KORVEX_INSTALL_RESOURCES}/korvex.1
+    COMMENT "Compressing the manual page of korvex")
 if(KORVEX_HELP2MAN)
-    set(cli_man ${PROJECT_BINARY_DIR}/man/korvex-cli.1)
     add_custom_command(
-        OUTPUT ${cli_man}
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/man
+        OUTPUT ${man_dir}/korvex-cli.1.gz
+        COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
         COMMAND ${KORVEX_HELP2MAN} --no-info --section=1 --source=Korvex
-                "--name=convert an Excellon drill file into a G-code program" --output=${cli_man}
+                "--name=convert an Excellon drill file into a G-code program" --output=${man_dir}/korvex-cli.1
                 $<TARGET_FILE:korvex-cli>
+        COMMAND ${KORVEX_GZIP} -9nf ${man_dir}/korvex-cli.1
         DEPENDS korvex-cli
         COMMENT "Writing the manual page of korvex-cli"
         VERBATIM)
-    add_custom_target(korvex_man_pages ALL DEPENDS ${cli_man})
-    list(APPEND KORVEX_MAN_PAGES ${cli_man})
+    list(APPEND man_pages ${man_dir}/korvex-cli.1.gz)
 else()
     message(WARNING "help2man not found: korvex-cli gets no manual page")
 endif()
-install(FILES ${KORVEX_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(korvex_man_pages ALL DEPENDS ${man_pages})
+install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 if(TARGET korvex)
     install(FILES ${KORVEX_INSTALL_RESOURCES}/korvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -61,9 +70,9 @@ set(CPACK_PACKAGE_NAME korvex)
 set(CPACK_PACKAGE_VENDOR "Korvex developers")
 set(CPACK_PACKAGE_CONTACT "Korvex developers <korvex@korvex.example>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Excellon drill file to G-code converter")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Korvex turns the Excellon drill file of a printed circuit board into a G-code program for a CNC drilling\n"
-    "or milling machine: a window (korvex) and a command-line converter (korvex-cli) over one engine.")
+# The synopsis comes from the summary; these are the lines below it.
+set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+    "Korvex turns the Excellon drill file of a printed circuit board into a G-code\nprogram for a CNC drilling or milling machine: a window (korvex) and a\ncommand-line converter (korvex-cli) over one engine.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_RESOURCE_FILE_README ${KORVEX_INSTALL_RESOURCES}/Readme.txt)

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Checks the .deb that `make package` built: its files, its dependencies, the desktop entry and MIME type,
-# and korvex-cli started from the package unpacked into a temporary root, as root and as "nobody".
+# and korvex-cli started from the package installed into a temporary root, as root and as "nobody".
 #   tools/test-package.sh [build folder]
 set -euo pipefail
 
@@ -42,15 +42,21 @@ for dependency in libqt6widgets6 libqt6core6 libqt6svg6 libjpeg62-turbo libfontc
     check "depends on $dependency" grep -qE "(^|, )$dependency( |,|$)" <<<"$depends"
 done
 
-dpkg-deb -x "$deb" "$root"
+# Installed by dpkg into an empty root of its own (its dependencies are this machine's, hence --force-depends),
+# and checked against this machine's package lists as apt would install it.
+mkdir -p "$root/var/lib/dpkg/info" "$root/var/lib/dpkg/updates" "$root/var/lib/dpkg/triggers"
+touch "$root/var/lib/dpkg/status"
+check "dpkg installs it into a fresh root" dpkg --root="$root" --force-depends --force-not-root -i "$deb"
+check "dpkg lists its files there" sh -c "dpkg --root='$root' -L korvex | grep -qx /usr/bin/korvex"
+check "apt finds every dependency" apt-get install -s "$(cd "$(dirname "$deb")" && pwd)/$(basename "$deb")"
 check "the desktop entry is valid" desktop-file-validate "$root/usr/share/applications/korvex.desktop"
 check "the MIME type is well-formed XML" python3 -c \
     "import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])" "$root/usr/share/mime/packages/korvex-excellon.xml"
-check "the manual pages open" sh -c "zcat '$root/usr/share/man/man1/korvex-cli.1.gz' | grep -q -- '--output'"
+check "the manual pages open" sh -c "zcat '$root/usr/share/man/man1/korvex-cli.1.gz' | grep -qF 'x\\-offset'"
 version=$("$root/usr/bin/korvex-cli" --version)
 check "korvex-cli --version runs from the package ($version)" grep -q '^korvex-cli ' <<<"$version"
 
-# Converting as an unprivileged user from the unpacked package, into a folder of that user's.
+# Converting as an unprivileged user from the installed package, into a folder of that user's.
 chmod -R a+rX "$root"
 work=$(mktemp -d /tmp/korvex-package-work-XXXXXX)
 trap 'rm -rf "$root" "$work"' EXIT
