@@ -1,19 +1,27 @@
 // korvex-cli: converts an Excellon drill file into a G-code program with the same run as the window.
+#include <getopt.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
 #include <string>
-#include <sys/stat.h>
 #include <vector>
 
 #include "conversion/ConsoleHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/FileNames.h"
+#include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
+#include "excellon/Inspect.h"
 #include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/ExecutablePath.h"
+#include "platform/TextFile.h"
 #include "ui/Settings.h"
 #include "version/VersionInfo.h"
 #include "version/VersionInfoFormat.h"
@@ -30,29 +38,38 @@ constexpr int kExitUsage = 2;
 
 const char* const kUsage = R"(Usage: korvex-cli [options] INPUT
 
-Converts the Excellon drill file INPUT into a G-code program.
+Converts the Excellon drill file INPUT into a G-code program. INPUT "-" reads the drill file from
+standard input; the output must then be named with -o.
 
 Options:
-  -o, --output PATH     output file (default: INPUT's folder and base name + ".CNC");
-                        "-" writes the program to standard output
-      --x-offset TEXT   X offset in mm (default "0")
-      --y-offset TEXT   Y offset in mm (default "0")
-      --z-offset TEXT   Z offset in mm (default "0")
-      --z-up TEXT       retract height above the work piece in mm (default "1")
-      --z-down TEXT     drilling depth in mm (default "2")
-      --divisor TEXT    X and Y are divided by this value (default "1")
-      --line-numbers    number the lines with "N" (default)
-      --no-line-numbers
-      --increment N     line number increment: 1, 5, 10 or 50 (default 5)
-      --before FILE     G-code lines written before each tool change (default "G00 Z30")
-      --after FILE      G-code lines written after each tool change (default "M06", "G00 Z20")
-      --settings INI    take these settings from a settings file and the two macro files
-                        beside it, as the window loads them; options given here win
-  -q, --quiet           write only failures and warnings to standard error
-  -h, --help            show this help
-      --version         show the program's version
-      --version-info FILE show what FILE's version resource says (Windows executables and DLLs too)
+  -o, --output=PATH        output file (default: INPUT's folder and base name + ".CNC");
+                           "-" writes the program to standard output
+      --x-offset=MM        X offset in mm (default "0")
+      --y-offset=MM        Y offset in mm (default "0")
+      --z-offset=MM        Z offset in mm (default "0")
+      --z-up=MM            retract height above the work piece in mm (default "1")
+      --z-down=MM          drilling depth in mm (default "2")
+      --divisor=NUMBER     X and Y are divided by this value (default "1")
+      --line-numbers       number the lines with "N" (default)
+      --no-line-numbers    write no line numbers
+      --increment=N        line number increment: 1, 5, 10 or 50 (default 5)
+      --before=FILE        G-code lines written before each tool change (default "G00 Z30")
+      --after=FILE         G-code lines written after each tool change (default "M06", "G00 Z20")
+      --settings=INI       take these settings from a settings file and the two macro files
+                           beside it, as the window loads them; options given here win
+  -q, --quiet              write only failures and warnings to standard error
+  -h, --help               show this help and exit
+      --version            show the program's version and exit
+      --version-info=FILE  show what FILE's version resource says (Windows executables and DLLs too)
+      --excellon           read the drill file in the Excellon format it declares (units, digits,
+                           zeros, slots, routes, repeats) instead of dividing by the divisor
+      --units=inch|mm      the file's units, whatever it says (implies --excellon)
+      --number-format=I:D  integer and decimal digits of numbers without a point, e.g. 2:4
+                           (implies --excellon)
+      --zeros=LZ|TZ        LZ: leading zeros written, trailing ones left out; TZ: the reverse
+                           (implies --excellon)
 
+Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
 ended early or failed, 2 on a usage error.
 )";
@@ -73,6 +90,7 @@ struct Options {
     std::optional<std::string> after;
     std::optional<std::string> settings;
     bool quiet = false;
+    korvex::job::JobOptions job;
 };
 
 class UsageError {
@@ -84,124 +102,363 @@ private:
     std::string message_;
 };
 
-bool ReadWholeFile(const std::string& path, std::string& text) {
+// The system's reason for a failed call, as the C library words it.
+std::string Reason(int error) {
+    return std::strerror(error);
+}
+
+bool ReadWholeFile(const std::string& path, std::string& text, int& error) {
     std::ifstream file(path, std::ios::binary);
     if (!file) {
+        error = errno;
         return false;
     }
     std::ostringstream content;
     content << file.rdbuf();
     text = content.str();
+    error = EIO;
     return !file.bad();
 }
 
-Options ParseOptions(const std::vector<std::string>& args, bool& exitNow, int& exitCode) {
-    Options options;
-    bool haveInput = false;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        const std::string& arg = args[i];
-        auto value = [&]() -> std::string {
-            const std::size_t eq = arg.find('=');
-            if (arg.rfind("--", 0) == 0 && eq != std::string::npos) {
-                return arg.substr(eq + 1);
-            }
-            if (i + 1 >= args.size()) {
-                throw UsageError("option " + arg + " needs a value");
-            }
-            return args[++i];
-        };
-        const std::string name = arg.rfind("--", 0) == 0 ? arg.substr(0, arg.find('=')) : arg;
-        if (name == "-h" || name == "--help") {
-            std::cout << kUsage;
-            exitNow = true;
-            exitCode = kExitFinished;
-            return options;
+// The values only options take; plain characters are the short options.
+enum OptionId : int {
+    kOutput = 'o',
+    kQuiet = 'q',
+    kHelp = 'h',
+    kXOffset = 1000,
+    kYOffset,
+    kZOffset,
+    kZUp,
+    kZDown,
+    kDivisor,
+    kLineNumbers,
+    kNoLineNumbers,
+    kIncrement,
+    kBefore,
+    kAfter,
+    kSettings,
+    kVersion,
+    kVersionInfo,
+
+    // -- Reading options --
+    kExcellon,
+    kUnits,
+    kNumberFormat,
+    kZeros,
+
+    // -- Drill order options --
+
+    // -- Controller and verification options --
+
+    // -- Preview options --
+};
+
+const option kLongOptions[] = {
+    {"output", required_argument, nullptr, kOutput},
+    {"x-offset", required_argument, nullptr, kXOffset},
+    {"y-offset", required_argument, nullptr, kYOffset},
+    {"z-offset", required_argument, nullptr, kZOffset},
+    {"z-up", required_argument, nullptr, kZUp},
+    {"z-down", required_argument, nullptr, kZDown},
+    {"divisor", required_argument, nullptr, kDivisor},
+    {"line-numbers", no_argument, nullptr, kLineNumbers},
+    {"no-line-numbers", no_argument, nullptr, kNoLineNumbers},
+    {"increment", required_argument, nullptr, kIncrement},
+    {"before", required_argument, nullptr, kBefore},
+    {"after", required_argument, nullptr, kAfter},
+    {"settings", required_argument, nullptr, kSettings},
+    {"quiet", no_argument, nullptr, kQuiet},
+    {"help", no_argument, nullptr, kHelp},
+    {"version", no_argument, nullptr, kVersion},
+    {"version-info", required_argument, nullptr, kVersionInfo},
+
+    // -- Reading options --
+    {"excellon", no_argument, nullptr, kExcellon},
+    {"units", required_argument, nullptr, kUnits},
+    {"number-format", required_argument, nullptr, kNumberFormat},
+    {"zeros", required_argument, nullptr, kZeros},
+
+    // -- Drill order options --
+
+    // -- Controller and verification options --
+
+    // -- Preview options --
+
+    {nullptr, 0, nullptr, 0},
+};
+
+// "--z-down" for a long option, "-o" for a short one: how messages name the option the user gave.
+std::string OptionName(int id) {
+    for (const option& entry : kLongOptions) {
+        if (entry.name != nullptr && entry.val == id) {
+            return std::string("--") + entry.name;
         }
-        if (name == "--version") {
-            // One source of truth: the version resource embedded in this very executable.
-            korvex::version::TFileVersionInfo info;
-            korvex::version::ReadFileVersionInfo(korvex::platform::ExecutablePath(), info);
-            std::cout << "korvex-cli " << info.ProductVersion << " (build " << info.FileVersion << ")\n";
-            exitNow = true;
-            exitCode = kExitFinished;
-            return options;
+    }
+    return std::string("-") + static_cast<char>(id);
+}
+
+// A number option must hold what the run's own parser reads; otherwise the run would go on with 0 or stop
+// without naming the option.
+std::string NumberValue(int id, const char* text) {
+    if (!korvex::conversion::ReadReal(text).value) {
+        throw UsageError(OptionName(id) + ": '" + text + "' is not a number");
+    }
+    return text;
+}
+
+void ShowVersion() {
+    // One source of truth: the version resource embedded in this very executable.
+    korvex::version::TFileVersionInfo info;
+    korvex::version::ReadFileVersionInfo(korvex::platform::ExecutablePath(), info);
+    std::cout << "korvex-cli " << info.ProductVersion << " (build " << info.FileVersion << ")\n";
+    if (!info.LegalCopyRight.empty()) {
+        std::cout << info.LegalCopyRight << '\n';
+    }
+}
+
+// Reads the command line; returns an exit status when the program has nothing more to do.
+std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
+    opterr = 0; // the messages are ours, with the usage hint
+    optind = 0; // restart from the first argument (0 also resets GNU getopt's internal state)
+    // "+" stops at the first non-option only where POSIXLY_CORRECT asks for it; options may follow INPUT.
+    const char* const shortOptions = ":o:qh";
+    for (;;) {
+        const int id = getopt_long(argc, argv, shortOptions, kLongOptions, nullptr);
+        if (id == -1) {
+            break;
         }
-        if (name == "--version-info") {
-            korvex::version::TFileVersionInfo info;
-            korvex::version::ReadFileVersionInfo(value(), info);
-            std::cout << korvex::version::FormatFileVersionInfo(info);
-            exitNow = true;
-            exitCode = kExitFinished;
-            return options;
-        }
-        if (name == "-o" || name == "--output") {
-            options.output = value();
-        } else if (name == "--x-offset") {
-            options.xOffset = value();
-        } else if (name == "--y-offset") {
-            options.yOffset = value();
-        } else if (name == "--z-offset") {
-            options.zOffset = value();
-        } else if (name == "--z-up") {
-            options.zUp = value();
-        } else if (name == "--z-down") {
-            options.zDown = value();
-        } else if (name == "--divisor") {
-            options.divisor = value();
-        } else if (name == "--line-numbers") {
+        switch (id) {
+        case kOutput:
+            options.output = optarg;
+            break;
+        case kXOffset:
+            options.xOffset = NumberValue(id, optarg);
+            break;
+        case kYOffset:
+            options.yOffset = NumberValue(id, optarg);
+            break;
+        case kZOffset:
+            options.zOffset = NumberValue(id, optarg);
+            break;
+        case kZUp:
+            options.zUp = NumberValue(id, optarg);
+            break;
+        case kZDown:
+            options.zDown = NumberValue(id, optarg);
+            break;
+        case kDivisor:
+            options.divisor = NumberValue(id, optarg);
+            break;
+        case kLineNumbers:
             options.lineNumbers = true;
-        } else if (name == "--no-line-numbers") {
+            break;
+        case kNoLineNumbers:
             options.lineNumbers = false;
-        } else if (name == "--increment") {
-            const std::string text = value();
+            break;
+        case kIncrement: {
+            const std::string text = optarg;
             if (text != "1" && text != "5" && text != "10" && text != "50") {
                 throw UsageError("--increment must be 1, 5, 10 or 50, not '" + text + "'");
             }
             options.increment = std::stoi(text);
-        } else if (name == "--before" || name == "--after") {
-            const std::string path = value();
+            break;
+        }
+        case kBefore:
+        case kAfter: {
             std::string block;
-            if (!ReadWholeFile(path, block)) {
-                throw UsageError("cannot read " + path);
+            int error = 0;
+            if (!ReadWholeFile(optarg, block, error)) {
+                throw UsageError("cannot read " + std::string(optarg) + ": " + Reason(error));
             }
-            (name == "--before" ? options.before : options.after) = block;
-        } else if (name == "--settings") {
-            options.settings = value();
+            (id == kBefore ? options.before : options.after) = block;
+            break;
+        }
+        case kSettings: {
+            options.settings = optarg;
             struct stat st {};
-            if (::stat(options.settings->c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-                throw UsageError("cannot read settings file " + *options.settings);
+            if (::stat(optarg, &st) != 0) {
+                throw UsageError("cannot read settings file " + *options.settings + ": " + Reason(errno));
             }
-        } else if (name == "-q" || name == "--quiet") {
+            if (!S_ISREG(st.st_mode)) {
+                throw UsageError("cannot read settings file " + *options.settings + ": " +
+                                 Reason(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
+            }
+            break;
+        }
+        case kQuiet:
             options.quiet = true;
-        } else if (arg.size() > 1 && arg[0] == '-') {
-            throw UsageError("unknown option " + arg);
-        } else if (haveInput) {
-            throw UsageError("only one INPUT file can be converted at a time");
-        } else {
-            options.input = arg;
-            haveInput = true;
+            break;
+        case kHelp:
+            std::cout << kUsage;
+            return kExitFinished;
+        case kVersion:
+            ShowVersion();
+            return kExitFinished;
+        case kVersionInfo: {
+            korvex::version::TFileVersionInfo info;
+            korvex::version::ReadFileVersionInfo(optarg, info);
+            std::cout << korvex::version::FormatFileVersionInfo(info);
+            return kExitFinished;
+        }
+
+            // -- Reading options --
+            // A fixed units, digits or zeros value only means something to the Excellon reading, so it asks
+            // for it.
+        case kExcellon:
+            options.job.reading.excellon = true;
+            break;
+        case kUnits: {
+            const std::optional<korvex::excellon::UnitsChoice> units = korvex::excellon::ParseUnits(optarg);
+            if (!units) {
+                throw UsageError(OptionName(id) + " must be inch or mm, not '" + optarg + "'");
+            }
+            options.job.reading.excellon = true;
+            options.job.reading.units = *units;
+            break;
+        }
+        case kNumberFormat: {
+            const std::optional<korvex::excellon::NumberFormat> format = korvex::excellon::ParseNumberFormat(optarg);
+            if (!format) {
+                throw UsageError(OptionName(id) + " must be integer:decimal digits such as 2:4, not '" + optarg + "'");
+            }
+            options.job.reading.excellon = true;
+            options.job.reading.integerDigits = format->integerDigits;
+            options.job.reading.decimalDigits = format->decimalDigits;
+            break;
+        }
+        case kZeros: {
+            const std::optional<korvex::excellon::ZerosChoice> zeros = korvex::excellon::ParseZeros(optarg);
+            if (!zeros) {
+                throw UsageError(OptionName(id) + " must be LZ or TZ, not '" + optarg + "'");
+            }
+            options.job.reading.excellon = true;
+            options.job.reading.zeros = *zeros;
+            break;
+        }
+
+            // -- Drill order options --
+
+            // -- Controller and verification options --
+
+            // -- Preview options --
+
+        case ':': {
+            const std::string given = argv[optind - 1];
+            const bool isLong = given.rfind("--", 0) == 0;
+            throw UsageError("option " +
+                             (isLong ? OptionName(optopt) : "-" + std::string(1, static_cast<char>(optopt))) +
+                             " needs a value");
+        }
+        default: { // '?': unknown, ambiguous, or a value where the option takes none
+            const std::string given = argv[optind - 1];
+            if (given.rfind("--", 0) != 0) {
+                throw UsageError("unknown option -" + std::string(1, static_cast<char>(optopt)));
+            }
+            const std::string name = given.substr(2, given.find('=') - 2);
+            if (optopt != 0) {
+                throw UsageError("option " + OptionName(optopt) + " takes no value");
+            }
+            std::string candidates;
+            for (const option& entry : kLongOptions) {
+                if (entry.name != nullptr && std::string(entry.name).rfind(name, 0) == 0) {
+                    candidates += (candidates.empty() ? "--" : ", --") + std::string(entry.name);
+                }
+            }
+            if (!candidates.empty()) {
+                throw UsageError("option --" + name + " is ambiguous (" + candidates + ")");
+            }
+            throw UsageError("unknown option --" + name);
+        }
         }
     }
-    if (!haveInput) {
+    if (optind >= argc) {
         throw UsageError("no INPUT file given");
     }
+    if (argc - optind > 1) {
+        throw UsageError("only one INPUT file can be converted at a time");
+    }
+    options.input = argv[optind];
     if (!options.output) {
+        if (options.input == "-") {
+            throw UsageError("the drill file comes from standard input: name the output with -o");
+        }
         options.output = korvex::conversion::ProposedOutputName(options.input);
     }
-    return options;
+    return std::nullopt;
 }
+
+// The command line's host: standard input as a drill file, and the system's reason when a file fails.
+class CliHost : public ConsoleHost {
+public:
+    using ConsoleHost::ConsoleHost;
+
+    std::unique_ptr<korvex::platform::TextLineReader> OpenInput(const std::string& name) override {
+        if (name == "-") {
+            return korvex::platform::TextLineReader::FromDescriptor(STDIN_FILENO, "standard input");
+        }
+        errno = 0;
+        std::unique_ptr<korvex::platform::TextLineReader> input = ConsoleHost::OpenInput(name);
+        if (!input) {
+            failure_ = name + ": " + InputReason(name, errno);
+        }
+        return input;
+    }
+
+    std::unique_ptr<korvex::platform::TextLineWriter>
+    CreateOutput(const std::string& name, const korvex::platform::TextLineReader& input) override {
+        errno = 0;
+        std::unique_ptr<korvex::platform::TextLineWriter> output = ConsoleHost::CreateOutput(name, input);
+        if (!output) {
+            failure_ = name + ": " + OutputReason(name, input, errno);
+        }
+        return output;
+    }
+
+    // "FILE: reason" for the file the run could not open or create, or "".
+    const std::string& Failure() const { return failure_; }
+
+private:
+    static std::string InputReason(const std::string& name, int error) {
+        struct stat st {};
+        if (::stat(name.c_str(), &st) != 0) {
+            return Reason(errno);
+        }
+        if (S_ISDIR(st.st_mode)) {
+            return Reason(EISDIR);
+        }
+        if (!S_ISREG(st.st_mode)) {
+            return "not a regular file";
+        }
+        return Reason(error != 0 ? error : EACCES);
+    }
+
+    static std::string OutputReason(const std::string& name, const korvex::platform::TextLineReader& input, int error) {
+        struct stat st {};
+        if (::stat(name.c_str(), &st) == 0) {
+            if (static_cast<std::uint64_t>(st.st_dev) == input.Identity().device &&
+                static_cast<std::uint64_t>(st.st_ino) == input.Identity().inode) {
+                return "it is the drill file being converted";
+            }
+            if (S_ISDIR(st.st_mode)) {
+                return Reason(EISDIR);
+            }
+        }
+        if (error == EWOULDBLOCK) {
+            return "another conversion is writing it";
+        }
+        return Reason(error != 0 ? error : EACCES);
+    }
+
+    std::string failure_;
+};
 
 } // namespace
 
 int main(int argc, char** argv) {
-    const std::vector<std::string> args(argv + 1, argv + argc);
     Options options;
     try {
-        bool exitNow = false;
-        int exitCode = kExitFinished;
-        options = ParseOptions(args, exitNow, exitCode);
-        if (exitNow) {
-            return exitCode;
+        if (const std::optional<int> exitNow = ParseOptions(argc, argv, options)) {
+            return *exitNow;
         }
     } catch (const UsageError& error) {
         std::cerr << "korvex-cli: " << error.Message() << "\nTry 'korvex-cli --help'.\n";
@@ -226,7 +483,7 @@ int main(int argc, char** argv) {
     state.LineNumberIncrement = options.increment.value_or(state.LineNumberIncrement);
 
     using korvex::ui::SettingsText;
-    ConsoleHost host(std::cerr, options.quiet);
+    CliHost host(std::cerr, options.quiet);
     host.SetField(HostField::InputFileName, options.input);
     host.SetField(HostField::OutputFileName, *options.output);
     host.SetField(HostField::XOffsett, options.xOffset.value_or(values.Text(SettingsText::XOffsett)));
@@ -239,12 +496,21 @@ int main(int argc, char** argv) {
     host.SetMacroText(HostMacro::Before, options.before.value_or(values.macroBefore));
     host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));
     try {
-        const korvex::job::JobReport report = korvex::job::ConvertJob(state, host, korvex::job::JobOptions{});
+        const korvex::job::JobReport report = korvex::job::ConvertJob(state, host, options.job);
         if (report.outcome == korvex::conversion::RunOutcome::Finished) {
             return kExitFinished;
         }
-        if (!host.ReportedProblem()) {
+        if (!host.Failure().empty()) {
+            std::cerr << "korvex-cli: " << host.Failure() << '\n';
+        } else if (!host.ReportedProblem()) {
             std::cerr << "korvex-cli: nothing was converted\n";
+        }
+    } catch (const korvex::conversion::ConversionError& error) {
+        // A drill-file value: say where it stands, as compilers do.
+        if (state.InputLine > 0) {
+            std::cerr << "korvex-cli: " << options.input << ':' << state.InputLine << ": " << error.what() << '\n';
+        } else {
+            std::cerr << "korvex-cli: " << error.what() << '\n';
         }
     } catch (const std::exception& error) {
         std::cerr << "korvex-cli: " << error.what() << '\n';

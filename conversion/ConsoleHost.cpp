@@ -42,9 +42,11 @@ std::vector<std::string> ConsoleHost::MacroLines(HostMacro macro) const {
 
 void ConsoleHost::AppendLogLine(const std::string& line) {
     log_.append(line).append("\n");
-    if (!quiet_) {
+    const bool warning = line.rfind("Warning: ", 0) == 0;
+    if (!quiet_ || warning) {
         stream_ << line << '\n' << std::flush;
     }
+    reportedProblem_ = reportedProblem_ || warning;
 }
 
 void ConsoleHost::SetLogText(const std::string& text) {

@@ -5,8 +5,10 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "conversion/RunConversion.h"
+#include "excellon/Inspect.h"
 
 namespace korvex::conversion {
 class ConversionHost;
@@ -17,6 +19,8 @@ namespace korvex::job {
 
 struct JobOptions {
     // -- The drill file's reading --
+    // The plain reading (divisor) unless reading.excellon; then the file's own format with the fixed values.
+    excellon::ReadingChoice reading;
 
     // -- Drill order --
 
@@ -27,6 +31,11 @@ struct JobReport {
     conversion::RunOutcome outcome = conversion::RunOutcome::EndedEarly;
 
     // -- What the added steps found --
+    // What the run wrote (the summary line), and the plain reading's warnings as logged.
+    std::size_t holes = 0;
+    std::size_t slots = 0;
+    std::size_t routes = 0;
+    std::vector<std::string> warnings;
 };
 
 // Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.

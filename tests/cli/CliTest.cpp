@@ -88,7 +88,10 @@ protected:
     }
 
     // Runs korvex-cli with the work folder as its working directory; stdin is empty.
-    ProcessResult Run(const std::vector<std::string>& args) const {
+    ProcessResult Run(const std::vector<std::string>& args) const { return RunWithInput(args, "/dev/null"); }
+
+    // The same with standard input read from `stdinPath`.
+    ProcessResult RunWithInput(const std::vector<std::string>& args, const fs::path& stdinPath) const {
         const fs::path outPath = streams_ / "stdout";
         const fs::path errPath = streams_ / "stderr";
         std::vector<std::string> argvText{KORVEX_CLI_PATH};
@@ -101,7 +104,7 @@ protected:
 
         const pid_t child = ::fork();
         if (child == 0) {
-            const int in = ::open("/dev/null", O_RDONLY);
+            const int in = ::open(stdinPath.c_str(), O_RDONLY);
             const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
             if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
@@ -186,7 +189,8 @@ TEST_F(CliTest, DefaultsAreTheWindowsDesignValues) {
                           "zauf...1\n"
                           "zab...2\n"
                           "Start processing of input.CNC ...\n"
-                          "Conversion finished\n");
+                          "Conversion finished\n"
+                          "Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm\n");
 }
 
 struct SameAsEngineRow {
@@ -291,12 +295,46 @@ INSTANTIATE_TEST_SUITE_P(Names, CliOutputNameTest,
                                          OutputNameRow{"dot_in_folder", "cam.v1/board", "cam.v1/board.CNC"}),
                          RowName<OutputNameRow>);
 
-TEST_F(CliTest, BadDivisorIsAWarningAndTheRunGoesOnWithOne) {
-    WriteFile(folder_ / "input.drl", "M71\r\nX10Y20\r\n");
-    const ProcessResult result = Run({"--divisor", "abc", "-q", "input.drl"});
-    EXPECT_EQ(result.exitCode, kExitFinished);
-    EXPECT_EQ(result.err, "Numerical Error: Cant convert abc\n");
-    EXPECT_NE(ReadFile(folder_ / "input.CNC").find("G00 X10.000 Y20.000\r\n"), std::string::npos);
+// Accepted spellings of one command line: each must give the program the plain form gives.
+struct SpellingRow {
+    const char* name;
+    std::vector<std::string> args; // converts input.drl (or standard input) to out.cnc
+};
+
+void PrintTo(const SpellingRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CliSpellingTest : public CliTest, public testing::WithParamInterface<SpellingRow> {};
+
+TEST_P(CliSpellingTest, GivesThePlainFormsProgram) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult plain = Run({"--quiet", "--z-down", "1.5", "--output", "plain.cnc", "input.drl"});
+    ASSERT_EQ(plain.exitCode, kExitFinished) << plain.err;
+    const ProcessResult result = Run(GetParam().args);
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(result.err, "");
+    const std::string program = ReadFile(folder_ / "out.cnc");
+    EXPECT_EQ(program.substr(program.find("\r\n;")), ReadFile(folder_ / "plain.cnc").substr(program.find("\r\n;")));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Forms, CliSpellingTest,
+    testing::Values(SpellingRow{"bundled_short", {"-qoout.cnc", "--z-down=1.5", "input.drl"}},
+                    SpellingRow{"short_value_apart", {"-q", "-o", "out.cnc", "--z-down", "1.5", "input.drl"}},
+                    SpellingRow{"abbreviated", {"--qui", "--z-d", "1.5", "--out=out.cnc", "input.drl"}},
+                    SpellingRow{"options_after_input", {"input.drl", "-q", "--z-down", "1.5", "-o", "out.cnc"}},
+                    SpellingRow{"double_dash", {"-q", "--z-down", "1.5", "-o", "out.cnc", "--", "input.drl"}}),
+    RowName<SpellingRow>);
+
+TEST_F(CliTest, DashReadsTheDrillFileFromStandardInput) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult fromFile = Run({"-q", "-o", "file.cnc", "input.drl"});
+    ASSERT_EQ(fromFile.exitCode, kExitFinished) << fromFile.err;
+    const ProcessResult result = RunWithInput({"-q", "-o", "-", "-"}, folder_ / "input.drl");
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    const std::string program = ReadFile(folder_ / "file.cnc");
+    EXPECT_EQ(result.out.substr(result.out.find("\r\n;")), program.substr(program.find("\r\n;")));
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -304,9 +342,9 @@ TEST_F(CliTest, BadDivisorIsAWarningAndTheRunGoesOnWithOne) {
 
 struct FailureRow {
     const char* name;
-    std::string drillFile;         // written as input.drl unless empty
-    std::vector<std::string> args; // the input name is among them
-    std::string expectedErrorLine; // a whole line of standard error
+    std::string drillFile;          // written as input.drl unless empty
+    std::vector<std::string> args;  // the input name is among them
+    std::string expectedErrorLines; // whole lines of standard error
 };
 
 void PrintTo(const FailureRow& row, std::ostream* out) {
@@ -331,11 +369,11 @@ TEST_P(CliFailureTest, ExitsWithOneAndTheReason) {
     }
     const ProcessResult result = Run(args);
     EXPECT_EQ(result.exitCode, kExitFailed);
-    EXPECT_NE(("\n" + result.err).find("\n" + row.expectedErrorLine + "\n"), std::string::npos) << result.err;
+    EXPECT_NE(("\n" + result.err).find("\n" + row.expectedErrorLines + "\n"), std::string::npos) << result.err;
     EXPECT_EQ(result.out, "");
     EXPECT_EQ(EntryNames(folder_), before) << "no output may be left behind";
     if (quiet) {
-        EXPECT_EQ(result.err, row.expectedErrorLine + "\n");
+        EXPECT_EQ(result.err, row.expectedErrorLines + "\n");
     }
 }
 
@@ -343,21 +381,26 @@ INSTANTIATE_TEST_SUITE_P(
     Reasons, CliFailureTest,
     testing::Combine(
         testing::Values(
-            FailureRow{"missing_input", "", {"missing.drl"}, "can not open missing.drl"},
-            FailureRow{"input_is_a_folder", "", {"."}, "can not open ."},
+            FailureRow{"missing_input",
+                       "",
+                       {"missing.drl"},
+                       "can not open missing.drl\nkorvex-cli: missing.drl: No such file or directory"},
+            FailureRow{"input_is_a_folder", "", {"-o", "x.cnc", "."}, "can not open .\nkorvex-cli: .: Is a directory"},
             FailureRow{"output_folder_missing",
                        kDrillFile,
                        {"-o", "no/such/folder/out.cnc", "input.drl"},
-                       "error on creating no/such/folder/out.cnc"},
-            FailureRow{"output_is_a_folder", kDrillFile, {"-o", ".", "input.drl"}, "error on creating ."},
+                       "error on creating no/such/folder/out.cnc\n"
+                       "korvex-cli: no/such/folder/out.cnc: No such file or directory"},
+            FailureRow{"output_is_a_folder",
+                       kDrillFile,
+                       {"-o", ".", "input.drl"},
+                       "error on creating .\nkorvex-cli: .: Is a directory"},
             FailureRow{"bad_coordinate",
                        "M71\r\nX1Y1\r\nX1.2.3\r\nM30\r\n",
                        {"input.drl"},
-                       "korvex-cli: Can not convert value 1,2,3"},
-            FailureRow{"empty_coordinate", "M71\r\nX\r\n", {"input.drl"}, "korvex-cli: Can not convert value "},
-            FailureRow{"bad_z_up", kDrillFile, {"--z-up", "abc", "input.drl"}, "korvex-cli: Can not convert value abc"},
+                       "korvex-cli: input.drl:3: Can not convert value 1,2,3"},
             FailureRow{
-                "bad_z_down", kDrillFile, {"--z-down", "1,5", "input.drl"}, "korvex-cli: Can not convert value 1,5"}),
+                "empty_coordinate", "M71\r\nX\r\n", {"input.drl"}, "korvex-cli: input.drl:2: Can not convert value "}),
         testing::Bool()),
     FailureRowName);
 
@@ -367,7 +410,7 @@ TEST_F(CliTest, FailedConversionKeepsAnOlderProgram) {
     WriteFile(folder_ / "input.CNC", older);
     const ProcessResult result = Run({"-q", "input.drl"});
     EXPECT_EQ(result.exitCode, kExitFailed);
-    EXPECT_EQ(result.err, "korvex-cli: Can not convert value 1-2\n");
+    EXPECT_EQ(result.err, "korvex-cli: input.drl:3: Can not convert value 1-2\n");
     EXPECT_EQ(ReadFile(folder_ / "input.CNC"), older);
     EXPECT_EQ(EntryNames(folder_), (std::vector<std::string>{"input.CNC", "input.drl"}));
 }
@@ -399,7 +442,8 @@ TEST_P(CliSameFileTest, RefusesToOverwriteTheInput) {
     const std::vector<std::string> before = EntryNames(folder_);
     const ProcessResult result = Run({"-q", "-o", outputName, "board.drl"});
     EXPECT_EQ(result.exitCode, kExitFailed);
-    EXPECT_EQ(result.err, "error on creating " + outputName + "\n");
+    EXPECT_EQ(result.err, "error on creating " + outputName + "\nkorvex-cli: " + outputName +
+                              ": it is the drill file being converted\n");
     EXPECT_EQ(ReadFile(folder_ / "board.drl"), drill);
     EXPECT_EQ(EntryNames(folder_), before);
 }
@@ -443,8 +487,92 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{"two_inputs", {"input.drl", "other.drl"}, "only one INPUT file can be converted at a time"},
         UsageRow{"increment_7", {"--increment", "7", "input.drl"}, "--increment must be 1, 5, 10 or 50, not '7'"},
         UsageRow{"option_without_value", {"input.drl", "--z-down"}, "option --z-down needs a value"},
-        UsageRow{"unreadable_block", {"--before", "missing.txt", "input.drl"}, "cannot read missing.txt"}),
+        UsageRow{"unreadable_block",
+                 {"--before", "missing.txt", "input.drl"},
+                 "cannot read missing.txt: No such file or directory"},
+        UsageRow{"bad_divisor", {"--divisor", "abc", "input.drl"}, "--divisor: 'abc' is not a number"},
+        UsageRow{"bad_z_up", {"--z-up=abc", "input.drl"}, "--z-up: 'abc' is not a number"},
+        UsageRow{"bad_z_down", {"--z-down", "1,5", "input.drl"}, "--z-down: '1,5' is not a number"},
+        UsageRow{"bad_x_offset", {"--x-off", "", "input.drl"}, "--x-offset: '' is not a number"},
+        UsageRow{
+            "ambiguous", {"--z", "1", "input.drl"}, "option --z is ambiguous (--z-offset, --z-up, --z-down, --zeros)"},
+        UsageRow{"value_for_a_flag", {"--quiet=yes", "input.drl"}, "option --quiet takes no value"},
+        UsageRow{"unknown_short", {"-x", "input.drl"}, "unknown option -x"},
+        UsageRow{"short_without_value", {"input.drl", "-o"}, "option -o needs a value"},
+        UsageRow{"standard_input_without_output",
+                 {"-"},
+                 "the drill file comes from standard input: name the output with -o"},
+        UsageRow{"units_cm", {"--units", "cm", "input.drl"}, "--units must be inch or mm, not 'cm'"},
+        UsageRow{"number_format_dot",
+                 {"--number-format=2.4", "input.drl"},
+                 "--number-format must be integer:decimal digits such as 2:4, not '2.4'"},
+        UsageRow{"number_format_zero",
+                 {"--number-format=0:0", "input.drl"},
+                 "--number-format must be integer:decimal digits such as 2:4, not '0:0'"},
+        UsageRow{"number_format_wide",
+                 {"--number-format=10:4", "input.drl"},
+                 "--number-format must be integer:decimal digits such as 2:4, not '10:4'"},
+        UsageRow{"zeros_none", {"--zeros", "none", "input.drl"}, "--zeros must be LZ or TZ, not 'none'"},
+        UsageRow{"excellon_with_value", {"--excellon=yes", "input.drl"}, "option --excellon takes no value"}),
     RowName<UsageRow>);
+
+// The reading options choose the Excellon reading and fix what they name; the log says what was used.
+
+struct ReadingRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::string expectedFormatLine; // "" when the plain reading runs
+};
+
+void PrintTo(const ReadingRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CliReadingTest : public CliTest, public testing::WithParamInterface<ReadingRow> {};
+
+TEST_P(CliReadingTest, ChoosesTheReadingAndFormat) {
+    const ReadingRow& row = GetParam();
+    WriteFile(folder_ / "input.drl", "M48\r\nINCH,LZ\r\nT1C0.8\r\n%\r\nT1\r\nX01Y02\r\nM30\r\n");
+    std::vector<std::string> args = row.args;
+    args.push_back("input.drl");
+    const ProcessResult result = Run(args);
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::size_t at = result.err.find("Excellon reading: ");
+    if (row.expectedFormatLine.empty()) {
+        EXPECT_EQ(at, std::string::npos) << result.err;
+        return;
+    }
+    ASSERT_NE(at, std::string::npos) << result.err;
+    EXPECT_EQ(result.err.substr(at, result.err.find('\n', at) - at), row.expectedFormatLine);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Options, CliReadingTest,
+    testing::Values(ReadingRow{"plain_by_default", {}, ""},
+                    ReadingRow{"excellon_reads_the_file",
+                               {"--excellon"},
+                               "Excellon reading: inch, 2:4 LZ, absolute (units header, digits default, zeros header)"},
+                    ReadingRow{"units_imply_excellon",
+                               {"--units=MM"},
+                               "Excellon reading: mm, 3:3 LZ, absolute (units user, digits default, zeros header)"},
+                    ReadingRow{"number_format_implies_excellon",
+                               {"--number-format", "3:5"},
+                               "Excellon reading: inch, 3:5 LZ, absolute (units header, digits user, zeros header)"},
+                    ReadingRow{"zeros_imply_excellon",
+                               {"--zeros", "tz"},
+                               "Excellon reading: inch, 2:4 TZ, absolute (units header, digits default, zeros user)"},
+                    ReadingRow{"all_three",
+                               {"--units", "inch", "--number-format", "2:3", "--zeros", "LZ"},
+                               "Excellon reading: inch, 2:3 LZ, absolute (units user, digits user, zeros user)"}),
+    RowName<ReadingRow>);
+
+TEST_F(CliTest, QuietStillWritesThePlainReadingsWarnings) {
+    WriteFile(folder_ / "input.drl", "M48\r\nINCH,LZ\r\nT1C0.8\r\n%\r\nT1\r\nX01Y02\r\nM30\r\n");
+    const ProcessResult result = Run({"-q", "input.drl"});
+    EXPECT_EQ(result.exitCode, 0);
+    EXPECT_EQ(result.err, "Warning: the file writes leading zeros and leaves out trailing ones, which no divisor reads "
+                          "right (first in input line 2: INCH,LZ); choose the Excellon reading\n");
+}
 
 TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
     const ProcessResult result = Run({"--help"});
@@ -471,13 +599,14 @@ TEST_F(CliTest, SettingsFileAndMacroFilesAsTheWindowLoadsThem) {
 
     result = Run({"-q", "--settings", "missing.INI", "input.drl"});
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "korvex-cli: cannot read settings file missing.INI\nTry 'korvex-cli --help'.\n");
+    EXPECT_EQ(result.err, "korvex-cli: cannot read settings file missing.INI: No such file or directory\n"
+                          "Try 'korvex-cli --help'.\n");
 }
 
 TEST_F(CliTest, VersionComesFromTheEmbeddedVersionResource) {
     ProcessResult result = Run({"--version"});
     EXPECT_EQ(result.exitCode, kExitFinished);
-    EXPECT_EQ(result.out, "korvex-cli 1.3 (build 1.3.0.1)\n");
+    EXPECT_EQ(result.out, "korvex-cli 1.3 (build 1.3.0.1)\nCopyright (C) 2026 Korvex developers\n");
 
     result = Run({"--version-info", KORVEX_CLI_PATH});
     EXPECT_EQ(result.exitCode, kExitFinished);

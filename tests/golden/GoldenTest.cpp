@@ -6,7 +6,12 @@
 //   args.txt            optional; one korvex-cli option per line ("--z-down 1.5", "--no-line-numbers")
 //   expected.cnc        the program; banner lines 4 and 5 hold placeholders, line 1 names ":input.drl"
 //   expected-error.txt  instead of expected.cnc when the run must fail: the message, word for word
-//   expected-log.txt    optional; the log, with the input named "input.drl" and the output "output.cnc"
+//   expected-log.txt    optional; the log, with the input named "input.drl" and the output "output.cnc",
+//                       without the "Summary: " and "Warning: " lines the job adds after the run
+//   expected-summary.txt   optional; the log's "Summary: " line
+//   expected-warnings.txt  optional; the log's "Warning: " lines (an empty file: none)
+//
+// The run goes through the job step both front ends use, so the reading options of args.txt apply.
 //
 // UPDATE_GOLDEN=1 rewrites the expected files from what the engine writes now. Read every rewritten file.
 #include <gtest/gtest.h>
@@ -26,6 +31,8 @@
 #include "conversion/ConsoleHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
+#include "excellon/Inspect.h"
+#include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
 
@@ -36,7 +43,6 @@ using korvex::conversion::ConsoleHost;
 using korvex::conversion::ConversionState;
 using korvex::conversion::HostField;
 using korvex::conversion::HostMacro;
-using korvex::conversion::RunConversion;
 using korvex::conversion::RunOutcome;
 using korvex::testing::ReadFile;
 using korvex::testing::TempFolder;
@@ -64,6 +70,7 @@ struct Settings {
     int increment = 5;
     std::string before = "G00 Z30\r\n";
     std::string after = "M06\r\nG00 Z20\r\n";
+    korvex::job::JobOptions job;
 };
 
 // One option per line: "--name value" (the value is everything after the first blank) or "--name".
@@ -107,6 +114,19 @@ Settings ReadArgs(const fs::path& folder) {
             settings.before = ReadFile(folder / value);
         } else if (name == "--after") {
             settings.after = ReadFile(folder / value);
+        } else if (name == "--excellon") {
+            settings.job.reading.excellon = true;
+        } else if (name == "--units") {
+            settings.job.reading.excellon = true;
+            settings.job.reading.units = korvex::excellon::ParseUnits(value).value();
+        } else if (name == "--number-format") {
+            const korvex::excellon::NumberFormat format = korvex::excellon::ParseNumberFormat(value).value();
+            settings.job.reading.excellon = true;
+            settings.job.reading.integerDigits = format.integerDigits;
+            settings.job.reading.decimalDigits = format.decimalDigits;
+        } else if (name == "--zeros") {
+            settings.job.reading.excellon = true;
+            settings.job.reading.zeros = korvex::excellon::ParseZeros(value).value();
         } else {
             throw std::runtime_error(path.string() + ": unknown option " + line);
         }
@@ -141,7 +161,7 @@ RunResult Convert(const Settings& settings, const std::string& input, const std:
 
     RunResult result;
     try {
-        result.finished = RunConversion(state, host) == RunOutcome::Finished;
+        result.finished = korvex::job::ConvertJob(state, host, settings.job).outcome == RunOutcome::Finished;
     } catch (const std::exception& error) {
         result.error = error.what();
     }
@@ -196,6 +216,26 @@ std::string NormaliseLog(std::string log, const std::string& input, const std::s
     ReplaceAll(log, output, kOutputName);
     ReplaceAll(log, input, kInputName);
     return log;
+}
+
+// The job's lines after the run, taken out of the log: they are compared only where a folder expects them.
+struct SplitLog {
+    std::string log;
+    std::string summary;
+    std::string warnings;
+};
+
+SplitLog SplitJobLines(const std::string& log) {
+    SplitLog split;
+    std::istringstream lines(log);
+    std::string line;
+    while (std::getline(lines, line)) {
+        std::string& target = line.rfind("Summary: ", 0) == 0   ? split.summary
+                              : line.rfind("Warning: ", 0) == 0 ? split.warnings
+                                                                : split.log;
+        target += line + "\n";
+    }
+    return split;
 }
 
 std::string Visible(const std::string& text) {
@@ -289,7 +329,10 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
     TempFolder temp("korvex-golden");
     const std::string output = (temp.Path() / kOutputName).string();
     const RunResult result = Convert(settings, input, output);
-    const std::string log = NormaliseLog(result.log, input, output);
+    const SplitLog split = SplitJobLines(NormaliseLog(result.log, input, output));
+    const std::string& log = split.log;
+    const fs::path expectedSummaryPath = folder / "expected-summary.txt";
+    const fs::path expectedWarningsPath = folder / "expected-warnings.txt";
 
     if (UpdateGolden()) {
         if (result.error) {
@@ -302,6 +345,12 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
         }
         if (fs::exists(expectedLogPath)) {
             WriteFile(expectedLogPath, log);
+        }
+        if (fs::exists(expectedSummaryPath)) {
+            WriteFile(expectedSummaryPath, split.summary);
+        }
+        if (fs::exists(expectedWarningsPath)) {
+            WriteFile(expectedWarningsPath, split.warnings);
         }
         std::cout << "rewritten: " << folder.string() << '\n';
         return;
@@ -327,6 +376,12 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
     }
     if (fs::exists(expectedLogPath)) {
         ExpectSameText(ReadFile(expectedLogPath), log, "the log");
+    }
+    if (fs::exists(expectedSummaryPath)) {
+        ExpectSameText(ReadFile(expectedSummaryPath), split.summary, "the summary line");
+    }
+    if (fs::exists(expectedWarningsPath)) {
+        ExpectSameText(ReadFile(expectedWarningsPath), split.warnings, "the warnings");
     }
 }
 

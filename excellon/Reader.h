@@ -1,0 +1,40 @@
+// Reads an Excellon drill file as the format says its numbers are written: holes, slots, routed paths and
+// tools, in millimetres, handed to a sink in file order.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "conversion/RunObserver.h"
+#include "excellon/Format.h"
+
+namespace korvex::excellon {
+
+class ReaderSink {
+public:
+    virtual ~ReaderSink();
+    // A line of the file that becomes a comment: header words, Excellon's own codes, the file's comments.
+    virtual void Comment(std::string_view text) = 0;
+    // `zWord` / `bWord`: the definition's Z and B words as written ("Z-1.5"), empty when it has none.
+    virtual void DefineTool(std::int32_t tool, std::optional<double> diameterMm, std::string_view text,
+                            std::string_view zWord, std::string_view bWord) = 0;
+    virtual void SelectTool(std::int32_t tool, std::string_view word) = 0;
+    virtual void UnloadTool() = 0;
+    virtual void Hole(double xMm, double yMm) = 0;
+    // `path.tool` is left for the sink to fill.
+    virtual void Path(const conversion::PathEvent& path) = 0;
+    virtual void EndOfProgram() = 0;
+};
+
+// `firstLine` is the number of lines[0] in the file, for the messages. Throws conversion::ConversionError
+// naming the line for a number it cannot read or an arc it cannot draw.
+void ReadExcellon(const std::vector<std::string>& lines, std::size_t firstLine, const Format& format, ReaderSink& sink);
+
+// A number word's value in file units: with a decimal point as written, otherwise by the format's digits and
+// zeros. Empty for a text that is no number.
+std::optional<double> ReadFormattedNumber(std::string_view text, const Format& format);
+
+} // namespace korvex::excellon

@@ -1,0 +1,57 @@
+#include "job/RunSummary.h"
+
+#include <algorithm>
+#include <cstdio>
+
+namespace korvex::job {
+
+namespace {
+
+std::string Millimetres(double value) {
+    char text[64];
+    // Adding 0.0 turns a negative zero into zero, so "-0.000" never shows.
+    std::snprintf(text, sizeof text, "%.3f", value + 0.0);
+    std::string result(text);
+    return result == "-0.000" ? "0.000" : result;
+}
+
+} // namespace
+
+bool RunSummary::TakeHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
+    ++holes_;
+    Extend(hole.x, hole.y);
+    return false;
+}
+
+void RunSummary::OnPath(const conversion::PathEvent& path) {
+    ++(path.kind == conversion::PathKind::Slot ? slots_ : routes_);
+    Extend(path.startX, path.startY);
+    for (const conversion::PathSegment& segment : path.segments) {
+        Extend(segment.x, segment.y);
+    }
+}
+
+void RunSummary::Extend(double x, double y) {
+    if (!any_) {
+        minX_ = maxX_ = x;
+        minY_ = maxY_ = y;
+        any_ = true;
+        return;
+    }
+    minX_ = std::min(minX_, x);
+    maxX_ = std::max(maxX_, x);
+    minY_ = std::min(minY_, y);
+    maxY_ = std::max(maxY_, y);
+}
+
+std::string RunSummary::Line() const {
+    std::string line = "Summary: " + std::to_string(holes_) + " holes, " + std::to_string(slots_) + " slots, " +
+                       std::to_string(routes_) + " routes";
+    if (any_) {
+        line += "; X " + Millimetres(minX_) + " to " + Millimetres(maxX_) + " mm, Y " + Millimetres(minY_) + " to " +
+                Millimetres(maxY_) + " mm";
+    }
+    return line;
+}
+
+} // namespace korvex::job
