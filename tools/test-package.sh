@@ -52,6 +52,12 @@ check "apt finds every dependency" apt-get install -s "$(cd "$(dirname "$deb")" 
 check "the desktop entry is valid" desktop-file-validate "$root/usr/share/applications/korvex.desktop"
 check "the MIME type is well-formed XML" python3 -c \
     "import sys, xml.dom.minidom; xml.dom.minidom.parse(sys.argv[1])" "$root/usr/share/mime/packages/korvex-excellon.xml"
+mime=$(mktemp -d /tmp/korvex-package-mime-XXXXXX)
+mkdir -p "$mime/packages"
+cp "$root/usr/share/mime/packages/korvex-excellon.xml" "$mime/packages/"
+check "update-mime-database takes the MIME type" update-mime-database "$mime"
+check "the MIME type knows the extensions" sh -c "grep -c 'application/x-excellon' '$mime/globs2' | grep -qx 4"
+rm -rf "$mime"
 check "the manual pages open" sh -c "zcat '$root/usr/share/man/man1/korvex-cli.1.gz' | grep -qF 'x\\-offset'"
 version=$("$root/usr/bin/korvex-cli" --version)
 check "korvex-cli --version runs from the package ($version)" grep -q '^korvex-cli ' <<<"$version"
