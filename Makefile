@@ -7,10 +7,11 @@ SANITIZE_DIR ?= build-sanitize
 JOBS ?= 2
 PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6-base-dev qt6-svg-dev \
             libjpeg62-turbo-dev xvfb xauth fonts-wine fonts-liberation2 binutils-mingw-w64-i686 clang-format \
-            clang libclang-rt-14-dev libnanoflann-dev
+            clang libclang-rt-14-dev libnanoflann-dev libfontconfig-dev help2man dpkg-dev desktop-file-utils
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean check-linuxcnc
+.PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean check-linuxcnc install package \
+        test-package
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -38,6 +39,20 @@ check: build
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
 
 test: format-check check test-sanitize fuzz-regression
+
+# `make install` installs into PREFIX (default /usr/local; DESTDIR works as usual). `make package` builds
+# the .deb in $(BUILD_DIR); `make test-package` checks its contents and dependencies, installs it with dpkg
+# into a temporary root and runs korvex-cli from there (about a minute after a build; not part of `make test`).
+PREFIX ?= /usr/local
+
+install: build
+	cmake --install $(BUILD_DIR) --prefix $(PREFIX)
+
+package: build
+	cd $(BUILD_DIR) && cpack -G DEB
+
+test-package: package
+	tools/test-package.sh $(BUILD_DIR)
 
 # The whole suite under AddressSanitizer and UndefinedBehaviorSanitizer.
 test-sanitize: deps

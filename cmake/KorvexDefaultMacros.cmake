@@ -23,3 +23,12 @@ function(korvex_install_default_macros target)
             VERBATIM)
     endforeach()
 endfunction()
+
+# The Readme with the warranty conditions beside the executable, where the About box says it is. Unlike the
+# blocks it is ours, not the user's: it follows every change of its source.
+function(korvex_copy_readme target)
+    add_custom_command(TARGET ${target} POST_BUILD
+        COMMAND ${CMAKE_COMMAND} -E copy_if_different ${PROJECT_SOURCE_DIR}/resources/install/Readme.txt
+                $<TARGET_FILE_DIR:${target}>/Readme.txt
+        VERBATIM)
+endfunction()

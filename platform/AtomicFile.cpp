@@ -187,6 +187,11 @@ std::error_code WriteFileAtomically(const std::string& path, std::string_view co
     if (exists && !S_ISREG(info.st_mode)) {
         return WriteInPlace(target, content, false);
     }
+    // A file its owner made read-only (or one that belongs to somebody else) is not ours to replace, even
+    // where the folder would let the rename through.
+    if (exists && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0) {
+        return LastError();
+    }
 
     const std::string folder = FolderOf(target);
     // Hidden, and short enough for any file-name limit whatever the target's name.

@@ -25,7 +25,9 @@ bool IsMissingFileError(const std::error_code& error);
 // - a folder that does not let us create a file although the existing file is writable: the space is
 //   reserved first, so a full disk fails before any byte changes;
 // - an existing target that is not a regular file (a device such as /dev/null).
-// A folder as target gives EISDIR. Returns the system's error, or an empty error_code on success.
+// An existing file this process may not write (its mode or its owner) is left alone: EACCES, as an
+// unwritable folder gives. A folder as target gives EISDIR. Returns the system's error, or an empty error_code on
+// success.
 [[nodiscard]] std::error_code WriteFileAtomically(const std::string& path, std::string_view content);
 
 // The system's reason for `error` in the user's language.

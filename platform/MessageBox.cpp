@@ -1,9 +1,13 @@
 #include "platform/MessageBox.h"
 
 #include <QApplication>
+#include <QFontMetrics>
+#include <QGridLayout>
 #include <QGuiApplication>
 #include <QMessageBox>
 #include <QScreen>
+#include <QSpacerItem>
+#include <QStyle>
 
 #include <utility>
 
@@ -46,6 +50,15 @@ void Show(const MessageBoxRequest& request) {
 
 } // namespace
 
+int CaptionRoom(const QString& caption) {
+    // Title bars set their caption in a bold face, beside the box's icon and close button; the room for
+    // those is estimated from the style's title-bar height.
+    QFont titleFont = QApplication::font();
+    titleFont.setBold(true);
+    const int titleBar = QApplication::style()->pixelMetric(QStyle::PM_TitleBarHeight);
+    return QFontMetrics(titleFont).horizontalAdvance(caption) + 4 * titleBar;
+}
+
 void SetApplicationTitle(const QString& title) {
     TitleStorage() = title;
 }
@@ -74,6 +87,12 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxRequest& request) 
     box->setDefaultButton(QMessageBox::Ok);
     box->setEscapeButton(QMessageBox::Ok);
     box->setWindowModality(Qt::ApplicationModal);
+    // A box sized to a short text would leave the window manager too little room for the caption, which it
+    // then cuts to "...": an empty row as wide as the caption needs keeps the box that wide.
+    if (auto* grid = qobject_cast<QGridLayout*>(box->layout()); grid != nullptr) {
+        grid->addItem(new QSpacerItem(CaptionRoom(request.caption), 0, QSizePolicy::Minimum, QSizePolicy::Fixed),
+                      grid->rowCount(), 0, 1, grid->columnCount());
+    }
     return box;
 }
 

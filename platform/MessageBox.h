@@ -42,8 +42,13 @@ void ShowErrorBox(const QString& message);
 void ShowPlainBox(const QString& message);
 void ShowNumericalErrorBox(const QString& message);
 
-// The dialog the default handler shows for `request` (not yet shown).
+// The dialog the default handler shows for `request` (not yet shown). It is at least CaptionRoom(caption)
+// wide, so the window manager shows the whole caption.
 std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxRequest& request);
+
+// The width a box needs for `caption` in its title bar: the caption in bold plus the title bar's icon and
+// buttons.
+int CaptionRoom(const QString& caption);
 
 // Replaces how boxes are shown; an empty handler restores the real boxes. Returns the previous handler.
 using MessageBoxHandler = std::function<void(const MessageBoxRequest&)>;

@@ -2,8 +2,9 @@
 # Starts the real Korvex window in a virtual X server and saves a picture of it.
 #   tools/screenshot.sh [path/to/korvex] [output.png]
 # Defaults: build/app/korvex and korvex-window.png. Needs xvfb and ImageMagick's import.
-# The window opens at 450, 108, so on the default 1280 x 1024 screen its right edge lies off the screen and
-# is missing from the picture; KORVEX_SCREENSHOT_SCREEN=1600x1024x24 shows it whole.
+# The window opens at 450, 108 where the screen holds it there, and is moved onto smaller screens (on
+# 1280 x 1024 to 384, 108); KORVEX_SCREENSHOT_SCREEN=1600x1024x24 shows it at its design position.
+# KORVEX_FONT_DIRS=/an/empty/folder shows it with the stand-in font.
 set -euo pipefail
 
 binary="${1:-build/app/korvex}"

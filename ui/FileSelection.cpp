@@ -61,19 +61,29 @@ void FileSelection::ChooseOutputFile() {
         return;
     }
     lastOutput_ = *chosen;
+    // Nothing is moved yet: a choice may be made twice, or never be converted to. The program under the
+    // chosen name is kept as its ".BAK" when the next conversion is about to replace it.
+    pendingBackup_ = ToHostText(*chosen);
+    output.setText(*chosen);
+}
 
-    // The next conversion writes over the chosen file: an existing program there is kept as its ".BAK",
-    // as choosing the drill file does. A file that already is its own backup name cannot be kept that way.
-    const std::string path = ToHostText(*chosen);
-    const std::string backup = WithExtension(path, kBackupExtension);
-    if (backup == path) {
-        if (platform::FileExists(path)) {
+void FileSelection::BeforeReplacing(const std::string& outputName, const std::string& inputName) {
+    if (pendingBackup_.empty() || outputName != pendingBackup_) {
+        return;
+    }
+    const std::string backup = WithExtension(outputName, kBackupExtension);
+    if (backup == outputName) {
+        // A file that already is its own backup name cannot be kept that way.
+        if (platform::FileExists(outputName) && !platform::IsSameFile(outputName, inputName)) {
             throw FileSelectionError(kBackupFailure);
         }
-    } else {
-        KeepBackup(path, backup, ToHostText(controls_.inputFileName->text()));
+    } else if (platform::FileExists(outputName) && !platform::IsSameFile(outputName, inputName)) {
+        // The one backup per name is replaced only by a program that exists; a backup whose original is gone
+        // stays.
+        KeepBackup(outputName, backup, inputName);
     }
-    output.setText(*chosen);
+    // One backup per choice: later runs replace their own program, not the user's kept original.
+    pendingBackup_.clear();
 }
 
 } // namespace korvex::ui

@@ -1,6 +1,6 @@
 // "Input File" and "Output File": the two buttons that fill the path fields from the file dialogs. Choosing
 // the drill file proposes "<base>.CNC" beside it and keeps an older program of that name as "<base>.BAK";
-// choosing the output file keeps an existing file of the chosen name the same way.
+// a name chosen with "Output File" keeps the existing file the same way, when a conversion is about to replace it.
 #pragma once
 
 #include <QString>
@@ -43,16 +43,22 @@ public:
     // thrown.
     void ChooseInputFile();
 
-    // "Output File": the chosen path goes into the output field, after an existing file of that name has
-    // become "<folder><base>.BAK" (FileSelectionError when it cannot, and the field keeps its text). Cancel
-    // puts back the name last confirmed in this dialog, or empties the field before the first one.
+    // "Output File": the chosen path goes into the output field. Cancel puts back the name last confirmed in
+    // this dialog, or empties the field before the first one.
     void ChooseOutputFile();
+
+    // The run is about to create `outputName`. When that is the name last chosen with "Output File" and a
+    // file (not the drill file `inputName`) exists there, it becomes "<folder><base>.BAK" first, replacing
+    // an older backup; FileSelectionError when it cannot, and nothing is touched. Once per choice; a backup
+    // whose original is gone is left alone.
+    void BeforeReplacing(const std::string& outputName, const std::string& inputName);
 
 private:
     Controls controls_;
     // Each dialog offers the name last confirmed in it again, for as long as the program runs.
     QString lastInput_;
     QString lastOutput_;
+    std::string pendingBackup_; // the name "Output File" chose, until a run is about to replace it
 };
 
 } // namespace korvex::ui

@@ -3,8 +3,10 @@
 #include "conversion/ConversionState.h"
 #include "platform/AtomicFile.h"
 #include "platform/ExecutablePath.h"
+#include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "ui/JobSettings.h"
+#include "platform/UserFolders.h"
 
 #include <cerrno>
 #include <optional>
@@ -92,11 +94,49 @@ SettingsFiles SettingsFiles::ForSettingsFile(const std::string& settingsFile) {
     files.folder = FolderOf(settingsFile);
     files.macroBefore = files.folder + "TxMacroBefore.txt";
     files.macroAfter = files.folder + "TxMacroAfter.txt";
+    files.startFolder = files.folder;
     return files;
 }
 
+SettingsFiles SettingsFilesFor(const std::string& executablePath, const std::string& configurationFolder,
+                               const std::string& installedDefaults) {
+    SettingsFiles portable = SettingsFiles::ForExecutable(executablePath);
+    // An installed program (its defaults lie in share/korvex/) never writes into bin/, not even as root or
+    // from a prefix the user owns; a settings file put beside it on purpose still wins.
+    const bool installed = !installedDefaults.empty() && platform::FileExists(installedDefaults + "korvex.INI");
+    // A folder that is not there (or no folder) is nobody's install: its failures are reported with its path.
+    struct stat folderInfo {};
+    const std::string folder = portable.folder.empty() ? std::string(".") : portable.folder;
+    const bool isFolder = ::stat(folder.c_str(), &folderInfo) == 0 && S_ISDIR(folderInfo.st_mode);
+    if (configurationFolder.empty() || !isFolder || MayExist(portable.settingsFile) ||
+        (!installed && platform::IsWritableFolder(portable.folder))) {
+        return portable;
+    }
+    SettingsFiles user =
+        SettingsFiles::ForSettingsFile(configurationFolder + portable.settingsFile.substr(portable.folder.size()));
+    user.startFolder.clear();
+    // Seeding is best effort: what cannot be copied is reported by loading or saving, with the path.
+    if (platform::CreateFolders(configurationFolder)) {
+        return user;
+    }
+    const std::pair<const std::string*, const char*> seeds[] = {
+        {&user.settingsFile, "korvex.INI"},
+        {&user.macroBefore, "TxMacroBefore.txt"},
+        {&user.macroAfter, "TxMacroAfter.txt"},
+    };
+    for (const auto& [target, defaultName] : seeds) {
+        std::string content;
+        if (!MayExist(*target) && !installedDefaults.empty() &&
+            !platform::ReadWholeFile(installedDefaults + defaultName, content)) {
+            static_cast<void>(platform::WriteFileAtomically(*target, content));
+        }
+    }
+    return user;
+}
+
 SettingsFiles ProgramSettingsFiles() {
-    return SettingsFiles::ForExecutable(platform::ExecutablePath());
+    const std::string executable = platform::ExecutablePath();
+    return SettingsFilesFor(executable, platform::UserConfigurationFolder(), platform::InstalledDataFolder(executable));
 }
 
 std::string DropTrailingSeparator(std::string folder) {
@@ -175,9 +215,9 @@ void SettingsStore::LoadSettings(SettingsControls& controls, conversion::Convers
     }
 
     controls.SetInitialFolder(FileDialog::Input,
-                              DropTrailingSeparator(ini.ReadString(kProgram, kSourceDir, files_.folder)));
+                              DropTrailingSeparator(ini.ReadString(kProgram, kSourceDir, files_.startFolder)));
     controls.SetInitialFolder(FileDialog::Save,
-                              DropTrailingSeparator(ini.ReadString(kProgram, kSaveDirRead, files_.folder)));
+                              DropTrailingSeparator(ini.ReadString(kProgram, kSaveDirRead, files_.startFolder)));
     controls.SetJobChoices(ReadJobSettings(ini));
 
     if (settingsLoaded) {

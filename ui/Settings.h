@@ -1,6 +1,7 @@
-// The main window's settings between runs: the settings file (INI) and the two macro files beside the
-// executable. LoadSettings fills the controls once at start-up; SaveSettings writes them back on closing and
-// from "File" / "Save settings". Free of Qt: it reaches the window only through SettingsControls.
+// The main window's settings between runs: the settings file (INI) and the two macro files, beside the
+// executable or in the user's configuration folder (ProgramSettingsFiles). LoadSettings fills the controls once at
+// start-up; SaveSettings writes them back on closing and from "File" / "Save settings". Free of Qt: it reaches the
+// window only through SettingsControls.
 #pragma once
 
 #include "ui/SettingsControls.h"
@@ -26,9 +27,12 @@ public:
 // Where the three files are.
 struct SettingsFiles {
     std::string settingsFile;
-    std::string folder; // with its trailing "/"; also where both file dialogs start by default
+    std::string folder; // with its trailing "/"
     std::string macroBefore;
     std::string macroAfter;
+    // Where both file dialogs start while the settings name no folder: `folder` beside the executable, ""
+    // (the dialog's own choice) for the configuration folder, which holds no drill files.
+    std::string startFolder;
 
     // The executable's path with its extension replaced by ".INI" (or ".INI" appended), and the macro files
     // in the executable's folder.
@@ -38,8 +42,16 @@ struct SettingsFiles {
     const std::string& Macro(MacroBlock block) const { return block == MacroBlock::Before ? macroBefore : macroAfter; }
 };
 
-// The files of the running program (platform::ExecutablePath()).
+// The files of the running program (platform::ExecutablePath()): beside the executable when it already holds
+// the settings file, or when its folder is writable and it is no installed program (one whose installed
+// defaults exist); this is the portable layout. Otherwise in the user's configuration
+// folder, which is created and, for each of the three files it lacks, given the installed default from
+// platform::InstalledDataFolder. Beside the executable too when no configuration folder is known.
 SettingsFiles ProgramSettingsFiles();
+
+// The same choice for a given executable, configuration folder and installed defaults (tests).
+SettingsFiles SettingsFilesFor(const std::string& executablePath, const std::string& configurationFolder,
+                               const std::string& installedDefaults);
 
 // "/opt/korvex/korvex" -> "/opt/korvex/korvex.INI"; "k.exe" -> "k.INI". The extension starts at the last "."
 // after the last "/".

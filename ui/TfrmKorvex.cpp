@@ -6,7 +6,9 @@
 #include <QComboBox>
 #include <QFileDialog>
 #include <QFont>
+#include <QGuiApplication>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QSignalBlocker>
 #include <QStyleOptionButton>
 #include <QStylePainter>
@@ -22,6 +25,7 @@
 #include <QSvgRenderer>
 
 #include <iterator>
+#include <vector>
 
 #include "conversion/ConversionState.h"
 #include "platform/DecimalSeparator.h"
@@ -34,6 +38,7 @@
 #include "ui/PreviewWindow.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
+#include "ui/WindowPlacement.h"
 
 // Resources of a static library must be registered by hand; Q_INIT_RESOURCE cannot stand in a namespace.
 static void InitMainWindowResources() {
@@ -75,6 +80,50 @@ protected:
     }
 };
 
+// Enter or Return on a focused push button presses it, as Space does; a window without a default button
+// would otherwise ignore the key.
+class EnterPressesButton : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        auto* button = qobject_cast<QPushButton*>(watched);
+        if (button == nullptr || !button->isEnabled() ||
+            (key->key() != Qt::Key_Return && key->key() != Qt::Key_Enter) ||
+            (key->modifiers() & ~Qt::KeypadModifier) != Qt::NoModifier) {
+            return false;
+        }
+        button->click();
+        return true;
+    }
+};
+
+// The captions and the room their controls give them: a stand-in font may run wider than the design face.
+std::vector<CaptionRoom> CaptionRooms(const QWidget& client) {
+    std::vector<CaptionRoom> rooms;
+    for (const QLabel* label : client.findChildren<QLabel*>()) {
+        if (!label->text().isEmpty()) {
+            rooms.push_back({label->text(), label->width(), false});
+        }
+    }
+    for (const QCheckBox* box : client.findChildren<QCheckBox*>()) {
+        const QStyle* style = box->style();
+        const int indicator = style->pixelMetric(QStyle::PM_IndicatorWidth, nullptr, box) +
+                              style->pixelMetric(QStyle::PM_CheckBoxLabelSpacing, nullptr, box);
+        rooms.push_back({box->text(), box->width() - indicator, false});
+    }
+    for (const QPushButton* button : client.findChildren<QPushButton*>()) {
+        const int margins = 2 * button->style()->pixelMetric(QStyle::PM_ButtonMargin, nullptr, button);
+        rooms.push_back({button->text(), button->width() - margins, button->font().bold()});
+    }
+    return rooms;
+}
+
 // The file dialogs' filters are written as "description|pattern|description|pattern".
 QStringList NameFilters(const QString& pairs) {
     const QStringList parts = pairs.split(u'|');
@@ -82,6 +131,10 @@ QStringList NameFilters(const QString& pairs) {
     for (qsizetype i = 0; i + 1 < parts.size(); i += 2) {
         QString patterns = parts.at(i + 1);
         patterns.replace(u';', u' ');
+        // "*.*" means every file where it was written; here it would leave out names without a dot.
+        if (patterns == QStringLiteral("*.*")) {
+            patterns = QStringLiteral("*");
+        }
         filters << parts.at(i) + QStringLiteral(" (") + patterns + u')';
     }
     return filters;
@@ -339,10 +392,29 @@ void TfrmKorvex::CreateComponents() {
     fileSelection_ = std::make_unique<FileSelection>(
         FileSelection::Controls{edInputFileName, edOutputFileName, InputFileDlg, SaveDialog1});
 
-    // Client area 896 x 760 below the menu bar, at its design position on the screen.
+    auto* enterPresses = new EnterPressesButton(this);
+    for (QPushButton* pushButton : {btnConvertCon, Button1, Button2}) {
+        pushButton->installEventFilter(enterPresses);
+    }
+
+    if (!HasWindowFontFace()) {
+        const QFont fitted = FitCaptions(font, CaptionRooms(*client));
+        setFont(fitted);
+        QFont fittedBold = fitted;
+        fittedBold.setBold(true);
+        btnConvertCon->setFont(fittedBold);
+    }
+
+    // Client area 896 x 760 below the menu bar, at its design position on the screen (in device-independent
+    // pixels, whatever the scale), or as near to it as the screen's available area allows.
     client->resize(scaled(896), scaled(760));
     resize(scaled(896), scaled(760) + MainMenu1->sizeHint().height());
-    move(450, 108);
+    const QPoint designPosition(450, 108);
+    QScreen* screen = QGuiApplication::screenAt(designPosition);
+    if (screen == nullptr) {
+        screen = QGuiApplication::primaryScreen();
+    }
+    move(screen != nullptr ? KeepOnScreen(QRect(designPosition, size()), screen->availableGeometry()) : designPosition);
 }
 
 void TfrmKorvex::FormCreate() {
@@ -357,12 +429,19 @@ void TfrmKorvex::FormCreate() {
 }
 
 void TfrmKorvex::closeEvent(QCloseEvent* event) {
-    // FormClose: a failed save keeps the window open, so the user can mend the cause and close again.
-    if (RunGuarded([this] { SaveSettings(); })) {
+    // FormClose: a failed save keeps the window open, so the user can mend the cause and close again. Only
+    // once: the next close tries again and then closes whatever happens, or a cause the user cannot mend (a
+    // folder of somebody else's) would keep the window open for ever.
+    if (RunGuarded([this] { SaveSettings(); }) || closeRefused_) {
         event->accept();
     } else {
+        closeRefused_ = true;
         event->ignore();
     }
+}
+
+void TfrmKorvex::BeforeOutputIsWritten(const std::string& outputName) {
+    fileSelection_->BeforeReplacing(outputName, ToHostText(edInputFileName->text()));
 }
 
 void TfrmKorvex::changeEvent(QEvent* event) {
@@ -414,7 +493,22 @@ void TfrmKorvex::chkIncludeLineNumberClick() {
 }
 
 void TfrmKorvex::cbDeltaLineNumberChange() {
-    RunGuarded([this] { CopyLineNumberIncrement(cbDeltaLineNumber->currentText(), conversion::TheConversionState()); });
+    RunGuarded([this] {
+        const QString shown = cbDeltaLineNumber->currentText();
+        CopyLineNumberIncrement(shown, conversion::TheConversionState());
+        // A typed entry of the list becomes its selection, which is what the settings keep: the increment
+        // saved is the one used. The typed text and the cursor stay as they are.
+        const int entry = cbDeltaLineNumber->findText(shown.trimmed(), Qt::MatchExactly);
+        if (entry >= 0 && entry != cbDeltaLineNumber->currentIndex()) {
+            QLineEdit* field = cbDeltaLineNumber->lineEdit();
+            const int cursor = field->cursorPosition();
+            const QSignalBlocker blocker(cbDeltaLineNumber);
+            const QSignalBlocker fieldBlocker(field);
+            cbDeltaLineNumber->setCurrentIndex(entry);
+            field->setText(shown);
+            field->setCursorPosition(cursor);
+        }
+    });
 }
 
 void TfrmKorvex::chkG79Click() {

@@ -7,6 +7,7 @@
 
 #include <functional>
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "ui/FileSelection.h"
@@ -39,6 +40,10 @@ public:
     // How "Info" / "About" shows the About dialog: without blocking this window, in front of it. The dialog
     // lives as long as the application; the window does not own it.
     void SetAboutDialog(std::function<void()> showInFront) { showAbout_ = std::move(showInFront); }
+
+    // The run is about to create `outputName`: a program chosen with "Output File" is kept as its ".BAK"
+    // now. Throws FileSelectionError when it cannot be, and the file is then left as it is.
+    void BeforeOutputIsWritten(const std::string& outputName);
 
     // The window's components in declaration order; the settings, the file buttons, the key filter and the
     // conversion host work on them. Each carries its field name as objectName.
@@ -145,6 +150,7 @@ private:
     QString saveInitialFolder_;
     std::function<void()> showAbout_;
     std::unique_ptr<PreviewLink> preview_;
+    bool closeRefused_ = false; // a failed save has kept the window open once
 };
 
 } // namespace korvex::ui

@@ -155,4 +155,10 @@ void WindowHost::ShowNumericalError(const std::string& message) {
     platform::ShowNumericalErrorBox(FromHostText(message));
 }
 
+std::unique_ptr<platform::TextLineWriter> WindowHost::CreateOutput(const std::string& name,
+                                                                   const platform::TextLineReader& input) {
+    window_.BeforeOutputIsWritten(name);
+    return ConversionHost::CreateOutput(name, input);
+}
+
 } // namespace korvex::ui

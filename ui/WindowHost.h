@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ public:
     void SetLogText(const std::string& text) override;
 
     void ShowNumericalError(const std::string& message) override;
+
+    // Keeps a program chosen with "Output File" as its backup first (TfrmKorvex::BeforeOutputIsWritten).
+    std::unique_ptr<platform::TextLineWriter> CreateOutput(const std::string& name,
+                                                           const platform::TextLineReader& input) override;
 
 private:
     TfrmKorvex& window_;

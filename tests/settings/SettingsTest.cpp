@@ -850,5 +850,55 @@ TEST_F(SettingsTest, DefaultMacroFilesAreCopiedOnlyWhenAbsent) {
     EXPECT_EQ(Get("TxMacroAfter.txt"), "the user's block");
 }
 
+// A file its owner made read-only, or one that belongs to somebody else, keeps its content in a writable
+// folder too, and the message is the one an unwritable folder gives.
+struct ProtectedFileCase {
+    const char* name;
+    const char* file;
+    fs::perms mode;
+    bool ownedByRoot; // else by the unprivileged user
+};
+
+class ProtectedFileTest : public SettingsTest, public ::testing::WithParamInterface<ProtectedFileCase> {};
+
+TEST_P(ProtectedFileTest, IsNotReplaced) {
+    const ProtectedFileCase& c = GetParam();
+    if (c.ownedByRoot && ::geteuid() != 0) {
+        GTEST_SKIP() << "only root can give a file to another owner";
+    }
+    PutDesignMacros();
+    Put("korvex.INI", "[Settings]\r\nXOffsett=4\r\n");
+    fs::permissions(folder, fs::perms::all);
+    for (const char* name : {"korvex.INI", "TxMacroBefore.txt", "TxMacroAfter.txt"}) {
+        fs::permissions(PathOf(name), fs::perms(0666));
+        if (::geteuid() == 0 && !(c.ownedByRoot && std::string(name) == c.file)) {
+            ASSERT_EQ(::chown(PathOf(name).c_str(), 65534, 65534), 0);
+        }
+    }
+    fs::permissions(PathOf(c.file), c.mode);
+    const std::string before = Get(c.file);
+    KORVEX_RUN_UNPRIVILEGED(result, [this] {
+        const std::string loaded = Load();
+        window.texts[0] = "9";
+        window.macroBefore = "G00 Z99\r\n";
+        window.macroAfter = "M05\r\n";
+        return loaded + "|" + Save();
+    });
+    const std::string expected =
+        std::string(c.file) == "korvex.INI" ? WriteFailure() : CreateFailure(PathOf(c.file), EACCES);
+    EXPECT_EQ(*result, "|" + expected);
+    EXPECT_EQ(Get(c.file), before);
+    EXPECT_EQ(fs::status(PathOf(c.file)).permissions(), c.mode);
+    EXPECT_EQ(Listing(), (std::set<std::string>{"korvex.INI", "TxMacroAfter.txt", "TxMacroBefore.txt"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Settings, ProtectedFileTest,
+    ::testing::Values(ProtectedFileCase{"SettingsReadOnly", "korvex.INI", fs::perms(0444), false},
+                      ProtectedFileCase{"SettingsOfRoot", "korvex.INI", fs::perms(0644), true},
+                      ProtectedFileCase{"MacroBeforeReadOnly", "TxMacroBefore.txt", fs::perms(0444), false},
+                      ProtectedFileCase{"MacroAfterOfRoot", "TxMacroAfter.txt", fs::perms(0644), true}),
+    [](const ::testing::TestParamInfo<ProtectedFileCase>& row) { return std::string(row.param.name); });
+
 } // namespace
 } // namespace korvex::ui

@@ -17,6 +17,7 @@
 
 #include "platform/FileChooser.h"
 #include "tests/ui/WindowFixture.h"
+#include "ui/ErrorGuard.h"
 #include "ui/TfrmKorvex.h"
 
 using korvex::platform::FileChooser;
@@ -281,14 +282,14 @@ private slots:
         for (std::size_t i : {0, 1}) {
             QCOMPARE(seen[i].mode, QFileDialog::AcceptOpen);
             QCOMPARE(seen[i].title, QStringLiteral("Select cnc file"));
-            QCOMPARE(seen[i].filters, (QStringList{"Excellon files (*.drl)", "txt files (*.txt)", "all files (*.*)"}));
+            QCOMPARE(seen[i].filters, (QStringList{"Excellon files (*.drl)", "txt files (*.txt)", "all files (*)"}));
             QCOMPARE(seen[i].selectedFilter, QStringLiteral("Excellon files (*.drl)"));
             QCOMPARE(seen[i].defaultSuffix, QStringLiteral("txt"));
         }
         for (std::size_t i : {2, 3}) {
             QCOMPARE(seen[i].mode, QFileDialog::AcceptSave);
             QCOMPARE(seen[i].title, QStringLiteral("Save File"));
-            QCOMPARE(seen[i].filters, (QStringList{"CNC-File (*.Cnc)", "Alle (*.*)"}));
+            QCOMPARE(seen[i].filters, (QStringList{"CNC-File (*.Cnc)", "Alle (*)"}));
             QCOMPARE(seen[i].selectedFilter, QStringLiteral("CNC-File (*.Cnc)"));
             QCOMPARE(seen[i].defaultSuffix, QStringLiteral("Cnc"));
         }
@@ -324,34 +325,35 @@ private slots:
         QCOMPARE(fixture_->BoxLog(), QStringList());
     }
 
+    // Choosing touches no file; the backup is made when a conversion is about to replace the chosen file.
     void outputFileOnAnExistingFile_data() {
         QTest::addColumn<QString>("chosen");
         QTest::addColumn<QStringList>("before");
-        QTest::addColumn<QString>("field");
         QTest::addColumn<QStringList>("after");
         QTest::addColumn<QString>("box");
         const QString none;
         QTest::newRow("new name: nothing touched")
-            << "mine.Cnc" << QStringList{"board.drl=drill"} << "mine.Cnc" << QStringList{"board.drl=drill"} << none;
+            << "mine.Cnc" << QStringList{"board.drl=drill"} << QStringList{"board.drl=drill"} << none;
         QTest::newRow("existing program kept as .BAK, older .BAK replaced")
-            << "mine.Cnc" << QStringList{"board.drl=drill", "mine.Cnc=program", "mine.BAK=old"} << "mine.Cnc"
+            << "mine.Cnc" << QStringList{"board.drl=drill", "mine.Cnc=program", "mine.BAK=old"}
             << QStringList{"board.drl=drill", "mine.BAK=program"} << none;
-        QTest::newRow("backup impossible: refused, field kept")
-            << "mine.Cnc" << QStringList{"board.drl=drill", "mine.Cnc=program", "mine.BAK/"} << QString()
+        QTest::newRow("original gone: its backup stays") << "mine.Cnc" << QStringList{"board.drl=drill", "mine.BAK=old"}
+                                                         << QStringList{"board.drl=drill", "mine.BAK=old"} << none;
+        QTest::newRow("backup impossible: refused, program kept")
+            << "mine.Cnc" << QStringList{"board.drl=drill", "mine.Cnc=program", "mine.BAK/"}
             << QStringList{"board.drl=drill", "mine.BAK/", "mine.Cnc=program"} << kBackupFailure;
         QTest::newRow("an existing file named like its own backup is refused")
-            << "mine.BAK" << QStringList{"board.drl=drill", "mine.BAK=program"} << QString()
+            << "mine.BAK" << QStringList{"board.drl=drill", "mine.BAK=program"}
             << QStringList{"board.drl=drill", "mine.BAK=program"} << kBackupFailure;
         QTest::newRow("a new file named like a backup is fine")
-            << "mine.BAK" << QStringList{"board.drl=drill"} << "mine.BAK" << QStringList{"board.drl=drill"} << none;
+            << "mine.BAK" << QStringList{"board.drl=drill"} << QStringList{"board.drl=drill"} << none;
         QTest::newRow("the drill file itself is not moved away")
-            << "board.drl" << QStringList{"board.drl=drill"} << "board.drl" << QStringList{"board.drl=drill"} << none;
+            << "board.drl" << QStringList{"board.drl=drill"} << QStringList{"board.drl=drill"} << none;
     }
 
     void outputFileOnAnExistingFile() {
         QFETCH(QString, chosen);
         QFETCH(QStringList, before);
-        QFETCH(QString, field);
         QFETCH(QStringList, after);
         QFETCH(QString, box);
         MakeFiles(pcb_, before);
@@ -359,10 +361,54 @@ private slots:
         chooser_->Answer(InPcb(chosen));
 
         ClickOutputFile();
+        QCOMPARE(window_->edOutputFileName->text(), InPcb(chosen));
+        before.sort();
+        QCOMPARE(ListFiles(pcb_), before);
 
-        QCOMPARE(window_->edOutputFileName->text(), field.isEmpty() ? QStringLiteral("earlier output") : InPcb(field));
+        korvex::ui::RunGuarded([&] { window_->BeforeOutputIsWritten(InPcb(chosen).toStdString()); });
         QCOMPARE(ListFiles(pcb_), after);
         QCOMPARE(fixture_->BoxLog(), box.isEmpty() ? QStringList() : QStringList{box});
+    }
+
+    // Choosing one file twice keeps the user's program; later runs do not replace that one backup.
+    void outputFileChosenTwiceKeepsTheOriginal() {
+        MakeFiles(pcb_, {"board.drl=drill", "mine.Cnc=program"});
+        window_->edInputFileName->setText(InPcb("board.drl"));
+        chooser_->Answer(InPcb("mine.Cnc"));
+        chooser_->Answer(InPcb("mine.Cnc"));
+        ClickOutputFile();
+        ClickOutputFile();
+        QCOMPARE(ListFiles(pcb_), (QStringList{"board.drl=drill", "mine.Cnc=program"}));
+        window_->BeforeOutputIsWritten(InPcb("mine.Cnc").toStdString());
+        MakeFiles(pcb_, {"mine.Cnc=first run"});
+        window_->BeforeOutputIsWritten(InPcb("mine.Cnc").toStdString());
+        QCOMPARE(ListFiles(pcb_), (QStringList{"board.drl=drill", "mine.BAK=program", "mine.Cnc=first run"}));
+        // Another name typed into the field is not the chosen one: nothing is moved for it.
+        MakeFiles(pcb_, {"other.Cnc=keep"});
+        window_->BeforeOutputIsWritten(InPcb("other.Cnc").toStdString());
+        QVERIFY(ListFiles(pcb_).contains(QStringLiteral("other.Cnc=keep")));
+    }
+
+    // Through a real conversion: the backup appears only when Convert replaces the file.
+    void outputFileBackupOnConvert() {
+        QFile drill(QString::fromLatin1(KORVEX_TEST_DATA_DIR "/worked-example-unnumbered/input.drl"));
+        QVERIFY(drill.open(QIODevice::ReadOnly));
+        MakeFiles(pcb_, {"mine.Cnc=program"});
+        QFile copy(InPcb("board.drl"));
+        QVERIFY(copy.open(QIODevice::WriteOnly) && copy.write(drill.readAll()) > 0);
+        copy.close();
+        window_->edInputFileName->setText(InPcb("board.drl"));
+        chooser_->Answer(InPcb("mine.Cnc"));
+        ClickOutputFile();
+        QVERIFY(!QFile::exists(InPcb("mine.BAK")));
+        QTest::mouseClick(window_->btnConvertCon, Qt::LeftButton);
+        QCOMPARE(fixture_->BoxLog(), QStringList());
+        QFile backup(InPcb("mine.BAK"));
+        QVERIFY(backup.open(QIODevice::ReadOnly));
+        QCOMPARE(backup.readAll(), QByteArray("program"));
+        QFile program(InPcb("mine.Cnc"));
+        QVERIFY(program.open(QIODevice::ReadOnly));
+        QVERIFY(program.readAll() != QByteArray("program"));
     }
 
     // The real dialog once: the name typed into its name field and confirmed.

@@ -309,12 +309,12 @@ private slots:
         QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
         QCOMPARE(open->nameFilters(),
                  (QStringList{QStringLiteral("Excellon files (*.drl)"), QStringLiteral("txt files (*.txt)"),
-                              QStringLiteral("all files (*.*)")}));
+                              QStringLiteral("all files (*)")}));
         QCOMPARE(open->selectedNameFilter(), QStringLiteral("Excellon files (*.drl)"));
         QCOMPARE(open->defaultSuffix(), QStringLiteral("txt"));
         QFileDialog* save = window_->SaveDialog1;
         QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
-        QCOMPARE(save->nameFilters(), (QStringList{QStringLiteral("CNC-File (*.Cnc)"), QStringLiteral("Alle (*.*)")}));
+        QCOMPARE(save->nameFilters(), (QStringList{QStringLiteral("CNC-File (*.Cnc)"), QStringLiteral("Alle (*)")}));
         QCOMPARE(save->selectedNameFilter(), QStringLiteral("CNC-File (*.Cnc)"));
         QCOMPARE(save->defaultSuffix(), QStringLiteral("Cnc"));
         QVERIFY(save->testOption(QFileDialog::DontConfirmOverwrite));
