@@ -137,9 +137,9 @@ std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& repo
         tools += ")";
     }
     lines.push_back(tools);
-    lines.push_back("Holes: " + std::to_string(report.holes) + ", slots: " + std::to_string(report.slots) +
+    lines.push_back("Holes: " + std::to_string(report.holes) + ", slots: " + std::to_string(report.slotCount) +
                     ", routes: " + std::to_string(report.routes));
-    if (report.holes + report.slots + report.routes > 0) {
+    if (report.holes + report.slotCount + report.routes > 0) {
         lines.push_back("Extents: X " + Millimetres(report.minX) + " to " + Millimetres(report.maxX) + " mm, Y " +
                         Millimetres(report.minY) + " to " + Millimetres(report.maxY) + " mm");
     }
