@@ -5,8 +5,8 @@
 #include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
-#include "ui/JobSettings.h"
 #include "platform/UserFolders.h"
+#include "ui/JobSettings.h"
 
 #include <cerrno>
 #include <optional>
