@@ -17,7 +17,7 @@
 #include "conversion/FileNames.h"
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"

@@ -5,8 +5,8 @@
 #include <string>
 
 #include "conversion/ConversionState.h"
+#include "excellon/DrillFileReport.h"
 #include "excellon/Format.h"
-#include "excellon/Inspect.h"
 
 namespace korvex::excellon {
 

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 
 namespace korvex::excellon {
 

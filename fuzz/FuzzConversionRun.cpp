@@ -25,7 +25,7 @@
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 #include "fuzz/FuzzSupport.h"
 #include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"

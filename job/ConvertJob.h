@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "conversion/RunConversion.h"
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/Verification.h"
 #include "order/DrillOrder.h"

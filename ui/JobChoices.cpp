@@ -1,6 +1,6 @@
 #include "ui/JobChoices.h"
 
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "conversion/Numbers.h"
+#include "excellon/DrillFileReport.h"
 #include "excellon/Format.h"
-#include "excellon/Inspect.h"
 #include "excellon/Reader.h"
 #include "tests/support/Files.h"
 

@@ -31,7 +31,7 @@
 #include "conversion/ConsoleHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"

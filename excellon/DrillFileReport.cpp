@@ -1,4 +1,4 @@
-#include "excellon/Inspect.h"
+#include "excellon/DrillFileReport.h"
 
 #include <algorithm>
 #include <cctype>
