@@ -4,6 +4,7 @@
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
+#include "preview/ProgramMoves.h"
 #include "ui/SettingsControls.h"
 
 #include <cstdio>
@@ -89,7 +90,16 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     options.reading = ToReadingChoice(settings.format);
     options.order = ToDrillOrder(settings.order);
     options.controller = ToController(settings.controller.controller);
+    options.verify = settings.verify;
     return options;
+}
+
+std::vector<preview::Point> DifferencePositions(const job::JobReport& report) {
+    std::vector<preview::Point> positions;
+    for (const gcode::Difference& difference : report.verification.differences) {
+        positions.push_back({difference.x, difference.y});
+    }
+    return positions;
 }
 
 std::string ControllerTitle(ControllerChoice controller) {

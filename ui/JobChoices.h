@@ -23,6 +23,10 @@ enum class DrillOrder;
 }
 namespace korvex::job {
 struct JobOptions;
+struct JobReport;
+} // namespace korvex::job
+namespace korvex::preview {
+struct Point;
 }
 
 namespace korvex::ui {
@@ -36,6 +40,8 @@ gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller);
 
 // What "Convert" runs with; the defaults give the plain run.
 job::JobOptions MakeJobOptions(const JobSettings& settings);
+// Where the verification found the program and the drill file apart, for the preview to mark.
+std::vector<preview::Point> DifferencePositions(const job::JobReport& report);
 
 // The controller's name as the dialog lists it.
 std::string ControllerTitle(ControllerChoice controller);

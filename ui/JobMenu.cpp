@@ -42,7 +42,10 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("Short path (each tool's holes reordered)"));
 
     Controller1 = action("Controller1", QStringLiteral("Controller…"));
+    Verify1 = action("Verify1", QStringLiteral("Verify after converting"));
+    Verify1->setCheckable(true);
     fileMenu.insertSeparator(before);
+    connect(Verify1, &QAction::toggled, this, [this](bool checked) { settings_.verify = checked; });
 
     connect(DrillFileFormat1, &QAction::triggered, this, &JobMenu::DrillFileFormat1Click);
     connect(Controller1, &QAction::triggered, this, &JobMenu::Controller1Click);
@@ -59,6 +62,7 @@ void JobMenu::SetSettings(const JobSettings& settings) {
 
 void JobMenu::ShowOrder() {
     (settings_.order == OrderChoice::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
+    Verify1->setChecked(settings_.verify);
 }
 
 void JobMenu::DrillFileFormat1Click() {

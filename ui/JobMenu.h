@@ -38,6 +38,7 @@ public:
     QAction* FileOrder1 = nullptr;
     QAction* ShortOrder1 = nullptr;
     QAction* Controller1 = nullptr;
+    QAction* Verify1 = nullptr;
 
 public slots:
     void DrillFileFormat1Click();

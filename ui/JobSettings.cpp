@@ -16,6 +16,7 @@ namespace {
 constexpr std::string_view kFormatSection = "DrillFileFormat";
 constexpr std::string_view kOrderSection = "DrillOrder";
 constexpr std::string_view kControllerSection = "Controller";
+constexpr std::string_view kVerificationSection = "Verification";
 
 template <typename Choice, std::size_t N>
 using Words = std::array<std::pair<Choice, std::string_view>, N>;
@@ -163,6 +164,7 @@ JobSettings ReadJobSettings(const platform::IniDocument& ini) {
         controller.spindle = spindle;
     }
     controller.toolChanger = ini.ReadBool(kControllerSection, "ToolChanger", controller.toolChanger);
+    settings.verify = ini.ReadBool(kVerificationSection, "Verify", settings.verify);
     return settings;
 }
 
@@ -171,6 +173,7 @@ namespace {
 constexpr std::array<std::string_view, 4> kFormatKeys{"Reading", "Units", "Digits", "Zeros"};
 constexpr std::array<std::string_view, 1> kOrderKeys{"Order"};
 constexpr std::array<std::string_view, 4> kControllerKeys{"Controller", "Feed", "Spindle", "ToolChanger"};
+constexpr std::array<std::string_view, 1> kVerificationKeys{"Verify"};
 
 template <std::size_t N>
 bool Present(const platform::IniDocument& ini, std::string_view section, const std::array<std::string_view, N>& keys) {
@@ -186,7 +189,7 @@ bool Present(const platform::IniDocument& ini, std::string_view section, const s
 
 bool HasJobSettings(const platform::IniDocument& ini) {
     return Present(ini, kFormatSection, kFormatKeys) || Present(ini, kOrderSection, kOrderKeys) ||
-           Present(ini, kControllerSection, kControllerKeys);
+           Present(ini, kControllerSection, kControllerKeys) || Present(ini, kVerificationSection, kVerificationKeys);
 }
 
 void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
@@ -212,6 +215,9 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
         ini.WriteString(kControllerSection, "Feed", NumberText(controller.feed));
         ini.WriteInteger(kControllerSection, "Spindle", controller.spindle);
         ini.WriteBool(kControllerSection, "ToolChanger", controller.toolChanger);
+    }
+    if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {
+        ini.WriteBool(kVerificationSection, "Verify", settings.verify);
     }
 }
 

@@ -44,6 +44,8 @@ struct JobSettings {
     DrillFileFormatSettings format;
     OrderChoice order = OrderChoice::File;
     ControllerSettings controller;
+    // Read the written program back after each conversion and compare it with the drill file.
+    bool verify = false;
 };
 
 // The highest feed (mm/min) and spindle speed (rpm) accepted: beyond any drilling machine, and small enough

@@ -476,12 +476,14 @@ void PreviewWindow::SetScene(preview::Scene scene) {
     lblStatus->setText(QString::fromStdString(scene_->extentsText));
 }
 
-void PreviewLink::ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters) {
+void PreviewLink::ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
+                                 std::vector<preview::Point> differences) {
     programPath_ = programPath;
     toolDiameters_ = toolDiameters;
+    differences_ = std::move(differences);
     shown_ = false;
     if (window_ && window_->isVisible()) {
-        window_->ShowProgram(programPath_, toolDiameters_);
+        window_->ShowProgram(programPath_, toolDiameters_, differences_);
         shown_ = true;
     }
 }
@@ -493,7 +495,7 @@ void PreviewLink::Show(QWidget* owner) {
         shown_ = false;
     }
     if (!shown_ && !programPath_.empty()) {
-        window_->ShowProgram(programPath_, toolDiameters_);
+        window_->ShowProgram(programPath_, toolDiameters_, differences_);
         shown_ = true;
     }
     window_->show();

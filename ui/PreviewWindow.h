@@ -92,7 +92,9 @@ private:
 class PreviewLink {
 public:
     // After each finished conversion: an open preview shows the new program at once.
-    void ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters);
+    // `differences` are where the verification found the program and the drill file apart (drawn in red).
+    void ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
+                        std::vector<preview::Point> differences = {});
     // "Preview…": opens the window (non-modal, beside `owner`) on the last program.
     void Show(QWidget* owner);
     PreviewWindow* Window() const { return window_; }
@@ -101,6 +103,7 @@ private:
     QPointer<PreviewWindow> window_;
     std::string programPath_;
     std::map<std::int32_t, double> toolDiameters_;
+    std::vector<preview::Point> differences_;
     bool shown_ = false; // whether the window shows programPath_ as it is now
 };
 

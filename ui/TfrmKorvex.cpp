@@ -471,7 +471,8 @@ void TfrmKorvex::btnConvertConClick() {
         options.collectToolDiameters = true; // for the preview
         const job::JobReport report = job::ConvertJob(conversion::TheConversionState(), host, options);
         if (report.outcome == conversion::RunOutcome::Finished) {
-            preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters);
+            preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
+                                     DifferencePositions(report));
         }
     });
 }

@@ -19,6 +19,7 @@ JobSettings Chosen() {
     settings.format = {ReadingChoice::Excellon, UnitsChoice::Millimetre, false, 3, 3, ZerosChoice::Leading};
     settings.order = OrderChoice::Short;
     settings.controller = {ControllerChoice::Grbl, 250.5, 12000, true};
+    settings.verify = true;
     return settings;
 }
 
@@ -39,7 +40,8 @@ const ReadCase kReadCases[] = {
     {"AllKeys",
      "[DrillFileFormat]\r\nReading=excellon\r\nUnits=mm\r\nDigits=3:3\r\nZeros=LZ\r\n"
      "[DrillOrder]\r\nOrder=short\r\n"
-     "[Controller]\r\nController=grbl\r\nFeed=250.5\r\nSpindle=12000\r\nToolChanger=1\r\n",
+     "[Controller]\r\nController=grbl\r\nFeed=250.5\r\nSpindle=12000\r\nToolChanger=1\r\n"
+     "[Verification]\r\nVerify=1\r\n",
      Chosen()},
     {"WordsInAnyCase", "[drillfileformat]\nreading=EXCELLON\nunits=Inch\nzeros=tz\n[DRILLORDER]\norder=Short\n",
      With([](JobSettings& s) {
@@ -73,7 +75,7 @@ const ReadCase kReadCases[] = {
 };
 
 bool Same(const JobSettings& a, const JobSettings& b) {
-    return a.format == b.format && a.order == b.order && a.controller == b.controller;
+    return a.format == b.format && a.order == b.order && a.controller == b.controller && a.verify == b.verify;
 }
 
 class JobSettingsReadTest : public ::testing::TestWithParam<ReadCase> {};
@@ -93,7 +95,7 @@ TEST(JobSettingsWriteTest, SectionsComeBackAndOtherLinesStay) {
     EXPECT_EQ(ini.Text(), original + "[DrillFileFormat]\r\nReading=excellon\r\nUnits=mm\r\nDigits=3:3\r\nZeros=LZ\r\n"
                                      "[DrillOrder]\r\nOrder=short\r\n"
                                      "[Controller]\r\nController=grbl\r\nFeed=250.5\r\nSpindle=12000\r\n"
-                                     "ToolChanger=1\r\n");
+                                     "ToolChanger=1\r\n[Verification]\r\nVerify=1\r\n");
     EXPECT_TRUE(Same(ReadJobSettings(ini), Chosen()));
 }
 

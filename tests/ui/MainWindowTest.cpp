@@ -299,9 +299,10 @@ private slots:
             file << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
         QCOMPARE(file, (QStringList{QStringLiteral("Drill file format…"), QStringLiteral("Drill order"),
-                                    QStringLiteral("Controller…"), QStringLiteral("-"), QStringLiteral("Preview…"),
-                                    QStringLiteral("Save settings"), QStringLiteral("Close Converter")}));
-        QCOMPARE(window_->File1->actions().mid(4),
+                                    QStringLiteral("Controller…"), QStringLiteral("Verify after converting"),
+                                    QStringLiteral("-"), QStringLiteral("Preview…"), QStringLiteral("Save settings"),
+                                    QStringLiteral("Close Converter")}));
+        QCOMPARE(window_->File1->actions().mid(5),
                  (QList<QAction*>{window_->Preview1, window_->Savesettings1, window_->Exit1}));
         QCOMPARE(window_->Info1->actions(), QList<QAction*>{window_->About1});
 
