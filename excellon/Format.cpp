@@ -85,9 +85,16 @@ std::optional<Digits> ReadDigitPattern(std::string_view text) {
     return digits;
 }
 
-// ";FORMAT={3:3/ absolute / metric / suppress trailing zeros}", "{-:-/ absolute / inch / decimal}".
-void TakeBraceFormat(std::string_view inside, Format& format) {
-    const std::vector<std::string_view> parts = Split(inside, '/');
+// The words of a format comment after its digits, each tool with its own words for the zeros: `tzWord` means
+// the file leaves out leading zeros (Excellon TZ), `lzWord` trailing ones (LZ).
+struct FormatWords {
+    std::string_view tzWord;
+    std::string_view lzWord;
+    bool mmIsMetric; // whether "MM" stands for millimetres as "METRIC" does
+};
+
+void TakeFormatComment(std::string_view text, const FormatWords& words, Format& format) {
+    const std::vector<std::string_view> parts = Split(text, '/');
     if (const std::optional<Digits> digits = ReadDigitPair(parts[0])) {
         format.digits.Set(*digits, Source::Comment);
     }
@@ -97,41 +104,27 @@ void TakeBraceFormat(std::string_view inside, Format& format) {
             format.incremental.Set(false, Source::Comment);
         } else if (part == "INCREMENTAL") {
             format.incremental.Set(true, Source::Comment);
-        } else if (part == "METRIC") {
+        } else if (part == "METRIC" || (words.mmIsMetric && part == "MM")) {
             format.units.Set(Units::Millimetre, Source::Comment);
         } else if (part == "INCH") {
             format.units.Set(Units::Inch, Source::Comment);
-        } else if (part == "SUPPRESS LEADING ZEROS") {
+        } else if (part == words.tzWord) {
             format.zeros.Set(Zeros::TZ, Source::Comment);
-        } else if (part == "SUPPRESS TRAILING ZEROS") {
+        } else if (part == words.lzWord) {
             format.zeros.Set(Zeros::LZ, Source::Comment);
         }
     }
 }
 
+// ";FORMAT={3:3/ absolute / metric / suppress trailing zeros}", "{-:-/ absolute / inch / decimal}".
+void TakeBraceFormat(std::string_view inside, Format& format) {
+    TakeFormatComment(inside, {"SUPPRESS LEADING ZEROS", "SUPPRESS TRAILING ZEROS", false}, format);
+}
+
 // "; Format : 2.4 / Absolute / Inch / Trailing". This tool names the zeros it leaves out, which is the
 // opposite of Excellon's words: "Trailing" is a file that writes its leading zeros (LZ).
 void TakeColonFormat(std::string_view afterColon, Format& format) {
-    const std::vector<std::string_view> parts = Split(afterColon, '/');
-    if (const std::optional<Digits> digits = ReadDigitPair(parts[0])) {
-        format.digits.Set(*digits, Source::Comment);
-    }
-    for (std::size_t i = 1; i < parts.size(); ++i) {
-        const std::string_view part = parts[i];
-        if (part == "ABSOLUTE") {
-            format.incremental.Set(false, Source::Comment);
-        } else if (part == "INCREMENTAL") {
-            format.incremental.Set(true, Source::Comment);
-        } else if (part == "METRIC" || part == "MM") {
-            format.units.Set(Units::Millimetre, Source::Comment);
-        } else if (part == "INCH") {
-            format.units.Set(Units::Inch, Source::Comment);
-        } else if (part == "LEADING") {
-            format.zeros.Set(Zeros::TZ, Source::Comment);
-        } else if (part == "TRAILING") {
-            format.zeros.Set(Zeros::LZ, Source::Comment);
-        }
-    }
+    TakeFormatComment(afterColon, {"LEADING", "TRAILING", true}, format);
 }
 
 void TakeCommentHints(std::string_view comment, Format& format) {
