@@ -71,7 +71,7 @@ check-linuxcnc: deps $(BUILD_DIR)/build.ninja
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCH=ON -DKORVEX_BUILD_TESTS=OFF \
 	  -DKORVEX_BUILD_GUI=OFF
-	cmake --build build-bench -j $(JOBS) --target korvex-bench
+	cmake --build build-bench -j $(JOBS) --target korvex-bench korvex-order-bench
 	build-bench/bench/korvex-bench
 	build-bench/bench/korvex-order-bench
 

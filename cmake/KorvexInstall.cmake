@@ -1,7 +1,7 @@
 # What `cmake --install` puts where, and the .deb that CPack builds from it.
 #
 #   bin/                          korvex, korvex-cli
-#   lib/korvex/korvex-mime.so     file-type names, loaded only when asked for
+#   lib/korvex/korvex-mime        file-type names, started only when asked for
 #   share/korvex/                 korvex.INI, TxMacroBefore.txt, TxMacroAfter.txt: each user's first settings
 #   share/doc/korvex/Readme.txt   the warranty conditions the About box points to
 #   share/applications/, share/icons/hicolor/, share/mime/packages/, share/man/man1/
@@ -18,8 +18,8 @@ if(TARGET korvex)
 endif()
 install(TARGETS ${KORVEX_PROGRAMS} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 # The file-type names of --version-info and the About box: looked for in bin/../lib/korvex/.
-if(TARGET korvex_mime)
-    install(TARGETS korvex_mime LIBRARY DESTINATION lib/korvex)
+if(TARGET korvex-mime)
+    install(TARGETS korvex-mime RUNTIME DESTINATION lib/korvex)
 endif()
 
 install(FILES ${KORVEX_INSTALL_RESOURCES}/korvex.INI ${PROJECT_SOURCE_DIR}/resources/TxMacroBefore.txt

@@ -3,6 +3,8 @@
 function(korvex_configure_target target)
     target_compile_options(${target} PRIVATE
         -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast -Woverloaded-virtual)
+    # Lets a statically linked program leave out what it does not call (see KORVEX_STATIC_CLI).
+    target_compile_options(${target} PRIVATE -ffunction-sections -fdata-sections)
     if(KORVEX_WERROR)
         target_compile_options(${target} PRIVATE -Werror)
     endif()

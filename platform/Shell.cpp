@@ -1,17 +1,19 @@
 #include "platform/Shell.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <dlfcn.h>
 #include <fcntl.h>
+#include <spawn.h>
 #include <string>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
 
 #include "platform/ExecutableImage.h"
 #include "platform/ExecutablePath.h"
-#include "platform/MimeTypePlugin.h"
+#include "platform/MimeTypeName.h"
 
 namespace korvex::platform {
 
@@ -64,27 +66,77 @@ std::string FolderOf(const std::string& path) {
     return slash == std::string::npos ? std::string(".") : path.substr(0, slash);
 }
 
-// Loaded on the first request for a type name and kept: reading the MIME database needs Qt, which nothing
-// else in the command-line converter does.
-MimeTypeCommentFunction MimeTypeComment() {
-    static const MimeTypeCommentFunction function = [] {
+bool IsExecutable(const std::string& path) {
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(path.c_str(), X_OK) == 0;
+}
+
+// Looked for once: reading the MIME database needs Qt, which nothing else in the command-line converter does,
+// so it lives in a program of its own. Empty when none is installed.
+const std::string& MimeTypeNameProgram() {
+    static const std::string program = [] {
         const std::string folder = FolderOf(ExecutablePath());
-        std::vector<std::string> candidates = {folder + "/" + kMimeTypePlugin,
-                                               folder + "/../lib/korvex/" + kMimeTypePlugin};
-#ifdef KORVEX_MIME_PLUGIN_BUILD_PATH
-        candidates.emplace_back(KORVEX_MIME_PLUGIN_BUILD_PATH);
+        std::vector<std::string> candidates = {folder + "/" + kMimeTypeNameProgram,
+                                               folder + "/../lib/korvex/" + kMimeTypeNameProgram};
+#ifdef KORVEX_MIME_PROGRAM_BUILD_PATH
+        candidates.emplace_back(KORVEX_MIME_PROGRAM_BUILD_PATH);
 #endif
         for (const std::string& candidate : candidates) {
-            if (void* library = ::dlopen(candidate.c_str(), RTLD_NOW | RTLD_LOCAL)) {
-                if (void* symbol = ::dlsym(library, kMimeTypeCommentSymbol)) {
-                    return reinterpret_cast<MimeTypeCommentFunction>(symbol);
-                }
-                ::dlclose(library);
+            if (IsExecutable(candidate)) {
+                return candidate;
             }
         }
-        return MimeTypeCommentFunction{nullptr};
+        return std::string();
     }();
-    return function;
+    return program;
+}
+
+// Runs the type-name program on `path`; false when it cannot be started or does not answer.
+bool MimeTypeComment(const std::string& path, std::string& comment) {
+    const std::string& program = MimeTypeNameProgram();
+    if (program.empty()) {
+        return false;
+    }
+    int pipeFds[2];
+    if (::pipe2(pipeFds, O_CLOEXEC) != 0) {
+        return false;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, pipeFds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    std::vector<char*> argv = {const_cast<char*>(program.c_str()), const_cast<char*>(path.c_str()), nullptr};
+    pid_t child = 0;
+    const int started = ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv.data(), environ);
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(pipeFds[1]);
+    if (started != 0) {
+        ::close(pipeFds[0]);
+        return false;
+    }
+    // A description is a line of text; more than this is no answer worth showing, but is still read to the
+    // end so the program never blocks on a full pipe.
+    constexpr std::size_t kMostKept = 4096;
+    char block[512];
+    for (;;) {
+        const ssize_t got = ::read(pipeFds[0], block, sizeof block);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            break;
+        }
+        comment.append(block, std::min(static_cast<std::size_t>(got), kMostKept - std::min(kMostKept, comment.size())));
+    }
+    ::close(pipeFds[0]);
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            return false;
+        }
+    }
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
 } // namespace
@@ -103,14 +155,11 @@ std::uintptr_t SHGetFileInfoA(const std::string& path, std::uint32_t /*fileAttri
         if (psfi == nullptr || cbFileInfo < sizeof(SHFILEINFOA) || ::stat(path.c_str(), &st) != 0) {
             return 0;
         }
-        const MimeTypeCommentFunction comment = MimeTypeComment();
-        if (comment == nullptr) {
+        std::string comment;
+        if (!MimeTypeComment(path, comment)) {
             return 0; // no MIME database reader installed: no type name, as for a file the shell does not know
         }
-        char text[256];
-        const std::size_t length = comment(path.c_str(), text, sizeof text);
-        CopyCut(std::string(text, length < sizeof text ? length : sizeof text - 1), psfi->szTypeName,
-                sizeof psfi->szTypeName);
+        CopyCut(comment, psfi->szTypeName, sizeof psfi->szTypeName);
         return 1;
     }
     return 0;

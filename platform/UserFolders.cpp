@@ -1,9 +1,7 @@
 #include "platform/UserFolders.h"
 
 #include <cerrno>
-#include <cstdlib>
 #include <fcntl.h>
-#include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -13,41 +11,7 @@ namespace {
 
 constexpr char kProgramFolder[] = "korvex/";
 
-std::string WithSlash(std::string folder) {
-    if (folder.empty() || folder.back() != '/') {
-        folder += '/';
-    }
-    return folder;
-}
-
-std::string Environment(const char* name) {
-    const char* value = std::getenv(name);
-    return value != nullptr ? std::string(value) : std::string();
-}
-
-std::string HomeFolder() {
-    std::string home = Environment("HOME");
-    if (!home.empty()) {
-        return home;
-    }
-    // Started without an environment (a service, a test harness): the account still knows it.
-    if (const passwd* account = ::getpwuid(::geteuid()); account != nullptr && account->pw_dir != nullptr) {
-        home = account->pw_dir;
-    }
-    return home;
-}
-
 } // namespace
-
-std::string UserConfigurationFolder() {
-    // A relative XDG_CONFIG_HOME is invalid by the rules and ignored.
-    const std::string configHome = Environment("XDG_CONFIG_HOME");
-    if (!configHome.empty() && configHome.front() == '/') {
-        return WithSlash(configHome) + kProgramFolder;
-    }
-    const std::string home = HomeFolder();
-    return home.empty() ? std::string() : WithSlash(home) + ".config/" + kProgramFolder;
-}
 
 std::string InstalledDataFolder(const std::string& executablePath) {
     const auto slash = executablePath.rfind('/');

@@ -2,7 +2,6 @@
 
 #include "conversion/ConversionState.h"
 #include "platform/AtomicFile.h"
-#include "platform/ExecutablePath.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/UserFolders.h"
@@ -132,11 +131,6 @@ SettingsFiles SettingsFilesFor(const std::string& executablePath, const std::str
         }
     }
     return user;
-}
-
-SettingsFiles ProgramSettingsFiles() {
-    const std::string executable = platform::ExecutablePath();
-    return SettingsFilesFor(executable, platform::UserConfigurationFolder(), platform::InstalledDataFolder(executable));
 }
 
 std::string DropTrailingSeparator(std::string folder) {

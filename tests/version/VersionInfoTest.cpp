@@ -94,10 +94,11 @@ TEST(ReadFileVersionInfo, TextFileGivesTheTypeNameOnly) {
     EXPECT_EQ(Text(Read(test::WriteTempFile("notes.txt", {'G', '0', '0', '\n'}))), Text(expected));
 }
 
+// The type name is read in a process of its own, which takes the user's language from the environment.
 TEST(ReadFileVersionInfo, TypeNameFollowsTheUserLanguage) {
-    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
+    ::setenv("LC_ALL", "de_DE.UTF-8", 1);
     const TFileVersionInfo info = Read(test::WriteTempFile("notiz.txt", {'G', '0', '0', '\n'}));
-    QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
+    ::setenv("LC_ALL", "C", 1);
     EXPECT_EQ(info.ShellTypeName, "Einfaches Textdokument");
 }
 

@@ -1,0 +1,16 @@
+// Apart from the rest of the settings code so that korvex-cli, which names its settings file itself, does not
+// link the user-folder lookup (and with it the account database a static program cannot use).
+#include <string>
+
+#include "platform/ExecutablePath.h"
+#include "platform/UserFolders.h"
+#include "ui/Settings.h"
+
+namespace korvex::ui {
+
+SettingsFiles ProgramSettingsFiles() {
+    const std::string executable = platform::ExecutablePath();
+    return SettingsFilesFor(executable, platform::UserConfigurationFolder(), platform::InstalledDataFolder(executable));
+}
+
+} // namespace korvex::ui
