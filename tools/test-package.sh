@@ -34,7 +34,7 @@ for path in ./usr/bin/korvex ./usr/bin/korvex-cli ./usr/share/korvex/korvex.INI 
     ./usr/share/applications/korvex.desktop ./usr/share/mime/packages/korvex-excellon.xml \
     ./usr/share/icons/hicolor/16x16/apps/korvex.png ./usr/share/icons/hicolor/256x256/apps/korvex.png \
     ./usr/share/icons/hicolor/scalable/apps/korvex.svg ./usr/share/man/man1/korvex.1.gz \
-    ./usr/share/man/man1/korvex-cli.1.gz; do
+    ./usr/share/man/man1/korvex-cli.1.gz ./usr/lib/korvex/korvex-mime; do
     check "contains $path" grep -qxF "$path" <<<"$contents"
 done
 for dependency in libqt6widgets6 libqt6core6 libqt6svg6 libjpeg62-turbo libfontconfig1 libc6 fonts-wine \
@@ -61,6 +61,9 @@ rm -rf "$mime"
 check "the manual pages open" sh -c "zcat '$root/usr/share/man/man1/korvex-cli.1.gz' | grep -qF 'x\\-offset'"
 version=$("$root/usr/bin/korvex-cli" --version)
 check "korvex-cli --version runs from the package ($version)" grep -q '^korvex-cli ' <<<"$version"
+check "korvex-cli is one static program" sh -c "file '$root/usr/bin/korvex-cli' | grep -q 'statically linked'"
+check "the installed korvex-mime names file types" sh -c \
+    "'$root/usr/bin/korvex-cli' --version-info '$root/usr/share/korvex/korvex.INI' | grep -qE '^ShellTypeName: .+'"
 
 # Converting as an unprivileged user from the installed package, into a folder of that user's.
 chmod -R a+rX "$root"
