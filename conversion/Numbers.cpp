@@ -631,13 +631,16 @@ std::size_t WriteThreeDecimals(double value, char* out) {
         std::memcpy(out, "0.000", 5);
         return 5;
     }
-    int exponent = 0;
-    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction * 2^exponent
-    const int shift = 53 - exponent;                          // magnitude = mantissa / 2^shift
+    // magnitude = mantissa / 2^shift, read from the bits of the double (a normal one: subnormals have a
+    // shift above 120).
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52);
+    const int shift = 1075 - biased;
     if (shift > 120) {
         return 0; // tiny and subnormal values
     }
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const U128 scaled = static_cast<U128>(mantissa) * 1000u;
     const U128 one = static_cast<U128>(1) << shift;
     const U128 below = scaled & (one - 1);
