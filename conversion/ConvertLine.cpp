@@ -399,7 +399,8 @@ void ConvertLine(ConversionState& state, std::string_view line) {
 
 namespace {
 
-constexpr std::size_t kHeldPiece = std::size_t{1} << 20;
+// Lines held for a writer that offers no room of its own are handed on in pieces of this size.
+constexpr std::size_t kHeldPiece = std::size_t{1} << 16;
 // Texts of up to kBlock bytes are copied as one whole block (the compiler inlines a fixed-size copy, where a
 // copy of varying size is a library call); the buffers keep kBlock bytes of slack behind what they hold.
 constexpr std::size_t kBlock = 32;
