@@ -488,19 +488,19 @@ void CoordinateLines::SetZLines() {
     down_.Set("G01 ", state_.CurrentZDown);
 }
 
-// The word's number as StrToReal reads it with '.' for a separator (up to 15 digits: one exact division),
-// then as FormatCoordinate computes and formats it. False for any number it leaves to the full path.
-bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coordinate) const {
-    const std::size_t n = text.size();
-    // Letter, sign, 15 digits and a point at most.
-    if (n > 18) {
-        return false;
-    }
-    const char* s = text.data();
+// The number of the word at `start` (its letter, then sign, digits, point and digits) as StrToReal reads it
+// with '.' for a separator (up to 15 digits: one exact division), then as FormatCoordinate computes and
+// formats it. Returns where the word ends, the caller checks what follows; 0 for any number it leaves to the
+// full path.
+std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, double offset,
+                                  Coordinate& coordinate) const {
+    // Letter, sign, 15 digits and a point at most: a longer word is cut and ends where no word can end.
+    const std::size_t n = std::min(line.size(), start + 18);
+    const char* s = line.data();
     // The text as written goes out as it is read; it is replaced where it cannot be copied.
     char* out = coordinate.text;
-    *out++ = s[0];
-    std::size_t i = 1;
+    *out++ = s[start];
+    std::size_t i = start + 1;
     const bool negative = i < n && s[i] == '-';
     if (i < n && (s[i] == '-' || s[i] == '+')) {
         ++i;
@@ -541,10 +541,13 @@ bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coo
         }
         fracDigits = i - fracStart;
     }
-    if (i != n || intDigits + fracDigits == 0 || intDigits + fracDigits > 15) {
-        return false;
+    if (intDigits + fracDigits == 0 || intDigits + fracDigits > 15) {
+        return 0;
     }
-    double v = static_cast<double>(mantissa) / kPowersOfTen[fracDigits];
+    double v = static_cast<double>(mantissa);
+    if (fracDigits > 0) {
+        v /= kPowersOfTen[fracDigits];
+    }
     v = negative ? -v : v;
     const double read = v;
     // Metric, divided by 1 and shifted by +0: the extended steps give the value back (a -0 becomes +0).
@@ -559,7 +562,7 @@ bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coo
                                 static_cast<Extended>(offset));
     }
     if (!std::isfinite(v)) {
-        return false;
+        return 0;
     }
     coordinate.seen = true;
     coordinate.value = v;
@@ -570,14 +573,14 @@ bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coo
         std::memcpy(out, "000", 3);
         out += 3 - fracDigits;
         coordinate.length = static_cast<std::size_t>(out - coordinate.text);
-        return true;
+        return i;
     }
     const std::size_t length = WriteThreeDecimals(v, coordinate.text + 1);
     if (length == 0) {
-        return false; // rare enough to leave to the full path
+        return 0; // rare enough to leave to the full path
     }
     coordinate.length = length + 1;
-    return true;
+    return i;
 }
 
 void CoordinateLines::AppendLineNumber(char*& p) {
@@ -639,26 +642,23 @@ bool CoordinateLines::Take(std::string_view line) {
         return false;
     }
     // "X<number>Y<number>", "X<number>" or "Y<number>", capitals, nothing else on the line.
-    std::size_t ySplit = line.size();
-    if (line[0] == 'X') {
-        for (std::size_t i = 1; i < line.size(); ++i) {
-            if (line[i] == 'Y') {
-                ySplit = i;
-                break;
-            }
-        }
-    } else if (line[0] == 'Y') {
-        ySplit = 0;
-    } else {
-        return false;
-    }
     Coordinate x;
     Coordinate y;
-    if (ySplit > 0 && !Read(line.substr(0, ySplit), state_.XOffset, x)) {
-        return false;
+    std::size_t at = 0;
+    if (line[0] == 'X') {
+        at = Read(line, 0, state_.XOffset, x);
+        if (at == 0) {
+            return false;
+        }
     }
-    if (ySplit < line.size() && !Read(line.substr(ySplit), state_.YOffset, y)) {
-        return false;
+    if (at < line.size()) {
+        if (line[at] != 'Y') {
+            return false;
+        }
+        at = Read(line, at, state_.YOffset, y);
+        if (at != line.size()) {
+            return false;
+        }
     }
 
     if (state_.InchMode && state_.FirstInchDecimalLine == 0 && (x.point || y.point)) {

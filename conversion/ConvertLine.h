@@ -69,7 +69,7 @@ private:
         void Set(std::string_view command, std::string_view z);
         char* Put(char* p) const;
     };
-    bool Read(std::string_view text, double offset, Coordinate& coordinate) const;
+    std::size_t Read(std::string_view line, std::size_t start, double offset, Coordinate& coordinate) const;
     void AppendLineNumber(char*& p);
     void SetZLines();
     // Makes room for `needed` bytes: in the writer's own buffer where it offers one, else in held_.

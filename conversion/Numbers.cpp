@@ -584,10 +584,12 @@ constexpr char kDigitPairs[] = "000102030405060708091011121314151617181920212223
                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                "8081828384858687888990919293949596979899";
 
-// The decimal digits of n < 10^8, without leading zeros (at least one digit); returns the count.
+// The decimal digits of n < 10^8, without leading zeros (at least one digit); returns the count. `out` has room
+// for eight characters whatever the count: they are copied as one block.
 std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
-    char digits[10];
-    char* p = digits + sizeof digits;
+    char digits[16] = {};
+    char* const end = digits + 8;
+    char* p = end;
     while (n >= 100) {
         const std::uint32_t pair = n % 100;
         n /= 100;
@@ -600,8 +602,8 @@ std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
     } else {
         *--p = static_cast<char>('0' + n);
     }
-    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
-    std::memcpy(out, p, count);
+    const auto count = static_cast<std::size_t>(end - p);
+    std::memcpy(out, p, 8);
     return count;
 }
 
