@@ -584,11 +584,12 @@ constexpr char kDigitPairs[] = "000102030405060708091011121314151617181920212223
                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                "8081828384858687888990919293949596979899";
 
-// The decimal digits of n < 10^8, without leading zeros (at least one digit); returns the count. `out` has room
-// for eight characters whatever the count: they are copied as one block.
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+// The decimal digits of n < 10^8, without leading zeros (at least one digit); returns the count.
 std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
-    char digits[16] = {};
-    char* const end = digits + 8;
+    char digits[10];
+    char* const end = digits + sizeof digits;
     char* p = end;
     while (n >= 100) {
         const std::uint32_t pair = n % 100;
@@ -603,8 +604,36 @@ std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
         *--p = static_cast<char>('0' + n);
     }
     const auto count = static_cast<std::size_t>(end - p);
-    std::memcpy(out, p, 8);
+    std::memcpy(out, p, count);
     return count;
+}
+
+std::uint64_t DigitPair(std::uint32_t n) {
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, kDigitPairs + 2 * n, 2);
+    return pair;
+}
+
+// The digits of n <= 10^6 without leading zeros (at least one), a point and the three digits of `decimals`
+// < 1000, into `out`, which has room for 12 characters; returns the length. The text is put together in
+// registers and stored in two pieces: storing it byte by byte and copying it on would make the processor wait
+// for the bytes to reach its cache.
+std::size_t WriteThreeDecimalText(std::uint32_t n, std::uint32_t decimals, char* out) {
+    if constexpr (!kLittleEndian) {
+        const std::size_t length = WriteSmallInteger(n, out);
+        out[length] = '.';
+        out[length + 1] = static_cast<char>('0' + decimals / 100);
+        std::memcpy(out + length + 2, kDigitPairs + 2 * (decimals % 100), 2);
+        return length + 4;
+    }
+    // Six digits with leading zeros, the first one in the lowest byte; the leading zeros shifted out.
+    std::uint64_t digits = DigitPair(n / 10000 % 100) | DigitPair(n / 100 % 100) << 16 | DigitPair(n % 100) << 32;
+    const std::size_t count = 1u + (n >= 10) + (n >= 100) + (n >= 1000) + (n >= 10000) + (n >= 100000);
+    digits >>= 8 * (6 - count);
+    const auto tail = static_cast<std::uint32_t>('.' | ('0' + decimals / 100) << 8 | DigitPair(decimals % 100) << 16);
+    std::memcpy(out, &digits, 8);
+    std::memcpy(out + count, &tail, 4);
+    return count + 4;
 }
 
 } // namespace
@@ -656,12 +685,7 @@ std::size_t WriteThreeDecimals(double value, char* out) {
     if (std::signbit(value)) {
         out[length++] = '-';
     }
-    length += WriteSmallInteger(kept / 1000, out + length);
-    const std::uint32_t decimals = kept % 1000;
-    out[length] = '.';
-    out[length + 1] = static_cast<char>('0' + decimals / 100);
-    std::memcpy(out + length + 2, kDigitPairs + 2 * (decimals % 100), 2);
-    return length + 4;
+    return length + WriteThreeDecimalText(kept / 1000, kept % 1000, out + length);
 }
 
 void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {
