@@ -619,7 +619,7 @@ std::uint64_t DigitPair(std::uint32_t n) {
 // registers and stored in two pieces: storing it byte by byte and copying it on would make the processor wait
 // for the bytes to reach its cache.
 std::size_t WriteThreeDecimalText(std::uint32_t n, std::uint32_t decimals, char* out) {
-    if constexpr (!kLittleEndian) {
+    if (!kLittleEndian) {
         const std::size_t length = WriteSmallInteger(n, out);
         out[length] = '.';
         out[length + 1] = static_cast<char>('0' + decimals / 100);
