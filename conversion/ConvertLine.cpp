@@ -492,8 +492,7 @@ void CoordinateLines::SetZLines() {
 // with '.' for a separator (up to 15 digits: one exact division), then as FormatCoordinate computes and
 // formats it. Returns where the word ends, the caller checks what follows; 0 for any number it leaves to the
 // full path.
-std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, double offset,
-                                  Coordinate& coordinate) const {
+std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, double offset, Coordinate& coordinate) {
     // Letter, sign, 15 digits and a point at most: a longer word is cut and ends where no word can end.
     const std::size_t n = std::min(line.size(), start + 18);
     const char* s = line.data();
@@ -575,9 +574,17 @@ std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, doub
         coordinate.length = static_cast<std::size_t>(out - coordinate.text);
         return i;
     }
-    const std::size_t length = WriteThreeDecimals(v, coordinate.text + 1);
+    std::size_t length = WriteThreeDecimals(v, coordinate.text + 1);
     if (length == 0) {
-        return 0; // rare enough to leave to the full path
+        // Near a tie or large: the full algorithm decides the digits, as it would for the whole line. Texts
+        // longer than a block are left to the whole line's full path.
+        fullText_.clear();
+        AppendRealToStrFull(fullText_, 1, 3, v);
+        length = fullText_.size();
+        if (length > kBlock - 1) {
+            return 0;
+        }
+        std::memcpy(coordinate.text + 1, fullText_.data(), length);
     }
     coordinate.length = length + 1;
     return i;

@@ -69,7 +69,7 @@ private:
         void Set(std::string_view command, std::string_view z);
         char* Put(char* p) const;
     };
-    std::size_t Read(std::string_view line, std::size_t start, double offset, Coordinate& coordinate) const;
+    std::size_t Read(std::string_view line, std::size_t start, double offset, Coordinate& coordinate);
     void AppendLineNumber(char*& p);
     void SetZLines();
     // Makes room for `needed` bytes: in the writer's own buffer where it offers one, else in held_.
@@ -100,6 +100,7 @@ private:
     bool numberKnown_ = false;
     std::int32_t numberFor_ = 0;
     std::uint64_t incrementWord_ = 0; // the increment's last five digits in the digit lanes
+    std::string fullText_;
 };
 
 } // namespace korvex::conversion
