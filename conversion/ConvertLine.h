@@ -43,10 +43,12 @@ int SplitWords(std::string_view line, WordList& words);
 void ConvertLine(ConversionState& state, std::string_view line);
 
 // The bulk of a drill file is lines of nothing but an X and a Y word. Take() converts such a line as
-// ConvertLine would, byte for byte, but holds the program lines and writes them in large pieces; any line it
-// is not certain about it leaves alone (returns false). Before the caller writes anything itself or calls
-// ConvertLine, it calls Flush(). The watcher does not see the lines taken here; the first inch coordinate
-// with a decimal point is noted all the same.
+// ConvertLine would, byte for byte, but writes the program lines straight into the writer's buffer (where it
+// offers room) or holds them and writes them in large pieces; any line it is not certain about it leaves
+// alone (returns false). Before the caller writes anything itself or calls ConvertLine, it calls Flush(). The
+// watcher does not see the lines taken here (nothing in a line of only X and Y words concerns it); the first
+// inch coordinate with a decimal point is noted all the same. An observer that never takes holes is told
+// about them in batches.
 class CoordinateLines {
 public:
     explicit CoordinateLines(ConversionState& state);
