@@ -399,12 +399,50 @@ void ConvertLine(ConversionState& state, std::string_view line) {
 
 namespace {
 
-constexpr std::size_t kHeldPiece = std::size_t{1} << 20;
-// One hole's three lines at most: three line numbers, two Z words, two coordinates and the fixed text.
-constexpr std::size_t kMaxCoordinateLine = 3 * kMaxLineNumberPrefix + 2 * 16 + 2 * 64 + 32;
+// Lines held for a writer that offers no room of its own are handed on in pieces of this size.
+constexpr std::size_t kHeldPiece = std::size_t{1} << 16;
+// Texts of up to kBlock bytes are copied as one whole block (the compiler inlines a fixed-size copy, where a
+// copy of varying size is a library call); the buffers keep kBlock bytes of slack behind what they hold.
+constexpr std::size_t kBlock = 32;
+// One hole's three lines at most, without the two Z lines: three line numbers, two coordinates and the fixed
+// text, and the slack of the block copies.
+constexpr std::size_t kMaxCoordinateLine = 3 * kMaxLineNumberPrefix + 2 * 64 + 32 + kBlock;
+// Watching observers get the holes in batches of this many.
+constexpr std::size_t kWatchBatch = 256;
 
 constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
                                    1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+
+// The line number "N12345 " lives in a 64-bit word as text, most significant byte first, so that adding the
+// increment's digits carries from the last digit towards the first like a plain addition. Bytes 6..2 hold the
+// five digits, byte 7 the "N", byte 1 the blank.
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+constexpr std::uint64_t kDigitLanes = 0x00FFFFFFFFFF0000u;
+constexpr std::uint64_t kDigitValues = 0x000F0F0F0F0F0000u;
+constexpr std::uint64_t kLaneOnes = 0x0001010101010000u;
+
+std::uint64_t DigitWord(std::uint32_t value) {
+    std::uint64_t word = 0;
+    for (int lane = 2; lane <= 6; ++lane) {
+        word |= static_cast<std::uint64_t>(value % 10) << (8 * lane);
+        value /= 10;
+    }
+    return word;
+}
+
+std::uint64_t TextOrder(std::uint64_t word) {
+    return kLittleEndian ? __builtin_bswap64(word) : word;
+}
+
+// Copies `size` bytes from a source that has kBlock readable bytes; the destination has kBlock bytes of room.
+char* PutBlock(char* p, const char* text, std::size_t size) {
+    if (size <= kBlock) {
+        std::memcpy(p, text, kBlock);
+    } else {
+        std::memcpy(p, text, size);
+    }
+    return p + size;
+}
 
 } // namespace
 
@@ -419,52 +457,96 @@ struct CoordinateLines::Coordinate {
 CoordinateLines::CoordinateLines(ConversionState& state)
     : state_(state),
       // The short number reading is the '.'-separated one; a ',' process reads through the full path.
-      usable_(FastPathsEnabled() && platform::DecimalSeparator() == '.' && state.LineNumberIncrement > 0) {
-    // Not filled: a small file touches only the pages it uses.
-    held_.reset(new char[kHeldPiece + kMaxCoordinateLine]);
-    std::uint32_t increment = static_cast<std::uint32_t>(state.LineNumberIncrement) % 100000u;
-    for (std::size_t i = 5; i-- > 0;) {
-        incrementDigits_[i] = static_cast<char>(increment % 10);
-        increment /= 10;
+      usable_(FastPathsEnabled() && platform::DecimalSeparator() == '.' && state.LineNumberIncrement > 0),
+      watchOnly_(state.Observer != nullptr && !state.Observer->MayTakeHoles()) {
+    incrementWord_ = DigitWord(static_cast<std::uint32_t>(state.LineNumberIncrement) % 100000u);
+    if (watchOnly_) {
+        watched_.reset(new HoleEvent[kWatchBatch]);
     }
-    while (incrementStart_ < 5 && incrementDigits_[incrementStart_] == 0) {
-        ++incrementStart_;
-    }
+    SetZLines();
 }
 
 CoordinateLines::~CoordinateLines() = default;
 
-// The word's number as StrToReal reads it with '.' for a separator (up to 15 digits: one exact division),
-// then as FormatCoordinate computes and formats it. False for any number it leaves to the full path.
-bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coordinate) const {
-    std::size_t i = 1;
-    const std::size_t n = text.size();
-    const bool negative = i < n && text[i] == '-';
-    if (i < n && (text[i] == '-' || text[i] == '+')) {
+void CoordinateLines::ZLine::Set(std::string_view command, std::string_view z) {
+    text.assign(command);
+    text.append(z);
+    text.append("\r\n");
+    // Short lines also as a block of kBlock bytes, for the block copy.
+    if (text.size() <= kBlock) {
+        std::memset(block, 0, sizeof block);
+        std::memcpy(block, text.data(), text.size());
+    }
+}
+
+char* CoordinateLines::ZLine::Put(char* p) const {
+    return PutBlock(p, text.size() <= kBlock ? block : text.data(), text.size());
+}
+
+void CoordinateLines::SetZLines() {
+    up_.Set("G00 ", state_.CurrentZUp);
+    down_.Set("G01 ", state_.CurrentZDown);
+}
+
+// The number of the word at `start` (its letter, then sign, digits, point and digits) as StrToReal reads it
+// with '.' for a separator (up to 15 digits: one exact division), then as FormatCoordinate computes and
+// formats it. Returns where the word ends, the caller checks what follows; 0 for any number it leaves to the
+// full path.
+std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, double offset, Coordinate& coordinate) {
+    // Letter, sign, 15 digits and a point at most: a longer word is cut and ends where no word can end.
+    const std::size_t n = std::min(line.size(), start + 18);
+    const char* s = line.data();
+    // The text as written goes out as it is read; it is replaced where it cannot be copied.
+    char* out = coordinate.text;
+    *out++ = s[start];
+    std::size_t i = start + 1;
+    const bool negative = i < n && s[i] == '-';
+    if (i < n && (s[i] == '-' || s[i] == '+')) {
         ++i;
+    }
+    if (negative) {
+        *out++ = '-';
     }
     std::uint64_t mantissa = 0;
     const std::size_t intStart = i;
-    while (i < n && text[i] >= '0' && text[i] <= '9') {
-        mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-        ++i;
-    }
-    const std::size_t intEnd = i;
-    std::size_t fracStart = i;
-    const bool point = i < n && text[i] == '.';
-    if (point) {
-        fracStart = ++i;
-        while (i < n && text[i] >= '0' && text[i] <= '9') {
-            mantissa = mantissa * 10 + static_cast<std::uint64_t>(text[i] - '0');
-            ++i;
+    const char* const significantStart = out;
+    for (; i < n; ++i) {
+        const auto digit = static_cast<unsigned>(s[i]) - '0';
+        if (digit > 9) {
+            break;
+        }
+        mantissa = mantissa * 10 + digit;
+        if (mantissa != 0) {
+            *out++ = s[i]; // leading zeros are not written
         }
     }
-    const std::size_t intDigits = intEnd - intStart;
-    const std::size_t fracDigits = i - fracStart;
-    if (i != n || intDigits + fracDigits == 0 || intDigits + fracDigits > 15) {
-        return false;
+    const std::size_t intDigits = i - intStart;
+    const auto significant = static_cast<std::size_t>(out - significantStart);
+    if (significant == 0) {
+        *out++ = '0';
     }
-    double v = static_cast<double>(mantissa) / kPowersOfTen[fracDigits];
+    *out++ = '.';
+    const bool point = i < n && s[i] == '.';
+    std::size_t fracDigits = 0;
+    if (point) {
+        const std::size_t fracStart = ++i;
+        for (; i < n; ++i) {
+            const auto digit = static_cast<unsigned>(s[i]) - '0';
+            if (digit > 9) {
+                break;
+            }
+            mantissa = mantissa * 10 + digit;
+            *out++ = s[i];
+        }
+        fracDigits = i - fracStart;
+    }
+    if (intDigits + fracDigits == 0 || intDigits + fracDigits > 15) {
+        return 0;
+    }
+    double v = static_cast<double>(mantissa);
+    if (fracDigits > 0) {
+        v /= kPowersOfTen[fracDigits];
+    }
     v = negative ? -v : v;
     const double read = v;
     // Metric, divided by 1 and shifted by +0: the extended steps give the value back (a -0 becomes +0).
@@ -479,44 +561,33 @@ bool CoordinateLines::Read(std::string_view text, double offset, Coordinate& coo
                                 static_cast<Extended>(offset));
     }
     if (!std::isfinite(v)) {
-        return false;
+        return 0;
     }
     coordinate.seen = true;
     coordinate.value = v;
     coordinate.point = point;
-    char* out = coordinate.text;
-    *out++ = text[0];
-    std::size_t significant = intStart;
-    while (significant < intEnd && text[significant] == '0') {
-        ++significant;
-    }
     // In metric with divisor 1 and offset 0 a number of at most 5 integer and 3 decimal digits is written
     // as it reads: its nearest double lies far closer to it than half a thousandth.
-    if (unchanged && intEnd - significant <= 5 && fracDigits <= 3 && !(negative && mantissa == 0) && read == v) {
-        if (negative) {
-            *out++ = '-';
-        }
-        if (significant == intEnd) {
-            *out++ = '0';
-        } else {
-            std::memcpy(out, text.data() + significant, intEnd - significant);
-            out += intEnd - significant;
-        }
-        *out++ = '.';
-        std::memcpy(out, text.data() + fracStart, fracDigits);
-        out += fracDigits;
-        for (std::size_t pad = fracDigits; pad < 3; ++pad) {
-            *out++ = '0';
-        }
+    if (unchanged && significant <= 5 && fracDigits <= 3 && !(negative && mantissa == 0) && read == v) {
+        std::memcpy(out, "000", 3);
+        out += 3 - fracDigits;
         coordinate.length = static_cast<std::size_t>(out - coordinate.text);
-        return true;
+        return i;
     }
-    const std::size_t length = WriteThreeDecimals(v, out);
+    std::size_t length = WriteThreeDecimals(v, coordinate.text + 1);
     if (length == 0) {
-        return false; // rare enough to leave to the full path
+        // Near a tie or large: the full algorithm decides the digits, as it would for the whole line. Texts
+        // longer than a block are left to the whole line's full path.
+        fullText_.clear();
+        AppendRealToStrFull(fullText_, 1, 3, v);
+        length = fullText_.size();
+        if (length > kBlock - 1) {
+            return 0;
+        }
+        std::memcpy(coordinate.text + 1, fullText_.data(), length);
     }
     coordinate.length = length + 1;
-    return true;
+    return i;
 }
 
 void CoordinateLines::AppendLineNumber(char*& p) {
@@ -525,70 +596,76 @@ void CoordinateLines::AppendLineNumber(char*& p) {
     }
     if (!numberKnown_ || state_.LineNumber != numberFor_) {
         p += WriteLineNumberPrefix(p, state_);
-        // The next number, when it is not negative, is kept as digits and advanced in place from now on.
-        numberKnown_ = false;
-        if (state_.LineNumber >= 0) {
-            std::int32_t number = state_.LineNumber;
-            for (std::size_t i = 5; i-- > 0;) {
-                numberDigits_[i] = static_cast<char>('0' + number % 10);
-                number /= 10;
-            }
+        // The next number, when it is not negative, is kept as text and advanced in place from now on.
+        numberKnown_ = state_.LineNumber >= 0;
+        if (numberKnown_) {
+            numberWord_ =
+                0x4E00000000002000u | (kLaneOnes * 0x30) | DigitWord(static_cast<std::uint32_t>(state_.LineNumber));
             numberFor_ = state_.LineNumber;
-            numberKnown_ = true;
         }
         return;
     }
-    *p++ = 'N';
-    std::memcpy(p, numberDigits_, 5);
-    p += 5;
-    *p++ = ' ';
+    const std::uint64_t text = TextOrder(numberWord_);
+    std::memcpy(p, &text, 8); // "N12345 " and a byte the next text overwrites
+    p += 7;
     const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(state_.LineNumber) +
                                                 static_cast<std::uint32_t>(state_.LineNumberIncrement));
     state_.LineNumber = next;
+    numberFor_ = next;
     if (next < 0) {
         numberKnown_ = false; // wrapped: negative numbers take the general path
         return;
     }
-    int carry = 0;
-    for (std::size_t i = 5; i-- > 0;) {
-        if (carry == 0 && i < incrementStart_) {
-            break; // nothing left to add
-        }
-        int digit = numberDigits_[i] - '0' + incrementDigits_[i] + carry;
-        carry = digit >= 10 ? 1 : 0;
-        digit -= carry * 10;
-        numberDigits_[i] = static_cast<char>('0' + digit);
+    // Each digit lane gets digit + increment digit + 246: a lane of 10 or more overflows into the next one
+    // (its carry) and keeps the digit less ten; the others lose the 246 again. The carry out of the first
+    // digit drops, as the text keeps the last five digits.
+    std::uint64_t sum = (numberWord_ & kDigitValues) + incrementWord_ + kLaneOnes * 0xF6;
+    sum -= ((sum >> 7) & kLaneOnes) * 0xF6;
+    numberWord_ = (numberWord_ & ~kDigitLanes) | (sum & kDigitLanes) | (kLaneOnes * 0x30);
+}
+
+void CoordinateLines::Room(std::size_t needed) {
+    WriteHeld();
+    std::size_t available = 0;
+    char* room = state_.OutputFile->Room(needed, available);
+    if (room != nullptr) {
+        buffer_ = room;
+        capacity_ = available;
+        inWriter_ = true;
+        return;
     }
-    numberFor_ = next;
+    if (heldCapacity_ < kHeldPiece + needed) {
+        // Not filled: a small file touches only the pages it uses.
+        held_.reset(new char[kHeldPiece + needed]);
+        heldCapacity_ = kHeldPiece + needed;
+    }
+    buffer_ = held_.get();
+    capacity_ = heldCapacity_;
+    inWriter_ = false;
 }
 
 bool CoordinateLines::Take(std::string_view line) {
-    const std::string& zUp = state_.CurrentZUp;
-    const std::string& zDown = state_.CurrentZDown;
-    if (!usable_ || line.empty() || zUp.size() + zDown.size() > kHeldPiece) {
+    if (!usable_ || line.empty()) {
         return false;
     }
     // "X<number>Y<number>", "X<number>" or "Y<number>", capitals, nothing else on the line.
-    std::size_t ySplit = line.size();
-    if (line[0] == 'X') {
-        for (std::size_t i = 1; i < line.size(); ++i) {
-            if (line[i] == 'Y') {
-                ySplit = i;
-                break;
-            }
-        }
-    } else if (line[0] == 'Y') {
-        ySplit = 0;
-    } else {
-        return false;
-    }
     Coordinate x;
     Coordinate y;
-    if (ySplit > 0 && !Read(line.substr(0, ySplit), state_.XOffset, x)) {
-        return false;
+    std::size_t at = 0;
+    if (line[0] == 'X') {
+        at = Read(line, 0, state_.XOffset, x);
+        if (at == 0) {
+            return false;
+        }
     }
-    if (ySplit < line.size() && !Read(line.substr(ySplit), state_.YOffset, y)) {
-        return false;
+    if (at < line.size()) {
+        if (line[at] != 'Y') {
+            return false;
+        }
+        at = Read(line, at, state_.YOffset, y);
+        if (at != line.size()) {
+            return false;
+        }
     }
 
     if (state_.InchMode && state_.FirstInchDecimalLine == 0 && (x.point || y.point)) {
@@ -599,17 +676,19 @@ bool CoordinateLines::Take(std::string_view line) {
     state_.LastX = xValue;
     state_.LastY = yValue;
     if (state_.Observer != nullptr) {
-        HoleEvent hole;
-        hole.tool = state_.CurrentTool;
-        hole.x = xValue;
-        hole.y = yValue;
-        hole.hasX = x.seen;
-        hole.hasY = y.seen;
-        hole.xWord = std::string_view(x.text, x.length);
-        hole.yWord = std::string_view(y.text, y.length);
-        if (state_.Observer->TakeHole(state_, hole)) {
-            holesTaken_ = true;
-            return true;
+        if (!watchOnly_) {
+            HoleEvent hole;
+            hole.tool = state_.CurrentTool;
+            hole.x = xValue;
+            hole.y = yValue;
+            hole.hasX = x.seen;
+            hole.hasY = y.seen;
+            hole.xWord = std::string_view(x.text, x.length);
+            hole.yWord = std::string_view(y.text, y.length);
+            if (state_.Observer->TakeHole(state_, hole)) {
+                holesTaken_ = true;
+                return true;
+            }
         }
         if (holesTaken_) {
             WriteHeld();
@@ -618,57 +697,89 @@ bool CoordinateLines::Take(std::string_view line) {
         }
     }
 
-    if (size_ + zUp.size() + zDown.size() > kHeldPiece) { // the room left after the piece is for one hole
-        WriteHeld();
+    if (zChanged_) {
+        SetZLines();
+        zChanged_ = false;
     }
-    char* const start = held_.get() + size_;
+    const std::size_t needed = kMaxCoordinateLine + up_.text.size() + down_.text.size();
+    if (buffer_ == nullptr || capacity_ - size_ < needed) {
+        Room(needed);
+    }
+    char* const start = buffer_ + size_;
     char* p = start;
     AppendLineNumber(p);
-    std::memcpy(p, "G00 ", 4);
-    p += 4;
-    std::memcpy(p, zUp.data(), zUp.size());
-    p += zUp.size();
-    std::memcpy(p, "\r\n", 2);
-    p += 2;
+    p = up_.Put(p);
     AppendLineNumber(p);
     std::memcpy(p, "G00 ", 4);
     p += 4;
-    std::memcpy(p, x.text, x.length);
-    p += x.length;
+    char* const xText = p;
+    if (x.seen) {
+        p = PutBlock(p, x.text, x.length);
+    }
     if (x.seen && y.seen) {
         *p++ = ' ';
     }
-    std::memcpy(p, y.text, y.length);
-    p += y.length;
+    char* const yText = p;
+    if (y.seen) {
+        p = PutBlock(p, y.text, y.length);
+    }
     std::memcpy(p, "\r\n", 2);
     p += 2;
     AppendLineNumber(p);
-    std::memcpy(p, "G01 ", 4);
-    p += 4;
-    std::memcpy(p, zDown.data(), zDown.size());
-    p += zDown.size();
-    std::memcpy(p, "\r\n", 2);
-    p += 2;
+    p = down_.Put(p);
     size_ += static_cast<std::size_t>(p - start);
-    if (size_ >= kHeldPiece) {
+
+    if (watchOnly_) {
+        HoleEvent& hole = watched_[watchedCount_++];
+        hole.tool = state_.CurrentTool;
+        hole.x = xValue;
+        hole.y = yValue;
+        hole.hasX = x.seen;
+        hole.hasY = y.seen;
+        // The words as written, in the buffer, which stays as it is until the batch is handed on.
+        hole.xWord = std::string_view(xText, x.length);
+        hole.yWord = std::string_view(yText, y.length);
+        if (watchedCount_ == kWatchBatch) {
+            HandOnWatched();
+        }
+    }
+    if (!inWriter_ && size_ >= kHeldPiece) {
         WriteHeld();
     }
     return true;
 }
 
+void CoordinateLines::HandOnWatched() {
+    const std::size_t count = watchedCount_;
+    watchedCount_ = 0;
+    if (count > 0) {
+        state_.Observer->WatchHoles(state_, watched_.get(), count);
+    }
+}
+
 void CoordinateLines::WriteHeld() {
-    if (size_ == 0) {
+    HandOnWatched();
+    if (buffer_ == nullptr) {
         return;
     }
     const std::size_t size = size_;
+    const bool inWriter = inWriter_;
+    // Whatever happens next, a room in the writer is gone with the next call on it.
     size_ = 0;
-    state_.OutputFile->WriteLines(std::string_view(held_.get(), size));
+    buffer_ = nullptr;
+    capacity_ = 0;
+    if (inWriter) {
+        state_.OutputFile->Commit(size);
+    } else if (size > 0) {
+        state_.OutputFile->WriteLines(std::string_view(held_.get(), size));
+    }
 }
 
 void CoordinateLines::Flush() {
     WriteHeld();
-    // What the caller does next may give the observer holes to hold.
+    // What the caller does next may give the observer holes to hold, and select another tool.
     holesTaken_ = state_.Observer != nullptr;
+    zChanged_ = true;
 }
 
 } // namespace korvex::conversion

@@ -584,10 +584,13 @@ constexpr char kDigitPairs[] = "000102030405060708091011121314151617181920212223
                                "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
                                "8081828384858687888990919293949596979899";
 
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
 // The decimal digits of n < 10^8, without leading zeros (at least one digit); returns the count.
 std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
     char digits[10];
-    char* p = digits + sizeof digits;
+    char* const end = digits + sizeof digits;
+    char* p = end;
     while (n >= 100) {
         const std::uint32_t pair = n % 100;
         n /= 100;
@@ -600,9 +603,37 @@ std::size_t WriteSmallInteger(std::uint32_t n, char* out) {
     } else {
         *--p = static_cast<char>('0' + n);
     }
-    const auto count = static_cast<std::size_t>(digits + sizeof digits - p);
+    const auto count = static_cast<std::size_t>(end - p);
     std::memcpy(out, p, count);
     return count;
+}
+
+std::uint64_t DigitPair(std::uint32_t n) {
+    std::uint16_t pair = 0;
+    std::memcpy(&pair, kDigitPairs + 2 * n, 2);
+    return pair;
+}
+
+// The digits of n <= 10^6 without leading zeros (at least one), a point and the three digits of `decimals`
+// < 1000, into `out`, which has room for 12 characters; returns the length. The text is put together in
+// registers and stored in two pieces: storing it byte by byte and copying it on would make the processor wait
+// for the bytes to reach its cache.
+std::size_t WriteThreeDecimalText(std::uint32_t n, std::uint32_t decimals, char* out) {
+    if (!kLittleEndian) {
+        const std::size_t length = WriteSmallInteger(n, out);
+        out[length] = '.';
+        out[length + 1] = static_cast<char>('0' + decimals / 100);
+        std::memcpy(out + length + 2, kDigitPairs + 2 * (decimals % 100), 2);
+        return length + 4;
+    }
+    // Six digits with leading zeros, the first one in the lowest byte; the leading zeros shifted out.
+    std::uint64_t digits = DigitPair(n / 10000 % 100) | DigitPair(n / 100 % 100) << 16 | DigitPair(n % 100) << 32;
+    const std::size_t count = 1u + (n >= 10) + (n >= 100) + (n >= 1000) + (n >= 10000) + (n >= 100000);
+    digits >>= 8 * (6 - count);
+    const auto tail = static_cast<std::uint32_t>('.' | ('0' + decimals / 100) << 8 | DigitPair(decimals % 100) << 16);
+    std::memcpy(out, &digits, 8);
+    std::memcpy(out + count, &tail, 4);
+    return count + 4;
 }
 
 } // namespace
@@ -631,13 +662,16 @@ std::size_t WriteThreeDecimals(double value, char* out) {
         std::memcpy(out, "0.000", 5);
         return 5;
     }
-    int exponent = 0;
-    const double fraction = std::frexp(magnitude, &exponent); // magnitude = fraction * 2^exponent
-    const int shift = 53 - exponent;                          // magnitude = mantissa / 2^shift
+    // magnitude = mantissa / 2^shift, read from the bits of the double (a normal one: subnormals have a
+    // shift above 120).
+    std::uint64_t bits = 0;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    const int biased = static_cast<int>(bits >> 52);
+    const int shift = 1075 - biased;
     if (shift > 120) {
         return 0; // tiny and subnormal values
     }
-    const auto mantissa = static_cast<std::uint64_t>(std::ldexp(fraction, 53));
+    const std::uint64_t mantissa = (bits & ((std::uint64_t{1} << 52) - 1)) | (std::uint64_t{1} << 52);
     const U128 scaled = static_cast<U128>(mantissa) * 1000u;
     const U128 one = static_cast<U128>(1) << shift;
     const U128 below = scaled & (one - 1);
@@ -651,12 +685,7 @@ std::size_t WriteThreeDecimals(double value, char* out) {
     if (std::signbit(value)) {
         out[length++] = '-';
     }
-    length += WriteSmallInteger(kept / 1000, out + length);
-    const std::uint32_t decimals = kept % 1000;
-    out[length] = '.';
-    out[length + 1] = static_cast<char>('0' + decimals / 100);
-    std::memcpy(out + length + 2, kDigitPairs + 2 * (decimals % 100), 2);
-    return length + 4;
+    return length + WriteThreeDecimalText(kept / 1000, kept % 1000, out + length);
 }
 
 void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value) {

@@ -10,6 +10,16 @@ bool RunObserver::TakeHole(ConversionState&, const HoleEvent&) {
     return false;
 }
 
+bool RunObserver::MayTakeHoles() const {
+    return true;
+}
+
+void RunObserver::WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        TakeHole(state, holes[i]);
+    }
+}
+
 void RunObserver::Flush(ConversionState&, platform::TextLineWriter&) {}
 
 void RunObserver::OnPath(const PathEvent&) {}
@@ -26,6 +36,21 @@ bool ObserverList::TakeHole(ConversionState& state, const HoleEvent& hole) {
         taken = observer->TakeHole(state, hole) || taken;
     }
     return taken;
+}
+
+bool ObserverList::MayTakeHoles() const {
+    for (const RunObserver* observer : observers_) {
+        if (observer->MayTakeHoles()) {
+            return true;
+        }
+    }
+    return false;
+}
+
+void ObserverList::WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count) {
+    for (RunObserver* observer : observers_) {
+        observer->WatchHoles(state, holes, count);
+    }
 }
 
 void ObserverList::Flush(ConversionState& state, platform::TextLineWriter& output) {

@@ -2,6 +2,7 @@
 // order, the verification and the preview all listen here instead of parsing the program again.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 #include <vector>
@@ -55,6 +56,13 @@ public:
     // A hole about to be written. Returning true takes it: the run does not write it, and the observer
     // writes it in Flush (with the line numbers current then).
     virtual bool TakeHole(ConversionState& state, const HoleEvent& hole);
+    // False for an observer that never takes a hole. Such observers may be handed the holes of the plain
+    // reading's coordinate lines in batches through WatchHoles instead of one by one through TakeHole: the same
+    // holes in the same order, delivered before the next Flush or TakeHole call.
+    virtual bool MayTakeHoles() const;
+    // Holes none of which is taken; the words lie in the run's buffer and stay valid for this call only. The
+    // default hands each to TakeHole.
+    virtual void WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count);
     // Called before the run writes any line that is not a hole, and once at the end of the body, so taken
     // holes keep their place between the program's other lines.
     virtual void Flush(ConversionState& state, platform::TextLineWriter& output);
@@ -70,6 +78,8 @@ public:
 
     void OnToolDiameter(std::int32_t tool, double diameterMm) override;
     bool TakeHole(ConversionState& state, const HoleEvent& hole) override;
+    bool MayTakeHoles() const override;
+    void WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count) override;
     void Flush(ConversionState& state, platform::TextLineWriter& output) override;
     void OnPath(const PathEvent& path) override;
 

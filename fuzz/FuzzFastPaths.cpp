@@ -6,8 +6,9 @@
 //   without the fast path.
 // - Odd first byte, files: it and the next byte choose the settings (first: bits 1-2 the increment, bits 3-5
 //   the divisor, bit 7 line numbers off; second: bits 0-1 and 2-3 the X and Y offsets, bit 4 a metric start,
-//   bit 5 a hole-taking observer), the rest is the drill file. It is converted with the fast
-//   paths and without them, and the two programs (or the two errors) must be the same bytes.
+//   bit 5 a hole-taking observer, bit 6 an observer that watches every hole (told in batches on the fast side),
+//   bit 7 a writer that offers rooms of at most 300 bytes in its buffer), the rest is the drill file. It is converted
+//   with the fast paths and without them, and the two programs (or the two errors) must be the same bytes.
 #include <cfloat>
 #include <climits>
 #include <cmath>
@@ -88,6 +89,41 @@ private:
     std::string& text_;
 };
 
+// Offers rooms in a buffer of its own, at most 300 bytes, so the lines written there cross its end often.
+class RoomWriter : public StringWriter {
+public:
+    explicit RoomWriter(std::string& text) : StringWriter(text) {}
+    char* Room(std::size_t size, std::size_t& available) override {
+        if (size > sizeof room_) {
+            return nullptr;
+        }
+        available = sizeof room_;
+        return room_;
+    }
+    void Commit(std::size_t size) override { WriteLines(std::string_view(room_, size)); }
+
+private:
+    char room_[300];
+};
+
+// Notes every hole it is told about; batches and single holes must tell the same.
+class WatchingObserver : public korvex::conversion::RunObserver {
+public:
+    explicit WatchingObserver(bool batches) : batches_(batches) {}
+    bool TakeHole(ConversionState&, const korvex::conversion::HoleEvent& hole) override {
+        char values[96];
+        std::snprintf(values, sizeof values, " %a %a %d%d T%d;", hole.x, hole.y, hole.hasX, hole.hasY, hole.tool);
+        seen_.append(hole.xWord).append("|").append(hole.yWord).append(values);
+        return false;
+    }
+    bool MayTakeHoles() const override { return !batches_; }
+    const std::string& Seen() const { return seen_; }
+
+private:
+    bool batches_;
+    std::string seen_;
+};
+
 // Takes every third hole and writes it, with what it was told, when flushed.
 class TakingObserver : public korvex::conversion::RunObserver {
 public:
@@ -115,7 +151,8 @@ private:
 
 class MemoryHost : public ConversionHost {
 public:
-    MemoryHost(int fd, std::uint8_t first, std::uint8_t second, std::string& program) : fd_(fd), program_(program) {
+    MemoryHost(int fd, std::uint8_t first, std::uint8_t second, std::string& program)
+        : fd_(fd), program_(program), rooms_((second & 0x80) != 0) {
         static const char* const kDivisors[] = {"1", "10", "1000", "0.001", "25.4", "1e-300", "3", "100"};
         static const char* const kOffsets[] = {"0", "-0", "1.5", "-1.7976931348623157e308"};
         divider_ = kDivisors[(first >> 3) & 7];
@@ -160,12 +197,16 @@ public:
     }
     std::unique_ptr<korvex::platform::TextLineWriter> CreateOutput(const std::string&,
                                                                    const korvex::platform::TextLineReader&) override {
+        if (rooms_) {
+            return std::make_unique<RoomWriter>(program_);
+        }
         return std::make_unique<StringWriter>(program_);
     }
 
 private:
     int fd_;
     std::string& program_;
+    bool rooms_;
     std::string divider_;
     std::string xOffset_;
     std::string yOffset_;
@@ -180,7 +221,15 @@ std::string Convert(int fd, std::uint8_t first, std::uint8_t second, bool fast) 
     state.LineNumberIncrement = kIncrements[(first >> 1) & 3];
     state.LineNumber = 0;
     TakingObserver observer;
-    state.Observer = (second & 0x20) != 0 ? &observer : nullptr;
+    WatchingObserver watching(fast);
+    korvex::conversion::ObserverList observers;
+    if ((second & 0x20) != 0) {
+        observers.Add(&observer);
+    }
+    if ((second & 0x40) != 0) {
+        observers.Add(&watching);
+    }
+    state.Observer = observers.Empty() ? nullptr : &observers;
     MemoryHost host(fd, first, second, program);
     try {
         korvex::conversion::RunConversion(state, host);
@@ -188,6 +237,7 @@ std::string Convert(int fd, std::uint8_t first, std::uint8_t second, bool fast) 
         program += std::string("<error>") + error.what();
     }
     program += "<line " + std::to_string(state.InputLine) + " " + std::to_string(state.FirstInchDecimalLine) + ">";
+    program += watching.Seen();
     korvex::conversion::EnableFastPaths(true);
     return program;
 }

@@ -106,6 +106,16 @@ bool RunShape::TakeHole(conversion::ConversionState&, const conversion::HoleEven
     return false;
 }
 
+void RunShape::WatchHoles(conversion::ConversionState&, const conversion::HoleEvent* holes, std::size_t count) {
+    for (std::size_t i = 0; i < count; ++i) {
+        Include(holes[i].x, holes[i].y);
+        // The holes of a batch mostly share one tool: only a change can add one.
+        if (i == 0 || holes[i].tool != holes[i - 1].tool) {
+            Use(holes[i].tool);
+        }
+    }
+}
+
 void RunShape::OnPath(const conversion::PathEvent& path) {
     Include(path.startX, path.startY);
     for (const conversion::PathSegment& segment : path.segments) {

@@ -24,6 +24,8 @@ namespace korvex::gcode {
 class RunShape : public conversion::RunObserver {
 public:
     bool TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
+    bool MayTakeHoles() const override { return false; }
+    void WatchHoles(conversion::ConversionState& state, const conversion::HoleEvent* holes, std::size_t count) override;
     void OnPath(const conversion::PathEvent& path) override;
 
     std::size_t Count() const { return count_; }

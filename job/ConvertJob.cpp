@@ -141,6 +141,8 @@ class ToolDiameters : public conversion::RunObserver {
 public:
     explicit ToolDiameters(std::map<std::int32_t, double>& diameters) : diameters_(diameters) {}
     void OnToolDiameter(std::int32_t tool, double diameterMm) override { diameters_[tool] = diameterMm; }
+    bool MayTakeHoles() const override { return false; }
+    void WatchHoles(conversion::ConversionState&, const conversion::HoleEvent*, std::size_t) override {}
 
 private:
     std::map<std::int32_t, double>& diameters_;

@@ -23,6 +23,13 @@ bool RunSummary::TakeHole(conversion::ConversionState&, const conversion::HoleEv
     return false;
 }
 
+void RunSummary::WatchHoles(conversion::ConversionState&, const conversion::HoleEvent* holes, std::size_t count) {
+    holes_ += count;
+    for (std::size_t i = 0; i < count; ++i) {
+        Extend(holes[i].x, holes[i].y);
+    }
+}
+
 void RunSummary::OnPath(const conversion::PathEvent& path) {
     ++(path.kind == conversion::PathKind::Slot ? slots_ : routes_);
     Extend(path.startX, path.startY);

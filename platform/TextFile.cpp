@@ -111,6 +111,20 @@ public:
         }
     }
 
+    // Room in the current piece, after handing it on when it has less than `size` left; nullptr for more than
+    // a piece holds.
+    char* Room(std::size_t size, std::size_t& available) {
+        if (size > kPiece) {
+            return nullptr;
+        }
+        if (kPiece - size_ < size) {
+            HandOn();
+        }
+        available = kPiece - size_;
+        return current_.get() + size_;
+    }
+    void Commit(std::size_t size) { size_ += size; }
+
     // Writes what is left and waits for the thread. Throws IoError.
     void Finish() {
         if (!thread_.joinable()) {
@@ -289,6 +303,8 @@ public:
         pieces_.Append(std::string_view("\r\n", 2));
     }
     void WriteLines(std::string_view linesWithCrLf) override { pieces_.Append(linesWithCrLf); }
+    char* Room(std::size_t size, std::size_t& available) override { return pieces_.Room(size, available); }
+    void Commit(std::size_t size) override { pieces_.Commit(size); }
 
     void Close() override {
         pieces_.Finish();
@@ -334,6 +350,36 @@ private:
     int fd_;
     bool owned_;
 };
+
+constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
+
+// The first LF, CR or Ctrl-Z in data[begin, end), or `end`. Eight bytes at a time: drill lines are short and
+// nearly all their bytes are printable, so one test per word finds the few that are below 0x1B.
+std::size_t FirstLineEnd(const char* data, std::size_t begin, std::size_t end) {
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    constexpr std::uint64_t kHighs = 0x8080808080808080u;
+    std::size_t i = begin;
+    for (;;) {
+        while (kLittleEndian && i + 8 <= end) {
+            std::uint64_t word = 0;
+            std::memcpy(&word, data + i, 8);
+            // A high bit in the lowest byte below 0x1B, and none in bytes before it (a borrow only moves up).
+            const std::uint64_t below = (word - kOnes * 0x1B) & ~word & kHighs;
+            if (below != 0) {
+                i += static_cast<std::size_t>(__builtin_ctzll(below)) / 8;
+                break;
+            }
+            i += 8;
+        }
+        while (i < end && static_cast<unsigned char>(data[i]) >= 0x1B) {
+            ++i;
+        }
+        if (i == end || data[i] == '\n' || data[i] == '\r' || data[i] == kCtrlZ) {
+            return i;
+        }
+        ++i; // another control character (a tab): part of the line
+    }
+}
 
 } // namespace
 
@@ -405,10 +451,7 @@ bool TextLineReader::ReadLine(std::string& line) {
             return started;
         }
         const char* data = buffer_.get();
-        std::size_t i = begin_;
-        while (i < end_ && data[i] != '\n' && data[i] != '\r' && data[i] != kCtrlZ) {
-            ++i;
-        }
+        const std::size_t i = FirstLineEnd(data, begin_, end_);
         if (i > begin_) {
             line.append(data + begin_, i - begin_);
             started = true;
@@ -457,10 +500,7 @@ bool TextLineReader::ReadLine(std::string& line) {
 bool TextLineReader::ReadLine(std::string_view& line) {
     if (!finished_) {
         const char* data = buffer_.get();
-        std::size_t i = begin_;
-        while (i < end_ && data[i] != '\n' && data[i] != '\r' && data[i] != kCtrlZ) {
-            ++i;
-        }
+        const std::size_t i = FirstLineEnd(data, begin_, end_);
         // A line ending in LF or CR LF inside the buffer; everything else (a line across the buffer's end, a
         // lone CR, Ctrl-Z) is left to the reader that assembles lines.
         if (i < end_ && data[i] == '\n') {
@@ -492,6 +532,13 @@ void TextLineWriter::WriteLines(std::string_view linesWithCrLf) {
         linesWithCrLf.remove_prefix(end + 2);
     }
 }
+
+char* TextLineWriter::Room(std::size_t, std::size_t& available) {
+    available = 0;
+    return nullptr;
+}
+
+void TextLineWriter::Commit(std::size_t) {}
 
 std::unique_ptr<TextLineWriter> CreateTextOutputFile(const std::string& path, const FileIdentity* input) {
     if (path.empty()) {

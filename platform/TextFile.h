@@ -72,6 +72,12 @@ public:
     // Several lines at once, each already ending in CR LF (the converter hands over everything one drill
     // line gives in one piece). The default splits them into WriteLine calls.
     virtual void WriteLines(std::string_view linesWithCrLf);
+    // For a caller that produces many lines: room for at least `size` bytes of them straight in the writer's
+    // own buffer (`available` bytes in all), or nullptr when the writer has none (the default) and the caller
+    // writes through WriteLines. The bytes become output through Commit(n), the first n of them, which must
+    // come before any other call on the writer. Throws IoError.
+    virtual char* Room(std::size_t size, std::size_t& available);
+    virtual void Commit(std::size_t size);
     // Makes the written program visible under its name. Throws IoError. A writer destroyed without Close
     // leaves no partial program behind.
     virtual void Close() = 0;

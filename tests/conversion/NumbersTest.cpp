@@ -298,6 +298,13 @@ TEST(RealToStr, FastPathGivesTheFullTextOrDeclines) {
         {"zero", 0.0, 1, "0.000"},
         {"negative zero", -0.0, 0, "-0.000"},
         {"coordinate", 123.456, 1, "123.456"},
+        // Every count of integer digits, and roundings that carry into one more.
+        {"one digit", 7.25, 1, "7.250"},
+        {"two digits", -42.5, 1, "-42.500"},
+        {"four digits", 1000.001, 1, "1000.001"},
+        {"five digits", 99999.5, 1, "99999.500"},
+        {"rounds up to two digits", 9.9996, 1, "10.000"},
+        {"rounds up to four digits", -999.9996, 1, "-1000.000"},
         {"negative below half a thousandth", -0.0004, 1, "-0.000"},
         {"exact tie", tie, 0, "0.063"},
         {"one ulp below a tie", std::nextafter(tie, 0.0), 0, "0.062"},

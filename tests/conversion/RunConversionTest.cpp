@@ -371,8 +371,29 @@ private:
     std::vector<std::string> held_;
 };
 
+// Takes no hole and notes every one it is told about, in whatever batches they come.
+class WatchingObserver : public RunObserver {
+public:
+    bool TakeHole(ConversionState&, const HoleEvent& hole) override {
+        text_ << hole.xWord << '|' << hole.yWord << ' ' << hole.x << ' ' << hole.y << ' ' << hole.hasX << hole.hasY
+              << " T" << hole.tool << '\n';
+        return false;
+    }
+    bool MayTakeHoles() const override { return true; }
+    std::string Text() const { return text_.str(); }
+
+private:
+    std::ostringstream text_;
+};
+
+class BatchWatchingObserver : public WatchingObserver {
+public:
+    bool MayTakeHoles() const override { return false; }
+};
+
 // Random drill files of coordinate lines and the lines between them, converted with the fast paths and
-// without: the same program, with and without an observer that takes holes.
+// without: the same program, with and without an observer that takes holes, and the same holes told to an
+// observer that watches (one by one without the fast paths, in batches with them).
 TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
     std::mt19937 random(20261208);
     auto pick = [&random](std::initializer_list<const char*> texts) {
@@ -416,20 +437,26 @@ TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
         host.fields[HostField::XOffsett] = pick({"0", "0", "-0", "1.5"});
         host.fields[HostField::YOffsett] = pick({"0", "-2.25"});
         state.LineNumbersOn = file % 3 != 0;
-        state.LineNumberIncrement = file % 5 == 0 ? 2147483600 : 5;
-        for (const bool observed : {false, true}) {
+        // Increments whose digits carry through one, several and all five digits of the line number.
+        static const std::int32_t kIncrements[] = {5, 2147483600, 1, 99999, 37, 100005, 50};
+        state.LineNumberIncrement = kIncrements[file % 7];
+        for (const int observed : {0, 1, 2}) {
             SCOPED_TRACE(drill.substr(0, 400) + " observed " + std::to_string(observed) + " divisor " +
-                         host.fields[HostField::Divider]);
+                         host.fields[HostField::Divider] + " increment " + std::to_string(state.LineNumberIncrement));
             std::string programs[2];
             for (const bool fast : {true, false}) {
-                TakingObserver observer;
-                state.Observer = observed ? &observer : nullptr;
+                TakingObserver taking;
+                WatchingObserver watching;
+                BatchWatchingObserver batchWatching;
+                RunObserver* const observers[] = {nullptr, &taking, fast ? &batchWatching : &watching};
+                state.Observer = observers[observed];
                 EnableFastPaths(fast);
                 const RunOutcome outcome = RunConversion(state, host);
                 EnableFastPaths(true);
                 state.Observer = nullptr;
                 ASSERT_EQ(outcome, RunOutcome::Finished);
-                programs[fast ? 0 : 1] = ReadFile(output) + " " + std::to_string(state.FirstInchDecimalLine);
+                programs[fast ? 0 : 1] = ReadFile(output) + " " + std::to_string(state.FirstInchDecimalLine) +
+                                         (fast ? batchWatching.Text() : watching.Text());
             }
             EXPECT_EQ(programs[0], programs[1]);
         }

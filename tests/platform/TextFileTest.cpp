@@ -1,6 +1,8 @@
 #include "platform/TextFile.h"
 
+#include <algorithm>
 #include <csignal>
+#include <cstring>
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
@@ -101,6 +103,18 @@ TEST_F(TextFileTest, LineEndsAndEndOfFileMarks) {
          {"AB"}},
         {"ctrl-z after last line", "A\r\n\x1a", {"A"}},
         {"eight-bit bytes", std::string("\xe4\xf6\xfc\x00Z\r\n", 7), {std::string("\xe4\xf6\xfc\x00Z", 5)}},
+        // Line ends are searched for in words of eight bytes: other control bytes and bytes just above or far
+        // above CR and Ctrl-Z belong to the line, at any place in a word.
+        {"control bytes in long lines",
+         "ABCDEFGH\tIJ\x1b\x1f\x01KLMNOPQRS\xff\x80\r\nTUVWXYZ\x19\x0c"
+         "0123456789\n",
+         {"ABCDEFGH\tIJ\x1b\x1f\x01KLMNOPQRS\xff\x80", "TUVWXYZ\x19\x0c"
+                                                       "0123456789"}},
+        {"lone cr inside a word", "ABCDEFGHIJ\rKLMNOPQRSTUV\n", {"ABCDEFGHIJKLMNOPQRSTUV"}},
+        {"ctrl-z inside a word",
+         "ABCDEFGHIJKL\x1a"
+         "MNOPQRSTUVWX\nY\n",
+         {"ABCDEFGHIJKL", "Y"}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -248,6 +262,41 @@ TEST_F(TextFileTest, LargeOutputsAreWrittenOnAThreadSmallOnesWithout) {
     }
 }
 
+// Lines written through rooms in the writer's buffer, of sizes that do and do not fit a piece, keep their place
+// between the lines written otherwise.
+TEST_F(TextFileTest, LinesWrittenInTheWritersRoomKeepTheirPlace) {
+    const fs::path path = folder / "out.CNC";
+    auto writer = CreateTextOutputFile(path.string(), nullptr);
+    ASSERT_NE(writer, nullptr);
+    std::string expected;
+    std::size_t serial = 0;
+    for (const std::size_t size : {std::size_t{10}, std::size_t{700000}, std::size_t{400000}, std::size_t{1} << 20,
+                                   (std::size_t{1} << 20) + 1, std::size_t{3}}) {
+        std::size_t available = 0;
+        char* room = writer->Room(size, available);
+        const std::string text = std::to_string(serial++) + std::string(size, 'x') + "\r\n";
+        if (room == nullptr) {
+            EXPECT_GT(size, std::size_t{1} << 20);
+            writer->WriteLines(text);
+        } else {
+            ASSERT_GE(available, size);
+            // Committed in two parts; the bytes behind what is committed are overwritten by what follows.
+            std::memcpy(room, text.data(), std::min(text.size(), available));
+            const std::size_t first = std::min(text.size(), available) / 2;
+            writer->Commit(first);
+            room = writer->Room(text.size() - first, available);
+            ASSERT_NE(room, nullptr);
+            std::memcpy(room, text.data() + first, text.size() - first);
+            writer->Commit(text.size() - first);
+        }
+        expected += text;
+        writer->WriteLine("between");
+        expected += "between\r\n";
+    }
+    writer->Close();
+    EXPECT_TRUE(Read(path) == expected);
+}
+
 // A file-size limit in a child process is a disk that fails after N bytes: the error reaches the writer's
 // caller whether it comes before the thread starts, in its first piece or later, and nothing is left behind.
 TEST_F(TextFileTest, DiskFailingAfterNBytesEndsTheWriteAndLeavesNothing) {
@@ -263,8 +312,17 @@ TEST_F(TextFileTest, DiskFailingAfterNBytesEndsTheWriteAndLeavesNothing) {
             int status = 2; // no error raised
             try {
                 auto writer = CreateTextOutputFile(path.string(), nullptr);
+                const std::string_view lines = "N00000 G00 X123.456 Y78.900\r\n";
                 for (int i = 0; i < 200000; ++i) {
-                    writer->WriteLines("N00000 G00 X123.456 Y78.900\r\n");
+                    // Every other line through a room in the writer's buffer.
+                    std::size_t available = 0;
+                    char* room = i % 2 != 0 ? writer->Room(lines.size(), available) : nullptr;
+                    if (room == nullptr) {
+                        writer->WriteLines(lines);
+                        continue;
+                    }
+                    std::memcpy(room, lines.data(), lines.size());
+                    writer->Commit(lines.size());
                 }
                 writer->Close();
             } catch (const IoError& error) {
