@@ -85,7 +85,7 @@ clean:
 # is not the x87 format, so this proves the software extended format against the golden files. Not part of
 # `make test` (it takes several minutes on two cores).
 ARM64_DIR ?= build-arm64
-ARM64_PACKAGES := cmake ninja-build libgtest-dev qemu-user g++-aarch64-linux-gnu
+ARM64_PACKAGES := cmake ninja-build libgtest-dev libnanoflann-dev qemu-user g++-aarch64-linux-gnu
 ARM64_TESTS := korvex_conversion_tests korvex_excellon_tests korvex_golden_tests korvex_cli_tests
 ARM64_TOOLCHAIN := -G Ninja -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/aarch64-toolchain.cmake
 .PHONY: deps-arm64
@@ -101,8 +101,14 @@ test-arm64: deps-arm64
 	cmake -S /usr/src/googletest -B $(ARM64_DIR)/googletest $(ARM64_TOOLCHAIN) -DCMAKE_BUILD_TYPE=Release \
 	  -DBUILD_GMOCK=OFF -DCMAKE_INSTALL_PREFIX=$(CURDIR)/$(ARM64_DIR)/googletest/install
 	cmake --build $(ARM64_DIR)/googletest -j $(JOBS) --target install
+	@# nanoflann is one header: staged beside the build with its package files, so the cross build does not
+	@# take the host's /usr/include for it.
+	mkdir -p $(ARM64_DIR)/nanoflann/include $(ARM64_DIR)/nanoflann/share/nanoflann
+	cp /usr/include/nanoflann.hpp $(ARM64_DIR)/nanoflann/include/
+	cp -r /usr/share/nanoflann/cmake $(ARM64_DIR)/nanoflann/share/nanoflann/
 	cmake -S . -B $(ARM64_DIR) $(ARM64_TOOLCHAIN) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKORVEX_WITH_QT=OFF \
-	  -DGTest_DIR=$(CURDIR)/$(ARM64_DIR)/googletest/install/lib/cmake/GTest
+	  -DGTest_DIR=$(CURDIR)/$(ARM64_DIR)/googletest/install/lib/cmake/GTest \
+	  -Dnanoflann_DIR=$(CURDIR)/$(ARM64_DIR)/nanoflann/share/nanoflann/cmake
 	cmake --build $(ARM64_DIR) -j $(JOBS) --target korvex-cli $(ARM64_TESTS)
 	cd $(ARM64_DIR) && ctest --output-on-failure -j $(JOBS) -E _NOT_BUILT
 

@@ -5,8 +5,6 @@
 #include <string>
 #include <vector>
 
-#include <QLocale>
-
 #include <gtest/gtest.h>
 
 #include "tests/version/TestImages.h"
@@ -81,8 +79,12 @@ TFileVersionInfo AllTexts() {
 
 class VersionReaderEnvironment : public ::testing::Environment {
 public:
-    // Type names come in the user's language; the tests read them in English.
-    void SetUp() override { QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates)); }
+    // Type names come in the user's language, which the program that reads them takes from the environment;
+    // the tests read them in English.
+    void SetUp() override {
+        ::setenv("LC_ALL", "C", 1);
+        ::unsetenv("LANGUAGE");
+    }
 };
 const auto* const kEnvironment = ::testing::AddGlobalTestEnvironment(new VersionReaderEnvironment);
 
