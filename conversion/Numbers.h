@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "conversion/Extended.h"
 
@@ -17,6 +18,18 @@ struct ConversionState;
 class ConversionError : public std::runtime_error {
 public:
     using std::runtime_error::runtime_error;
+    // A failure at a place in the drill file: `line` counts from 1, and `fileText` quotes the file as written
+    // (the message may show it as the reading saw it, with its separator), so a front end can name the place
+    // as compilers do ("FILE:LINE: ...") without parsing the message.
+    ConversionError(const std::string& message, std::size_t line, std::string fileText)
+        : std::runtime_error(message), line_(line), fileText_(std::move(fileText)) {}
+
+    std::size_t Line() const { return line_; } // 0: not about one line
+    const std::string& FileText() const { return fileText_; }
+
+private:
+    std::size_t line_ = 0;
+    std::string fileText_;
 };
 
 // The number syntax with the given decimal separator: blanks (0x20 only), sign, digits, separator and
