@@ -14,8 +14,6 @@ namespace {
 constexpr std::size_t kShownFindings = 3;
 constexpr double kSmallestBoard = 1.0;   // mm: below this in both X and Y no board is meant
 constexpr double kLargestBoard = 1000.0; // mm: beyond this in X or Y no machine of ours cuts
-constexpr double kUsualBoardMin = 10.0;  // mm: the sizes a suggested divisor aims at
-constexpr double kUsualBoardMax = 500.0;
 constexpr std::size_t kNumberPrefix = 7; // "N00005 "
 
 // The line without the converter's "N00005 " in front.
@@ -62,10 +60,6 @@ std::string Number(double value) {
 
 std::string Z(double value) {
     return "Z" + Number(value);
-}
-
-bool Plausible(double width, double height) {
-    return std::max(width, height) >= kSmallestBoard && width <= kLargestBoard && height <= kLargestBoard;
 }
 
 void CheckDepth(const std::string& who, double zUp, double zDown, std::vector<std::string>& warnings) {
@@ -235,30 +229,6 @@ void ReadZWords(const conversion::ConversionState& state, const RunShape& shape,
               [](const CheckInput::ToolZ& a, const CheckInput::ToolZ& b) { return a.tool < b.tool; });
 }
 
-std::optional<double> PlausibleDivisor(double width, double height, double divisor) {
-    if (!(width > 0.0 || height > 0.0) || !std::isfinite(divisor) || divisor <= 0.0) {
-        return std::nullopt;
-    }
-    // The nearest power of ten to the divisor given that makes a usual board; failing that, any board.
-    std::optional<double> best;
-    double bestScore = 0.0;
-    for (int exponent = -3; exponent <= 6; ++exponent) {
-        const double candidate = std::pow(10.0, exponent);
-        const double scale = divisor / candidate;
-        if (candidate == divisor || !Plausible(width * scale, height * scale)) {
-            continue;
-        }
-        const double size = std::max(width, height) * scale;
-        const bool usual = size >= kUsualBoardMin && size <= kUsualBoardMax;
-        const double score = (usual ? 0.0 : 100.0) + std::fabs(std::log10(candidate / divisor));
-        if (!best || score < bestScore) {
-            best = candidate;
-            bestScore = score;
-        }
-    }
-    return best;
-}
-
 std::vector<std::string> RunChecks(const CheckInput& input) {
     std::vector<std::string> warnings;
     if (input.runWordsUsed) {
@@ -276,11 +246,18 @@ std::vector<std::string> RunChecks(const CheckInput& input) {
         if (tooLarge || tooSmall) {
             std::string line = "Warning: the drilled area is " + Fixed(width) + " x " + Fixed(height) + " mm, " +
                                (tooLarge ? "larger than 1 m" : "smaller than 1 mm") + " for a board";
-            const std::optional<double> divisor = PlausibleDivisor(width, height, input.divisor);
-            if (divisor) {
+            const std::optional<double> divisor = input.confirmedDivisor;
+            if (input.excellonReading) {
+                line += "; check the units and number format (--units, --number-format, or the fields of File > "
+                        "Drill file format...)";
+            } else if (divisor) {
+                // The divisor that gives the Excellon reading's places, where that makes a board at all.
                 const double scale = input.divisor / *divisor;
-                line += "; divisor " + Number(*divisor) + " would make it " + Fixed(width * scale) + " x " +
-                        Fixed(height * scale) + " mm";
+                const double w = width * scale;
+                const double h = height * scale;
+                if (std::max(w, h) >= kSmallestBoard && w <= kLargestBoard && h <= kLargestBoard) {
+                    line += "; divisor " + Number(*divisor) + " would make it " + Fixed(w) + " x " + Fixed(h) + " mm";
+                }
             }
             warnings.push_back(line);
         }

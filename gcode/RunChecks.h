@@ -93,6 +93,10 @@ struct CheckInput {
     };
     std::vector<ToolZ> toolZ;
     double divisor = 1.0;
+    // The area check's advice: the Excellon reading has units and digits to fix, not a divisor; the default
+    // reading a divisor only where the cross-check found one that gives the Excellon reading's places.
+    bool excellonReading = false;
+    std::optional<double> confirmedDivisor;
     const RunShape* shape = nullptr;
     Controller controller = Controller::None;
     std::vector<std::string> macroBefore;
@@ -107,10 +111,5 @@ void ReadZWords(const conversion::ConversionState& state, const RunShape& shape,
 
 // The warning lines, in a fixed order: depth, area, feed rate, tool-change blocks, program lines.
 std::vector<std::string> RunChecks(const CheckInput& input);
-
-// A power of ten that brings a drilled area of `width` x `height` mm, read with `divisor`, to a plausible
-// board size (between 1 mm and 1 m, preferably between 10 and 500 mm), the nearest such to `divisor`; nothing
-// when none does.
-std::optional<double> PlausibleDivisor(double width, double height, double divisor);
 
 } // namespace korvex::gcode

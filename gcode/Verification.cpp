@@ -303,9 +303,10 @@ std::vector<std::string> VerificationLogLines(const VerificationResult& result, 
         return lines;
     }
     if (result.differenceCount == 0) {
-        lines.push_back("Verified: " + Counted(result.holeCount, "hole", "holes") + ", " +
+        lines.push_back("Verified against the drill file" + (result.readAs.empty() ? "" : " read as " + result.readAs) +
+                        ": " + Counted(result.holeCount, "hole", "holes") + ", " +
                         Counted(result.slotCount, "slot", "slots") + ", " +
-                        Counted(result.routeCount, "route", "routes") + " as in the drill file");
+                        Counted(result.routeCount, "route", "routes"));
         return lines;
     }
     for (std::size_t k = 0; k < result.differences.size() && k < shown; ++k) {

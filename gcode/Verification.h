@@ -1,6 +1,7 @@
 // Compares what a written program drills and mills with what the drill file asked for. The expected side is
-// collected during the run through a RunObserver (either reading reports through it); the program side is
-// the program read back from disk, so a fault anywhere between the reading and the file shows up.
+// the drill file as an Excellon read of its own gives it, independent of the reading that wrote the program;
+// the program side is the program read back from disk, so a fault anywhere between the file and the program
+// shows up, a misread of the file included.
 #pragma once
 
 #include <cstddef>
@@ -16,7 +17,7 @@ namespace korvex::gcode {
 // Positions closer than this are the same: the program writes three decimals.
 constexpr double kVerifyTolerance = 0.0015;
 
-// What the drill file asked for, as the run reports it.
+// What the drill file asked for, in the events a run reports.
 class ExpectedWork : public conversion::RunObserver {
 public:
     struct Hole {
@@ -60,6 +61,7 @@ struct VerificationResult {
     std::size_t routeCount = 0;
     std::vector<Difference> differences; // sorted by position; at most kMaxKeptDifferences
     std::size_t differenceCount = 0;     // all of them
+    std::string readAs;                  // how the drill file was read, "inch 2:4 TZ (header, comment)"
     bool Passed() const { return ran && differenceCount == 0; }
 };
 
@@ -69,8 +71,8 @@ constexpr std::size_t kMaxKeptDifferences = 10000;
 // every expected path a milled path of the same tool with the same pieces.
 VerificationResult Verify(const ExpectedWork& expected, const Program& program);
 
-// The log lines for a result: "Verified: ..." when it passed, otherwise "Warning: " lines for the first
-// `shown` differences by position and one line for the rest; the skip reason when it did not run.
+// The log lines for a result: "Verified against the drill file read as ...: ..." when it passed, otherwise "Warning: "
+// lines for the first `shown` differences by position and one line for the rest; the skip reason when it did not run.
 std::vector<std::string> VerificationLogLines(const VerificationResult& result, std::size_t shown = 5);
 
 } // namespace korvex::gcode

@@ -5,14 +5,17 @@
 #include <charconv>
 #include <fstream>
 #include <memory>
+#include <optional>
 #include <sstream>
 
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/RunObserver.h"
+#include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
 #include "gcode/GcodeReader.h"
 #include "gcode/RunChecks.h"
+#include "job/PlacementCheck.h"
 #include "job/PlainReadingHazards.h"
 #include "job/RunSummary.h"
 #include "order/ShortOrderObserver.h"
@@ -166,6 +169,61 @@ void WriteProgramPicture(const std::string& programPath, const std::string& svgP
     }
 }
 
+// The drill file as the Excellon reading reads it, with `choice`'s fixed values; `reason` says why not when
+// it cannot be read. Standard input is read once, by the run.
+std::optional<excellon::DrillWork> LoadDrillWork(const std::string& name, const excellon::ReadingChoice& choice,
+                                                 std::string& reason) {
+    if (name == "-") {
+        reason = "the drill file comes from standard input, which is read only once";
+        return std::nullopt;
+    }
+    std::vector<std::string> lines;
+    try {
+        std::unique_ptr<platform::TextLineReader> input = platform::TextLineReader::Open(name);
+        if (!input) {
+            reason = "can not open " + name;
+            return std::nullopt;
+        }
+        std::string line;
+        while (input->ReadLine(line)) {
+            lines.push_back(line);
+        }
+    } catch (const platform::IoError& error) {
+        reason = error.what();
+        return std::nullopt;
+    }
+    excellon::DrillWork work = excellon::ReadDrillWork(lines, choice, name);
+    if (!work.readable) {
+        reason = work.error;
+        return std::nullopt;
+    }
+    return work;
+}
+
+// What the verification compares the program with: the Excellon reading's work where the run put it.
+void ExpectWork(const excellon::DrillWork& work, const conversion::ConversionState& state,
+                gcode::ExpectedWork& expected) {
+    conversion::ConversionState scratch;
+    for (const excellon::DrillWork::Hole& hole : work.holes) {
+        conversion::HoleEvent event;
+        event.tool = hole.tool;
+        event.x = hole.x + state.XOffset;
+        event.y = hole.y + state.YOffset;
+        expected.TakeHole(scratch, event);
+    }
+    for (conversion::PathEvent path : work.paths) {
+        path.startX += state.XOffset;
+        path.startY += state.YOffset;
+        for (conversion::PathSegment& segment : path.segments) {
+            segment.x += state.XOffset;
+            segment.y += state.YOffset;
+            segment.centerX += state.XOffset;
+            segment.centerY += state.YOffset;
+        }
+        expected.OnPath(path);
+    }
+}
+
 } // namespace
 
 JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionHost& host, const JobOptions& options) {
@@ -193,12 +251,31 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     } else {
         watcher = &hazards;
     }
+
+    // -- Cross-check and verification: the drill file as the Excellon reading reads it --
+    // The default reading is checked against the file's own format; the verification compares any program
+    // with that reading, never with the run's own.
+    std::optional<excellon::DrillWork> drillWork;
+    std::string unreadReason;
+    if (watcher != nullptr || options.verify) {
+        excellon::ReadingChoice choice = options.reading.excellon ? options.reading : excellon::ReadingChoice{};
+        choice.excellon = true;
+        drillWork = LoadDrillWork(host.FieldText(conversion::HostField::InputFileName), choice, unreadReason);
+    }
+    std::unique_ptr<PlacementCheck> placement;
+    if (watcher != nullptr && drillWork) {
+        placement = std::make_unique<PlacementCheck>(*drillWork);
+        observers.Add(placement.get());
+    }
     auto logWarnings = [&]() {
         if (watcher == nullptr) {
             return;
         }
-        report.warnings = hazards.Warnings(state);
-        for (const std::string& warning : report.warnings) {
+        const std::vector<std::string> causes = hazards.Causes(state);
+        const std::string warning =
+            placement ? placement->Warning(state, causes) : UncheckedWarning(unreadReason, causes);
+        if (!warning.empty()) {
+            report.warnings.push_back(warning);
             host.AppendLogLine(warning);
         }
     };
@@ -213,10 +290,6 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     // -- Verification: collect what the drill file asked for --
     gcode::RunShape shape;
     observers.Add(&shape);
-    gcode::ExpectedWork expected;
-    if (options.verify) {
-        observers.Add(&expected);
-    }
     // Only a chosen controller has lines to refuse; without one the output goes straight to the file.
     const std::vector<std::string> macroBefore = host.MacroLines(conversion::HostMacro::Before);
     const std::vector<std::string> macroAfter = host.MacroLines(conversion::HostMacro::After);
@@ -227,12 +300,10 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     conversion::ConversionHost& runHost =
         options.controller == gcode::Controller::None ? host : static_cast<conversion::ConversionHost&>(scanningHost);
 
-    try {
+    // A run that fails writes no program: where its holes would have landed no longer matters.
+    {
         RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher);
         report.outcome = conversion::RunConversion(state, runHost);
-    } catch (...) {
-        logWarnings();
-        throw;
     }
     if (report.outcome != conversion::RunOutcome::Finished) {
         return report;
@@ -249,6 +320,10 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     gcode::CheckInput checks;
     gcode::ReadZWords(state, shape, checks);
     checks.divisor = state.Divisor;
+    checks.excellonReading = options.reading.excellon;
+    if (placement && !placement->Agrees()) {
+        checks.confirmedDivisor = placement->ReproducingDivisor();
+    }
     checks.shape = &shape;
     checks.controller = options.controller;
     checks.macroBefore = macroBefore;
@@ -262,10 +337,16 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     if (options.verify) {
         std::string program;
         std::string reason;
-        if (ReadBack(host.FieldText(conversion::HostField::OutputFileName), program, reason)) {
+        if (!drillWork) {
+            report.verification.skipReason =
+                "the drill file could not be read as Excellon to compare with: " + unreadReason;
+        } else if (ReadBack(host.FieldText(conversion::HostField::OutputFileName), program, reason)) {
             gcode::ReadOptions readOptions;
             readOptions.keepMoves = false;
+            gcode::ExpectedWork expected;
+            ExpectWork(*drillWork, state, expected);
             report.verification = gcode::Verify(expected, gcode::ReadProgram(program, readOptions));
+            report.verification.readAs = excellon::ReadAs(drillWork->format);
         } else {
             report.verification.skipReason = reason;
         }

@@ -65,6 +65,9 @@ void PlainReadingHazards::OnLine(std::string_view line, std::size_t number) {
     if (code.size() >= 2 && code[0] == 'R' && std::isdigit(static_cast<unsigned char>(code[1]))) {
         Note(repeat_, line, number);
     }
+    if (HasCode(code, "G91") || code == "ICI" || code.rfind("ICI,ON", 0) == 0) {
+        Note(incremental_, line, number);
+    }
     if (HasCode(code, "G93")) {
         Note(origin_, line, number);
     }
@@ -77,40 +80,41 @@ void PlainReadingHazards::OnLine(std::string_view line, std::size_t number) {
     }
 }
 
-std::vector<std::string> PlainReadingHazards::Warnings(const conversion::ConversionState& state) const {
-    static const char* const kExcellon = "; choose the Excellon reading";
-    std::vector<std::string> warnings;
+std::vector<std::string> PlainReadingHazards::Causes(const conversion::ConversionState& state) const {
+    std::vector<std::string> causes;
     if (leadingZeros_.line != 0) {
-        warnings.push_back("Warning: the file writes leading zeros and leaves out trailing ones, which no divisor "
-                           "reads right (" +
-                           Where(leadingZeros_.line, leadingZeros_.text) + ")" + kExcellon);
+        causes.push_back("the file writes leading zeros and leaves out trailing ones, which no divisor reads right (" +
+                         Where(leadingZeros_.line, leadingZeros_.text) + ")");
     }
     // A format comment beside a declared trailing-zero format is what a divisor can express.
     if (formatComment_.line != 0 && leadingZeros_.line == 0 && hints_.zeros.value != excellon::Zeros::TZ) {
-        warnings.push_back("Warning: a number format comment that no divisor expresses (" +
-                           Where(formatComment_.line, formatComment_.text) + ")" + kExcellon);
+        causes.push_back("a number format comment that no divisor expresses (" +
+                         Where(formatComment_.line, formatComment_.text) + ")");
+    }
+    if (incremental_.line != 0) {
+        causes.push_back("incremental coordinates are read as absolute ones (" +
+                         Where(incremental_.line, incremental_.text) + ")");
     }
     if (state.FirstInchDecimalLine != 0 && std::fabs(state.Divisor - 0.001) > 1e-12) {
-        warnings.push_back("Warning: inch coordinates with a decimal point are read as thousandths of an inch (" +
-                           Where(state.FirstInchDecimalLine, "") + "); use the divisor 0.001");
+        causes.push_back("inch coordinates with a decimal point are read as thousandths of an inch (" +
+                         Where(state.FirstInchDecimalLine, "") + ")");
     }
     if (repeat_.line != 0) {
-        warnings.push_back("Warning: repeat codes drill one hole at the step instead of the repeated holes (" +
-                           Where(repeat_.line, repeat_.text) + ")" + kExcellon);
+        causes.push_back("repeat codes drill one hole at the step instead of the repeated holes (" +
+                         Where(repeat_.line, repeat_.text) + ")");
     }
     if (origin_.line != 0) {
-        warnings.push_back("Warning: G93 sets a new origin but is drilled as a hole (" +
-                           Where(origin_.line, origin_.text) + ")" + kExcellon);
+        causes.push_back("G93 sets a new origin but is drilled as a hole (" + Where(origin_.line, origin_.text) + ")");
     }
     if (slot_.line != 0) {
-        warnings.push_back("Warning: slots (G85) are drilled as holes at their end points (" +
-                           Where(slot_.line, slot_.text) + ")" + kExcellon);
+        causes.push_back("slots (G85) are drilled as holes at their end points (" + Where(slot_.line, slot_.text) +
+                         ")");
     }
     if (route_.line != 0) {
-        warnings.push_back("Warning: routed paths (G00, M15) are drilled as holes at their points (" +
-                           Where(route_.line, route_.text) + ")" + kExcellon);
+        causes.push_back("routed paths (G00, M15) are drilled as holes at their points (" +
+                         Where(route_.line, route_.text) + ")");
     }
-    return warnings;
+    return causes;
 }
 
 } // namespace korvex::job

@@ -1,6 +1,6 @@
 // Signs in a drill file that the plain reading (thousandths of an inch or millimetres, divided by the divisor)
-// will put holes in the wrong places or drill holes that do not exist. The run still converts as it always
-// did; these become "Warning: " lines in the log.
+// will put holes in the wrong places or drill holes that do not exist. Whether it did is the placement
+// check's to say; these only explain why, inside its one warning line.
 #pragma once
 
 #include <cstddef>
@@ -17,9 +17,9 @@ class PlainReadingHazards : public conversion::LineWatcher {
 public:
     void OnLine(std::string_view line, std::size_t number) override;
 
-    // One line per cause found, in a fixed order, each naming the first input line and what to do. `state`
-    // gives what the plain reading noted itself (inch numbers with a decimal point) and the divisor in use.
-    std::vector<std::string> Warnings(const conversion::ConversionState& state) const;
+    // One phrase per cause found, in a fixed order, each naming the first input line where it has one.
+    // `state` gives what the plain reading noted itself (inch numbers with a decimal point) and the divisor.
+    std::vector<std::string> Causes(const conversion::ConversionState& state) const;
 
 private:
     struct Sign {
@@ -31,6 +31,7 @@ private:
     excellon::Format hints_;
     Sign leadingZeros_;
     Sign formatComment_;
+    Sign incremental_;
     Sign repeat_;
     Sign origin_;
     Sign slot_;

@@ -42,8 +42,10 @@ constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
 // The worked example of a small board: header with two tools, two tool changes, three holes, M30.
+// The worked example with "Y7.0" for its "Y7", which the Excellon reading would take as 0.007 mm: the same
+// program, and both readings agree on it.
 const char* const kDrillFile = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
-                               "T2\r\nX-3.25Y7\r\nM30\r\n";
+                               "T2\r\nX-3.25Y7.0\r\nM30\r\n";
 
 struct ProcessResult {
     int exitCode = -1; // -1: ended by a signal
@@ -240,7 +242,7 @@ INSTANTIATE_TEST_SUITE_P(
     RowName<SameAsEngineRow>);
 
 TEST_F(CliTest, ToolChangeBlocksComeFromFiles) {
-    WriteFile(folder_ / "input.drl", "M71\r\nT1\r\nX1Y1\r\n");
+    WriteFile(folder_ / "input.drl", "M71\r\nT1\r\nX1.Y1.\r\n");
     WriteFile(folder_ / "before.txt", "M05\n\nG00 Z40\n");
     WriteFile(folder_ / "after.txt", "");
     const ProcessResult result = Run({"--before", "before.txt", "--after", "after.txt", "--quiet", "input.drl"});
@@ -586,8 +588,12 @@ TEST_F(CliTest, QuietStillWritesThePlainReadingsWarnings) {
     WriteFile(folder_ / "input.drl", "M48\r\nINCH,LZ\r\nT1C0.8\r\n%\r\nT1\r\nX01Y02\r\nM30\r\n");
     const ProcessResult result = Run({"-q", "input.drl"});
     EXPECT_EQ(result.exitCode, 0);
-    EXPECT_EQ(result.err, "Warning: the file writes leading zeros and leaves out trailing ones, which no divisor reads "
-                          "right (first in input line 2: INCH,LZ); choose the Excellon reading\n");
+    EXPECT_EQ(result.err,
+              "Warning: this reading drills 1 hole at X 0.025 to 0.025, Y 0.051 to 0.051 mm, where the "
+              "Excellon reading (inch, 2:4 LZ, absolute (units header, digits default, zeros header)) finds "
+              "1 hole, 0 slots, 0 routes at X 25.400 to 25.400, Y 50.800 to 50.800 mm; hole 1 lands at "
+              "X0.025 Y0.051 instead of X25.400 Y50.800; use the Excellon reading (File > Drill file "
+              "format..., or --excellon), or divisor 0.001, which gives the same places\n");
 }
 
 std::size_t Occurrences(const std::string& text, const std::string& what) {

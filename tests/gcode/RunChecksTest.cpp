@@ -24,6 +24,15 @@ using conversion::HostMacro;
 
 const char* const kWorkedExample = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
                                    "T2\r\nX-3.25Y7\r\nM30\r\n";
+// Its "Y7" has no decimal point: the Excellon reading takes it by the format (3:3, zeros inferred), 0.007 mm.
+const char* const kWorkedExampleMisread =
+    "Warning: this reading drills 3 holes at X -3.250 to 15.500, Y 7.000 to 20.000 mm, where the Excellon reading "
+    "(mm, 3:3 TZ, absolute (units header, digits default, zeros inference)) finds 3 holes, 0 slots, 0 routes at X "
+    "-3.250 to 15.500, Y 0.007 to 20.000 mm; hole 3 lands at X-3.250 Y7.000 instead of X-3.250 Y0.007; use the "
+    "Excellon reading (File > Drill file format..., or --excellon)";
+// The same board with every number written with its point: both readings agree.
+const char* const kWorkedExampleWhole = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\n"
+                                        "X15.5Y20.0\r\nT2\r\nX-3.25Y7.0\r\nM30\r\n";
 
 struct CheckCase {
     const char* name;
@@ -35,6 +44,7 @@ struct CheckCase {
     std::vector<std::string> before; // empty: the window's design values
     std::vector<std::string> after;
     std::vector<std::string> warnings;
+    bool excellon = false; // the Excellon reading instead of the default one
 };
 
 // The log lines after "Conversion finished" and the summary line.
@@ -75,6 +85,7 @@ TEST_P(RunChecksTest, WarnsOnlyWhereTheProgramWouldFail) {
     conversion::ConversionState state;
     job::JobOptions options;
     options.controller = row.controller;
+    options.reading.excellon = row.excellon;
 
     const job::JobReport report = job::ConvertJob(state, host, options);
     EXPECT_EQ(report.warnings, row.warnings);
@@ -90,7 +101,8 @@ const std::vector<std::string> kLinuxCncAfter = PresetBlocks({Controller::LinuxC
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunChecksTest,
     ::testing::Values(
-        CheckCase{"WorkedExample", kWorkedExample, "1", "2", "1", Controller::None, {}, {}, kNone},
+        CheckCase{"WorkedExample", kWorkedExample, "1", "2", "1", Controller::None, {}, {}, {kWorkedExampleMisread}},
+        CheckCase{"WorkedExampleWhole", kWorkedExampleWhole, "1", "2", "1", Controller::None, {}, {}, kNone},
         CheckCase{"FirstStartZeros",
                   "M48\r\nT1C0.8\r\n%\r\nT1\r\nX1000Y2000\r\nX3000Y2500\r\nM30\r\n",
                   "0.000",
@@ -99,11 +111,16 @@ INSTANTIATE_TEST_SUITE_P(
                   Controller::None,
                   {},
                   {},
-                  {"Warning: the run drills to Z0, which does not go below the work surface (Z0): nothing is drilled",
+                  {"Warning: this reading drills 2 holes at X 0.025 to 0.076, Y 0.051 to 0.064 mm, where the "
+                   "Excellon reading (inch, 2:4 TZ, absolute (units default, digits default, zeros inference)) finds "
+                   "2 holes, 0 slots, 0 routes at X 2.540 to 7.620, Y 5.080 to 6.350 mm; hole 1 lands at X0.025 "
+                   "Y0.051 instead of X2.540 Y5.080; use the Excellon reading (File > Drill file format..., or "
+                   "--excellon), or divisor 10, which gives the same places",
+                   "Warning: the run drills to Z0, which does not go below the work surface (Z0): nothing is drilled",
                    "Warning: the run retracts to Z0, which is not above its drilling depth Z0: the tool drags "
                    "between holes",
-                   "Warning: the drilled area is 0.051 x 0.013 mm, smaller than 1 mm for a board; divisor 1 would "
-                   "make it 50.800 x 12.700 mm"}},
+                   "Warning: the drilled area is 0.051 x 0.013 mm, smaller than 1 mm for a board; divisor 10 would "
+                   "make it 5.080 x 1.270 mm"}},
         CheckCase{"RetractBelowDepth",
                   kWorkedExample,
                   "-3",
@@ -112,10 +129,11 @@ INSTANTIATE_TEST_SUITE_P(
                   Controller::None,
                   {},
                   {},
-                  {"Warning: the run retracts to Z-3, which is not above its drilling depth Z-2: the tool drags "
+                  {kWorkedExampleMisread,
+                   "Warning: the run retracts to Z-3, which is not above its drilling depth Z-2: the tool drags "
                    "between holes"}},
         CheckCase{"ToolOfItsOwnAboveTheSurface",
-                  "M48\r\nM71\r\nT1C0.8Z0.5\r\n%\r\nT1\r\nX10Y20\r\nX15Y20\r\nM30\r\n",
+                  "M48\r\nM71\r\nT1C0.8Z0.5\r\n%\r\nT1\r\nX10.Y20.\r\nX15.Y20.\r\nM30\r\n",
                   "1",
                   "2",
                   "1",
@@ -132,8 +150,33 @@ INSTANTIATE_TEST_SUITE_P(
                   Controller::None,
                   {},
                   {},
-                  {"Warning: the drilled area is 2000.000 x 100.000 mm, larger than 1 m for a board; divisor 10 "
-                   "would make it 200.000 x 10.000 mm"}},
+                  {"Warning: this reading drills 2 holes at X 0.000 to 2000.000, Y 0.000 to 100.000 mm, where the "
+                   "Excellon reading (mm, 3:3 TZ, absolute (units header, digits default, zeros inference)) finds 2 "
+                   "holes, 0 slots, 0 routes at X 0.000 to 2.000, Y 0.000 to 0.100 mm; hole 2 lands at X2000.000 "
+                   "Y100.000 instead of X2.000 Y0.100; use the Excellon reading (File > Drill file format..., or "
+                   "--excellon), or divisor 1000, which gives the same places",
+                   "Warning: the drilled area is 2000.000 x 100.000 mm, larger than 1 m for a board; divisor 1000 "
+                   "would make it 2.000 x 0.100 mm"}},
+        CheckCase{"AreaTooLargeNoDivisorFits",
+                  "M48\r\nM71\r\n%\r\nX0Y0\r\nX2000.Y100.\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: the drilled area is 2000.000 x 100.000 mm, larger than 1 m for a board"}},
+        CheckCase{"AreaTooLargeInTheExcellonReading",
+                  "M48\r\nM71\r\n%\r\nX0Y0\r\nX2000.Y100.\r\nM30\r\n",
+                  "1",
+                  "2",
+                  "1",
+                  Controller::None,
+                  {},
+                  {},
+                  {"Warning: the drilled area is 2000.000 x 100.000 mm, larger than 1 m for a board; check the units "
+                   "and number format (--units, --number-format, or the fields of File > Drill file format...)"},
+                  true},
         CheckCase{"OneTinyHoleIsNoArea",
                   "M48\r\nM71\r\n%\r\nX0.1Y0.1\r\nM30\r\n",
                   "1",
@@ -144,7 +187,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   kNone},
         CheckCase{"AllHolesInOnePoint",
-                  "M48\r\nM71\r\n%\r\nX5Y5\r\nX5Y5\r\nM30\r\n",
+                  "M48\r\nM71\r\n%\r\nX5.Y5.\r\nX5.Y5.\r\nM30\r\n",
                   "1",
                   "2",
                   "1",
@@ -153,7 +196,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {},
                   {"Warning: the drilled area is 0.000 x 0.000 mm, smaller than 1 mm for a board"}},
         CheckCase{"DesignBlocksOnGrbl",
-                  kWorkedExample,
+                  kWorkedExampleWhole,
                   "1",
                   "2",
                   "1",
@@ -163,11 +206,11 @@ INSTANTIATE_TEST_SUITE_P(
                   {"Warning: line 19 of the program feeds before any F word; GRBL 1.1 refuses a feed move without a "
                    "feed rate",
                    "Warning: the tool-change block after holds M06, which GRBL 1.1 does not accept"}},
-        CheckCase{"GrblPreset", kWorkedExample, "1", "2", "1", Controller::Grbl, kGrbl, kGrblAfter, kNone},
-        CheckCase{"LinuxCncPresetWithToolChanger", kWorkedExample, "1", "2", "1", Controller::LinuxCnc, kLinuxCnc,
+        CheckCase{"GrblPreset", kWorkedExampleWhole, "1", "2", "1", Controller::Grbl, kGrbl, kGrblAfter, kNone},
+        CheckCase{"LinuxCncPresetWithToolChanger", kWorkedExampleWhole, "1", "2", "1", Controller::LinuxCnc, kLinuxCnc,
                   kLinuxCncAfter, kNone},
         CheckCase{"LongBlockLineOnGrbl",
-                  kWorkedExample,
+                  kWorkedExampleWhole,
                   "1",
                   "2",
                   "1",
@@ -177,7 +220,7 @@ INSTANTIATE_TEST_SUITE_P(
                   {"Warning: the tool-change block after has a line of 84 characters as written; GRBL 1.1 reads at "
                    "most 80"}},
         CheckCase{"DrillFileCodeLinuxCncRefuses",
-                  "M48\r\nM71\r\n%\r\nT1\r\nM47\r\nX1Y1\r\nX20Y20\r\nM30\r\n",
+                  "M48\r\nM71\r\n%\r\nT1\r\nM47\r\nX1.Y1.\r\nX20.Y20.\r\nM30\r\n",
                   "1",
                   "2",
                   "1",
@@ -186,7 +229,7 @@ INSTANTIATE_TEST_SUITE_P(
                   kLinuxCncAfter,
                   {"Warning: line 20 of the program holds M47, which LinuxCNC does not accept"}},
         CheckCase{"FeedOnlyInTheBeforeBlockStillCounts",
-                  kWorkedExample,
+                  kWorkedExampleWhole,
                   "1",
                   "2",
                   "1",
@@ -198,7 +241,7 @@ INSTANTIATE_TEST_SUITE_P(
 
 TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
     testing::TempFolder folder("korvex-verify");
-    testing::WriteFile(folder.Path() / "board.drl", kWorkedExample);
+    testing::WriteFile(folder.Path() / "board.drl", kWorkedExampleWhole);
     testing::RecordingHost host;
     host.fields[HostField::InputFileName] = (folder.Path() / "board.drl").string();
     host.fields[HostField::OutputFileName] = (folder.Path() / "board.CNC").string();
@@ -214,7 +257,8 @@ TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
     report = job::ConvertJob(state, host, options);
     EXPECT_TRUE(report.verification.Passed());
     EXPECT_EQ(LinesAfterTheRun(host.log),
-              std::vector<std::string>{"Verified: 3 holes, 0 slots, 0 routes as in the drill file"});
+              std::vector<std::string>{"Verified against the drill file read as mm 3:3 TZ (header, default): 3 holes, "
+                                       "0 slots, 0 routes"});
 
     // A depth that drills nothing: every hole is missing from what the program does.
     host.log.clear();
@@ -226,6 +270,17 @@ TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
                   "Warning: the run drills to Z0, which does not go below the work surface (Z0): nothing is drilled",
                   "Warning: hole T1 at X10.000 Y20.000 is missing from the program",
                   "Warning: hole T1 at X15.500 Y20.000 is missing from the program"}));
+
+    // The default reading's own holes are no measure: a misread file fails against the Excellon reading.
+    host.log.clear();
+    host.fields[HostField::Zab] = "2";
+    testing::WriteFile(folder.Path() / "board.drl", kWorkedExample);
+    report = job::ConvertJob(state, host, options);
+    EXPECT_FALSE(report.verification.Passed());
+    EXPECT_EQ(LinesAfterTheRun(host.log),
+              (std::vector<std::string>{
+                  kWorkedExampleMisread, "Warning: hole T2 at X-3.250 Y0.007 is missing from the program",
+                  "Warning: the program drills a hole T2 at X-3.250 Y7.000 that the drill file does not ask for"}));
 }
 
 } // namespace

@@ -74,7 +74,7 @@ TEST_P(VerificationTest, ReportsEachDifference) {
     EXPECT_EQ(result.Passed(), edit.log.size() == 1 && edit.log[0].rfind("Verified", 0) == 0);
 }
 
-const std::vector<std::string> kVerified{"Verified: 3 holes, 1 slot, 0 routes as in the drill file"};
+const std::vector<std::string> kVerified{"Verified against the drill file: 3 holes, 1 slot, 0 routes"};
 
 INSTANTIATE_TEST_SUITE_P(
     HandEdited, VerificationTest,
