@@ -168,8 +168,8 @@ std::string PlacementCheck::Warning(const conversion::ConversionState& state,
     const double xOffset = started_ ? xOffset_ : state.XOffset;
     const double yOffset = started_ ? yOffset_ : state.YOffset;
     if (work_.Empty()) {
-        return "Warning: the drill file holds no tool, hole, slot or route the Excellon reading finds: it is no "
-               "drill file, yet this reading drills " +
+        return "Warning: the Excellon reading finds no tool, hole, slot or route in the drill file, so it is no drill "
+               "file; the program drills " +
                Counted(count_, "hole", "holes");
     }
     if (Agrees()) {

@@ -1,0 +1,26 @@
+; Conversion of file :input.drl to CNC-code
+; Conversion done by KORVEX_WIN
+; The file can be run with a CNC-Machine
+; <maker, release and version>
+; <updates>
+; ----------------------------------------------
+;
+; M48
+; T1  C0.8   ; Tool-definition
+;% of Header Definition
+N00000 G00 Z30
+N00005 T1
+N00010 M06
+N00015 G00 Z20
+; G91 not implemented
+N00020 G00 Z1.00
+N00025 G00 X10.000 Y10.000
+N00030 G01 Z-2.0
+N00035 G00 Z1.00
+N00040 G00 X5.000 Y0.000
+N00045 G01 Z-2.0
+N00050 G00 Z1.00
+N00055 G00 X0.000 Y5.000
+N00060 G01 Z-2.0
+N00065 G00 Z1.000
+N00070 M30
