@@ -50,6 +50,8 @@ DrillWork ReadDrillWork(const std::vector<std::string>& lines, const ReadingChoi
     DrillWork work;
     try {
         work.format = DetectFormat(lines, choice, drillPath);
+        // Most lines of a large file are holes: one allocation instead of a doubling series.
+        work.holes.reserve(lines.size());
         CollectingSink sink(work);
         ReadExcellon(lines, 1, work.format, sink);
         work.readable = true;

@@ -8,11 +8,11 @@ namespace korvex::job {
 
 namespace {
 
-constexpr int kLowestExponent = -4; // the divisors a run may suggest: 0.0001 .. 1000000
-constexpr int kCandidateCount = 11;
+constexpr int kCandidateCount = 11; // the divisors a run may suggest: 0.0001 .. 1000000
 
 double Candidate(int bit) {
-    return std::pow(10.0, bit + kLowestExponent);
+    static const double kPowers[kCandidateCount] = {1e-4, 1e-3, 1e-2, 1e-1, 1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6};
+    return kPowers[bit];
 }
 
 bool Near(double a, double b) {
