@@ -53,7 +53,7 @@ for drill in "$DRILL_DIR"/*; do
     # shellcheck disable=SC2086 # $reading is one word or none
     "$cli" $reading --controller linuxcnc --feed "$feed" --verify -o "$program" "$drill" >"$log" 2>&1
     korvex_status=$?
-    verified=$(grep -m1 -E '^(Verified|Not verified):' "$log" || true)
+    verified=$(grep -m1 -E '^(Verified against the drill file[^:]*|Not verified):' "$log" || true)
     [ -n "$verified" ] || verified=$(grep -m1 '^Warning: ' "$log" || echo "-")
 
     # rs274 wants every tool it is asked to load in its tool table.
@@ -67,7 +67,7 @@ for drill in "$DRILL_DIR"/*; do
                   if ($0 ~ /STRAIGHT_FEED/ && x == px && y == py && z < pz && z < 0) n++
                   px = x; py = y; pz = z
               } END { print n + 0 }' "$work/canon.txt")
-    expected=$(echo "$verified" | sed -n 's/^Verified: \([0-9]*\) holes\{0,1\}, \([0-9]*\) slots\{0,1\}, \([0-9]*\) routes\{0,1\}.*/\1 \2 \3/p' |
+    expected=$(echo "$verified" | sed -n 's/^Verified against the drill file[^:]*: \([0-9]*\) holes\{0,1\}, \([0-9]*\) slots\{0,1\}, \([0-9]*\) routes\{0,1\}.*/\1 \2 \3/p' |
         awk '{ print $1 + $2 + $3 }')
 
     # shellcheck disable=SC2086
