@@ -107,11 +107,15 @@ private slots:
         lines[4] = expected[4];
         QCOMPARE(lines, expected);
 
-        // The log follows what the pane held before, and ends with the run's summary.
+        // The log follows what the pane held before, and ends with the run's warnings and summary as the golden
+        // case has them.
+        const QStringList warnings =
+            QString::fromUtf8(ReadAll(golden.filePath(QStringLiteral("expected-warnings.txt"))))
+                .split(u'\n', Qt::SkipEmptyParts);
         const QStringList log =
             QStringList{QStringLiteral("earlier line")} + kParameterLog +
+            QStringList{QStringLiteral("Conversion finished")} + warnings +
             QStringList{
-                QStringLiteral("Conversion finished"),
                 QStringLiteral("Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm"),
                 QString()};
         QCOMPARE(Lines(window_->meOutput->toPlainText()), log);
