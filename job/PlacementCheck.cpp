@@ -22,7 +22,9 @@ bool Near(double a, double b) {
 std::string Fixed(double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    return result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("?");
+    const std::string text = result.ec == std::errc() ? std::string(buffer, result.ptr) : std::string("?");
+    // A place just left of zero is no place of its own.
+    return text == "-0.000" ? std::string("0.000") : text;
 }
 
 std::string Number(double value) {
