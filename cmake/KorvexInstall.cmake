@@ -66,6 +66,9 @@ add_custom_command(
 add_custom_target(korvex_man_pages ALL DEPENDS ${man_pages} ${doc_dir}/changelog.Debian.gz)
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES ${doc_dir}/copyright ${doc_dir}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvex)
+# What lintian would flag and why it is as meant: each override carries its reason.
+install(FILES ${KORVEX_INSTALL_RESOURCES}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME korvex)
 
 if(TARGET korvex)
     install(FILES ${KORVEX_INSTALL_RESOURCES}/korvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
