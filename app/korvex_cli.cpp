@@ -682,6 +682,17 @@ std::string ConversionErrorLine(const std::string& input, const korvex::conversi
     return input + ':' + std::to_string(line) + ": " + message;
 }
 
+// The file layer says "Error writing FILE: reason" (the window's wording); here it is "FILE: reason" like
+// every other file error.
+std::string FileErrorLine(const std::string& message) {
+    for (const std::string prefix : {"Error writing ", "Error reading "}) {
+        if (message.rfind(prefix, 0) == 0 && message.find(": ", prefix.size()) != std::string::npos) {
+            return message.substr(prefix.size());
+        }
+    }
+    return message;
+}
+
 // With --verify a program that differs from the drill file, or one that could not be read back, fails the
 // run; the program stays for the user to look at.
 int VerifiedExit(const Options& options, const korvex::job::JobReport& report) {
@@ -762,7 +773,7 @@ int main(int argc, char** argv) {
     } catch (const korvex::conversion::ConversionError& error) {
         std::cerr << "korvex-cli: " << ConversionErrorLine(options.input, error, state.InputLine) << '\n';
     } catch (const std::exception& error) {
-        std::cerr << "korvex-cli: " << error.what() << '\n';
+        std::cerr << "korvex-cli: " << FileErrorLine(error.what()) << '\n';
     }
     return kExitFailed;
 }

@@ -634,8 +634,11 @@ TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
 
 // What only writes to standard output fails when that cannot be written.
 TEST_F(CliTest, FullStandardOutputFailsTheCommand) {
-    for (const std::vector<std::string>& args :
-         {std::vector<std::string>{"--help"}, {"--version"}, {"--version-info", KORVEX_CLI_FILE}}) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                                 {"--version"},
+                                                 {"--version-info", KORVEX_CLI_FILE},
+                                                 {"-q", "-o", "-", "input.drl"}}) {
         const ProcessResult result = RunWithInput(args, "/dev/null", "/dev/full");
         EXPECT_EQ(result.exitCode, kExitFailed) << args[0];
         EXPECT_EQ(result.err, "korvex-cli: standard output: No space left on device\n") << args[0];
