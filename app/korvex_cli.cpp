@@ -1,14 +1,14 @@
 // korvex-cli: converts an Excellon drill file into a G-code program with the same run as the window.
+#include <fcntl.h>
 #include <getopt.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <iostream>
 #include <optional>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -84,8 +84,17 @@ Options:
 
 Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
-ended early or failed, 2 on a usage error.
+ended early or failed, 2 on a usage error (also when a --before, --after or --settings file
+is missing, is not a regular file or is larger than 1 MiB).
 )";
+
+// Where to report bugs and read more: set when the program is built (see KORVEX_HOMEPAGE in CMake).
+#ifndef KORVEX_HOMEPAGE
+#define KORVEX_HOMEPAGE "https://korvex.example/"
+#endif
+#ifndef KORVEX_BUG_REPORT_URL
+#define KORVEX_BUG_REPORT_URL KORVEX_HOMEPAGE
+#endif
 
 // Unset options take the window's design values, or those of the settings file with --settings.
 struct Options {
@@ -113,11 +122,14 @@ struct Options {
 
 class UsageError {
 public:
-    explicit UsageError(std::string message) : message_(std::move(message)) {}
+    // `hint`: the command line itself is wrong, so the help is worth pointing to.
+    explicit UsageError(std::string message, bool hint = true) : message_(std::move(message)), hint_(hint) {}
     const std::string& Message() const { return message_; }
+    bool Hint() const { return hint_; }
 
 private:
     std::string message_;
+    bool hint_;
 };
 
 // The system's reason for a failed call, as the C library words it.
@@ -125,17 +137,78 @@ std::string Reason(int error) {
     return std::strerror(error);
 }
 
-bool ReadWholeFile(const std::string& path, std::string& text, int& error) {
-    std::ifstream file(path, std::ios::binary);
-    if (!file) {
-        error = errno;
-        return false;
+// Tool-change blocks and settings are a few lines; anything near this size is the wrong file.
+constexpr off_t kMostOptionFileBytes = off_t{1} << 20;
+
+// Why a file named by --before, --after or --settings cannot be one, or "". Decided from stat alone, before
+// anything opens it: a FIFO would wait for a writer and a device such as /dev/zero never ends.
+std::string OptionFileProblem(const struct stat& st) {
+    if (S_ISDIR(st.st_mode)) {
+        return Reason(EISDIR);
     }
-    std::ostringstream content;
-    content << file.rdbuf();
-    text = content.str();
-    error = EIO;
-    return !file.bad();
+    if (!S_ISREG(st.st_mode)) {
+        return "not a regular file";
+    }
+    if (st.st_size > kMostOptionFileBytes) {
+        return "larger than 1 MiB";
+    }
+    return std::string();
+}
+
+// Refuses, as "FILE: reason", what cannot be an option's file.
+void CheckOptionFile(const std::string& path) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        throw UsageError(path + ": " + Reason(errno), false);
+    }
+    if (const std::string problem = OptionFileProblem(st); !problem.empty()) {
+        throw UsageError(path + ": " + problem, false);
+    }
+}
+
+// The whole of an option's file. Opened without blocking and checked once more through the open descriptor,
+// so a file replaced after the first check cannot make the converter wait or read without end.
+std::string ReadOptionFile(const std::string& path) {
+    CheckOptionFile(path);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        throw UsageError(path + ": " + Reason(errno), false);
+    }
+    struct stat st {};
+    std::string problem = ::fstat(fd, &st) != 0 ? Reason(errno) : OptionFileProblem(st);
+    std::string text;
+    char block[8192];
+    while (problem.empty()) {
+        const ssize_t got = ::read(fd, block, sizeof block);
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got < 0) {
+            problem = Reason(errno);
+        } else if (got == 0) {
+            break;
+        } else if (text.size() + static_cast<std::size_t>(got) > static_cast<std::size_t>(kMostOptionFileBytes)) {
+            problem = "larger than 1 MiB";
+        } else {
+            text.append(block, static_cast<std::size_t>(got));
+        }
+    }
+    ::close(fd);
+    if (!problem.empty()) {
+        throw UsageError(path + ": " + problem, false);
+    }
+    return text;
+}
+
+// What went to standard output must have arrived there: a full disk fails the command.
+int StandardOutputChecked(int status) {
+    errno = 0;
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout) {
+        std::cerr << "korvex-cli: standard output: " << Reason(errno != 0 ? errno : EIO) << '\n';
+        return 1;
+    }
+    return status;
 }
 
 // The values only options take; plain characters are the short options.
@@ -246,6 +319,13 @@ void ShowVersion() {
     if (!info.LegalCopyRight.empty()) {
         std::cout << info.LegalCopyRight << '\n';
     }
+    std::cout << "License: MIT <https://opensource.org/licenses/MIT>\n"
+                 "There is NO WARRANTY, to the extent permitted by law.\n";
+}
+
+void ShowHelp() {
+    std::cout << kUsage << "\nReport bugs to: " << KORVEX_BUG_REPORT_URL << "\nKorvex home page: <" << KORVEX_HOMEPAGE
+              << ">\n";
 }
 
 // The preset's tool-change blocks, where --before and --after do not name others.
@@ -319,41 +399,27 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             break;
         }
         case kBefore:
-        case kAfter: {
-            std::string block;
-            int error = 0;
-            if (!ReadWholeFile(optarg, block, error)) {
-                throw UsageError("cannot read " + std::string(optarg) + ": " + Reason(error));
-            }
-            (id == kBefore ? options.before : options.after) = block;
+        case kAfter:
+            (id == kBefore ? options.before : options.after) = ReadOptionFile(optarg);
             break;
-        }
-        case kSettings: {
+        case kSettings:
+            CheckOptionFile(optarg);
             options.settings = optarg;
-            struct stat st {};
-            if (::stat(optarg, &st) != 0) {
-                throw UsageError("cannot read settings file " + *options.settings + ": " + Reason(errno));
-            }
-            if (!S_ISREG(st.st_mode)) {
-                throw UsageError("cannot read settings file " + *options.settings + ": " +
-                                 Reason(S_ISDIR(st.st_mode) ? EISDIR : EINVAL));
-            }
             break;
-        }
         case kQuiet:
             options.quiet = true;
             break;
         case kHelp:
-            std::cout << kUsage;
-            return kExitFinished;
+            ShowHelp();
+            return StandardOutputChecked(kExitFinished);
         case kVersion:
             ShowVersion();
-            return kExitFinished;
+            return StandardOutputChecked(kExitFinished);
         case kVersionInfo: {
             korvex::version::TFileVersionInfo info;
             korvex::version::ReadFileVersionInfo(optarg, info);
             std::cout << korvex::version::FormatFileVersionInfo(info);
-            return kExitFinished;
+            return StandardOutputChecked(kExitFinished);
         }
 
             // -- Reading options --
@@ -512,6 +578,16 @@ public:
         return output;
     }
 
+    // The run puts "can not open FILE" in front of its log; the window shows that line, but here the failure
+    // is reported once, as "korvex-cli: FILE: reason" with the system's reason.
+    void SetLogText(const std::string& text) override {
+        if (failure_.empty()) {
+            ConsoleHost::SetLogText(text);
+        } else {
+            KeepLogText(text);
+        }
+    }
+
     // "FILE: reason" for the file the run could not open or create, or "".
     const std::string& Failure() const { return failure_; }
 
@@ -550,6 +626,73 @@ private:
     std::string failure_;
 };
 
+// "in line 7 of the drill file" as some reading errors say it: the line, or 0 with `at` = npos.
+std::size_t LinePhrase(const std::string& message, std::size_t& at, std::size_t& length) {
+    static const std::string kStart = " in line ";
+    static const std::string kEnd = " of the drill file";
+    at = message.find(kStart);
+    while (at != std::string::npos) {
+        std::size_t end = at + kStart.size();
+        std::size_t line = 0;
+        while (end < message.size() && message[end] >= '0' && message[end] <= '9' && line < 100000000) {
+            line = line * 10 + static_cast<std::size_t>(message[end] - '0');
+            ++end;
+        }
+        if (end > at + kStart.size() && message.compare(end, kEnd.size(), kEnd) == 0) {
+            length = end + kEnd.size() - at;
+            return line;
+        }
+        at = message.find(kStart, at + 1);
+    }
+    return 0;
+}
+
+// A drill-file error as compilers say it, "FILE:LINE: message", quoting the file's own text where the message
+// shows it as the reading last tried it (a dot retried as a comma stays a dot here). The line comes from the
+// error, from its words, or from where the run stood; an error that is no line's (a z value out of range) is
+// the message alone.
+std::string ConversionErrorLine(const std::string& input, const korvex::conversion::ConversionError& error,
+                                std::size_t runLine) {
+    std::string message = error.what();
+    std::size_t line = error.Line();
+    std::size_t at = 0;
+    std::size_t length = 0;
+    const std::size_t said = LinePhrase(message, at, length);
+    if (at != std::string::npos && (line == 0 || line == said)) {
+        line = said;
+        message.erase(at, length);
+    }
+    if (line == 0) {
+        line = runLine;
+    }
+    const std::string& written = error.FileText();
+    if (!written.empty()) {
+        std::string retried = written;
+        for (char& c : retried) {
+            c = c == '.' ? ',' : c;
+        }
+        if (message.size() >= retried.size() &&
+            message.compare(message.size() - retried.size(), retried.size(), retried) == 0) {
+            message.replace(message.size() - retried.size(), retried.size(), written);
+        }
+    }
+    if (line == 0) {
+        return message;
+    }
+    return input + ':' + std::to_string(line) + ": " + message;
+}
+
+// The file layer says "Error writing FILE: reason" (the window's wording); here it is "FILE: reason" like
+// every other file error.
+std::string FileErrorLine(const std::string& message) {
+    for (const std::string prefix : {"Error writing ", "Error reading "}) {
+        if (message.rfind(prefix, 0) == 0 && message.find(": ", prefix.size()) != std::string::npos) {
+            return message.substr(prefix.size());
+        }
+    }
+    return message;
+}
+
 // With --verify a program that differs from the drill file, or one that could not be read back, fails the
 // run; the program stays for the user to look at.
 int VerifiedExit(const Options& options, const korvex::job::JobReport& report) {
@@ -575,7 +718,10 @@ int main(int argc, char** argv) {
             return *exitNow;
         }
     } catch (const UsageError& error) {
-        std::cerr << "korvex-cli: " << error.Message() << "\nTry 'korvex-cli --help'.\n";
+        std::cerr << "korvex-cli: " << error.Message() << '\n';
+        if (error.Hint()) {
+            std::cerr << "Try 'korvex-cli --help'.\n";
+        }
         return kExitUsage;
     }
 
@@ -625,14 +771,9 @@ int main(int argc, char** argv) {
             std::cerr << "korvex-cli: nothing was converted\n";
         }
     } catch (const korvex::conversion::ConversionError& error) {
-        // A drill-file value: say where it stands, as compilers do.
-        if (state.InputLine > 0) {
-            std::cerr << "korvex-cli: " << options.input << ':' << state.InputLine << ": " << error.what() << '\n';
-        } else {
-            std::cerr << "korvex-cli: " << error.what() << '\n';
-        }
+        std::cerr << "korvex-cli: " << ConversionErrorLine(options.input, error, state.InputLine) << '\n';
     } catch (const std::exception& error) {
-        std::cerr << "korvex-cli: " << error.what() << '\n';
+        std::cerr << "korvex-cli: " << FileErrorLine(error.what()) << '\n';
     }
     return kExitFailed;
 }

@@ -3,12 +3,20 @@
 #   bin/                          korvex, korvex-cli
 #   lib/korvex/korvex-mime        file-type names, started only when asked for
 #   share/korvex/                 korvex.INI, TxMacroBefore.txt, TxMacroAfter.txt: each user's first settings
-#   share/doc/korvex/Readme.txt   the warranty conditions the About box points to
+#   share/doc/korvex/             Readme.txt (the licence and warranty conditions the About box points to),
+#                                 copyright (the MIT licence, machine-readable), changelog.Debian.gz
 #   share/applications/, share/icons/hicolor/, share/mime/packages/, share/man/man1/
 #
 # The program finds share/korvex/ from its own path (bin/../share/korvex/), so the prefix can be anything.
 
 include(GNUInstallDirs)
+
+# The package's maintainer (Debian asks for a name and a mail address) and its Debian revision; the home page
+# and the bug address are KORVEX_HOMEPAGE and KORVEX_BUG_REPORT_URL.
+set(KORVEX_MAINTAINER "the Korvex developers <developers@korvex.example>"
+    CACHE STRING "The package's maintainer, \"Name <address>\"")
+set(KORVEX_PACKAGE_RELEASE 1 CACHE STRING "The Debian revision of the package")
+set(KORVEX_PACKAGE_VERSION ${PROJECT_VERSION}-${KORVEX_PACKAGE_RELEASE})
 
 set(KORVEX_INSTALL_RESOURCES ${PROJECT_SOURCE_DIR}/resources/install)
 
@@ -27,35 +35,40 @@ install(FILES ${KORVEX_INSTALL_RESOURCES}/korvex.INI ${PROJECT_SOURCE_DIR}/resou
         DESTINATION ${CMAKE_INSTALL_DATADIR}/korvex)
 install(FILES ${KORVEX_INSTALL_RESOURCES}/Readme.txt DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvex)
 
-# The manual of korvex-cli is its --help, so the two never disagree; the window's is written by hand. Both
-# are installed compressed, as Debian's manual pages are.
-find_program(KORVEX_HELP2MAN help2man)
+# The manual pages are written by hand (they say more than --help: exit status, examples, files); the
+# contact fields are filled in here. Installed compressed, as Debian's manual pages are, with gzip -n so the
+# same sources give the same bytes.
 find_program(KORVEX_GZIP gzip REQUIRED)
+set(KORVEX_VERSION ${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR})
 set(man_dir ${PROJECT_BINARY_DIR}/man)
-set(man_pages ${man_dir}/korvex.1.gz)
-add_custom_command(
-    OUTPUT ${man_dir}/korvex.1.gz
-    COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
-    COMMAND ${KORVEX_GZIP} -9nc ${KORVEX_INSTALL_RESOURCES}/korvex.1 > ${man_dir}/korvex.1.gz
-    DEPENDS ${KORVEX_INSTALL_RESOURCES}/korvex.1
-    COMMENT "Compressing the manual page of korvex")
-if(KORVEX_HELP2MAN)
+set(man_pages)
+foreach(page IN ITEMS korvex korvex-cli)
+    configure_file(${KORVEX_INSTALL_RESOURCES}/${page}.1 ${man_dir}/${page}.1 @ONLY)
     add_custom_command(
-        OUTPUT ${man_dir}/korvex-cli.1.gz
-        COMMAND ${CMAKE_COMMAND} -E make_directory ${man_dir}
-        COMMAND ${KORVEX_HELP2MAN} --no-info --section=1 --source=Korvex
-                "--name=convert an Excellon drill file into a G-code program" --output=${man_dir}/korvex-cli.1
-                $<TARGET_FILE:korvex-cli>
-        COMMAND ${KORVEX_GZIP} -9nf ${man_dir}/korvex-cli.1
-        DEPENDS korvex-cli
-        COMMENT "Writing the manual page of korvex-cli"
+        OUTPUT ${man_dir}/${page}.1.gz
+        COMMAND ${KORVEX_GZIP} -9nf -k ${man_dir}/${page}.1
+        DEPENDS ${man_dir}/${page}.1
+        COMMENT "Compressing the manual page of ${page}"
         VERBATIM)
-    list(APPEND man_pages ${man_dir}/korvex-cli.1.gz)
-else()
-    message(WARNING "help2man not found: korvex-cli gets no manual page")
-endif()
-add_custom_target(korvex_man_pages ALL DEPENDS ${man_pages})
+    list(APPEND man_pages ${man_dir}/${page}.1.gz)
+endforeach()
+
+# The licence as Debian reads it, and the package's change log (compressed the same reproducible way).
+set(doc_dir ${PROJECT_BINARY_DIR}/doc)
+configure_file(${KORVEX_INSTALL_RESOURCES}/copyright.in ${doc_dir}/copyright @ONLY)
+configure_file(${KORVEX_INSTALL_RESOURCES}/changelog.in ${doc_dir}/changelog.Debian @ONLY)
+add_custom_command(
+    OUTPUT ${doc_dir}/changelog.Debian.gz
+    COMMAND ${KORVEX_GZIP} -9nf -k ${doc_dir}/changelog.Debian
+    DEPENDS ${doc_dir}/changelog.Debian
+    COMMENT "Compressing the package's change log"
+    VERBATIM)
+add_custom_target(korvex_man_pages ALL DEPENDS ${man_pages} ${doc_dir}/changelog.Debian.gz)
 install(FILES ${man_pages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+install(FILES ${doc_dir}/copyright ${doc_dir}/changelog.Debian.gz DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/korvex)
+# What lintian would flag and why it is as meant: each override carries its reason.
+install(FILES ${KORVEX_INSTALL_RESOURCES}/lintian-overrides DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides
+        RENAME korvex)
 
 if(TARGET korvex)
     install(FILES ${KORVEX_INSTALL_RESOURCES}/korvex.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -72,13 +85,15 @@ endif()
 # The .deb: `cpack -G DEB` in the build folder (`make package`). Its Depends come from the libraries the
 # programs link (dpkg-shlibdeps) plus the fonts the window draws with.
 set(CPACK_PACKAGE_NAME korvex)
-set(CPACK_PACKAGE_VENDOR "Korvex developers")
-set(CPACK_PACKAGE_CONTACT "Korvex developers <korvex@korvex.example>")
+set(CPACK_PACKAGE_VENDOR "the Korvex developers")
+set(CPACK_PACKAGE_CONTACT "${KORVEX_MAINTAINER}")
+set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${KORVEX_HOMEPAGE}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "Excellon drill file to G-code converter")
 # The synopsis comes from the summary; these are the lines below it.
 set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Korvex turns the Excellon drill file of a printed circuit board into a G-code\nprogram for a CNC drilling or milling machine: a window (korvex) and a\ncommand-line converter (korvex-cli) over one engine.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_DEBIAN_PACKAGE_RELEASE ${KORVEX_PACKAGE_RELEASE})
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_RESOURCE_FILE_README ${KORVEX_INSTALL_RESOURCES}/Readme.txt)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

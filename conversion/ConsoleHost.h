@@ -38,6 +38,14 @@ public:
     // True once a failure or warning reached the stream.
     bool ReportedProblem() const { return reportedProblem_; }
 
+protected:
+    // Takes the run's log as SetLogText does, without showing the new line: for a host that reports that
+    // failure in words of its own.
+    void KeepLogText(const std::string& text) {
+        log_ = text;
+        reportedProblem_ = true;
+    }
+
 private:
     std::ostream& stream_;
     bool quiet_;

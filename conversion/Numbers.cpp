@@ -187,7 +187,8 @@ RealReading ReadReal(std::string_view text) {
 double StrToReal(std::string_view text) {
     RealReading reading = ReadReal(text);
     if (!reading.value) {
-        throw ConversionError("Can not convert value " + reading.retried);
+        // The message quotes the text as last tried; the error keeps the text as written too.
+        throw ConversionError("Can not convert value " + reading.retried, 0, std::string(text));
     }
     return *reading.value;
 }

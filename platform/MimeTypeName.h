@@ -8,7 +8,9 @@
 
 namespace korvex::platform {
 
-// The program's file name, looked for beside the executable, in ../lib/korvex from it, and where it was built.
+// The program's file name, looked for beside the executable and in ../lib/korvex from it.
 inline constexpr const char* kMimeTypeNameProgram = "korvex-mime";
+// An environment variable that names the program's path ahead of those places (the tests use it).
+inline constexpr const char* kMimeTypeNameProgramVariable = "KORVEX_MIME_PROGRAM";
 
 } // namespace korvex::platform

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <spawn.h>
@@ -72,15 +73,19 @@ bool IsExecutable(const std::string& path) {
 }
 
 // Looked for once: reading the MIME database needs Qt, which nothing else in the command-line converter does,
-// so it lives in a program of its own. Empty when none is installed.
+// so it lives in a program of its own. Empty when none is installed. Only places fixed relative to the
+// program itself are searched: a path remembered from the build would let whoever can write to the build
+// folder choose what an installed korvex starts. Test programs, which live elsewhere in the build tree,
+// name it through the environment.
 const std::string& MimeTypeNameProgram() {
     static const std::string program = [] {
+        std::vector<std::string> candidates;
+        if (const char* named = std::getenv(kMimeTypeNameProgramVariable); named != nullptr && *named != '\0') {
+            candidates.emplace_back(named);
+        }
         const std::string folder = FolderOf(ExecutablePath());
-        std::vector<std::string> candidates = {folder + "/" + kMimeTypeNameProgram,
-                                               folder + "/../lib/korvex/" + kMimeTypeNameProgram};
-#ifdef KORVEX_MIME_PROGRAM_BUILD_PATH
-        candidates.emplace_back(KORVEX_MIME_PROGRAM_BUILD_PATH);
-#endif
+        candidates.push_back(folder + "/" + kMimeTypeNameProgram);
+        candidates.push_back(folder + "/../lib/korvex/" + kMimeTypeNameProgram);
         for (const std::string& candidate : candidates) {
             if (IsExecutable(candidate)) {
                 return candidate;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -92,9 +93,11 @@ protected:
     // Runs korvex-cli with the work folder as its working directory; stdin is empty.
     ProcessResult Run(const std::vector<std::string>& args) const { return RunWithInput(args, "/dev/null"); }
 
-    // The same with standard input read from `stdinPath`.
-    ProcessResult RunWithInput(const std::vector<std::string>& args, const fs::path& stdinPath) const {
-        const fs::path outPath = streams_ / "stdout";
+    // The same with standard input read from `stdinPath`, and standard output written to `stdoutPath` (then
+    // not read back) when one is given.
+    ProcessResult RunWithInput(const std::vector<std::string>& args, const fs::path& stdinPath,
+                               const fs::path& stdoutPath = {}) const {
+        const fs::path outPath = stdoutPath.empty() ? streams_ / "stdout" : stdoutPath;
         const fs::path errPath = streams_ / "stderr";
         std::vector<std::string> argvText{KORVEX_CLI_PATH};
         argvText.insert(argvText.end(), args.begin(), args.end());
@@ -131,7 +134,7 @@ protected:
         if (WIFEXITED(status)) {
             result.exitCode = WEXITSTATUS(status);
         }
-        result.out = ReadFile(outPath);
+        result.out = stdoutPath.empty() ? ReadFile(outPath) : std::string();
         result.err = ReadFile(errPath);
         return result;
     }
@@ -383,24 +386,26 @@ INSTANTIATE_TEST_SUITE_P(
     Reasons, CliFailureTest,
     testing::Combine(
         testing::Values(
-            FailureRow{"missing_input",
+            FailureRow{"missing_input", "", {"missing.drl"}, "korvex-cli: missing.drl: No such file or directory"},
+            FailureRow{"excellon_missing_input",
                        "",
-                       {"missing.drl"},
-                       "can not open missing.drl\nkorvex-cli: missing.drl: No such file or directory"},
-            FailureRow{"input_is_a_folder", "", {"-o", "x.cnc", "."}, "can not open .\nkorvex-cli: .: Is a directory"},
+                       {"--excellon", "missing.drl"},
+                       "korvex-cli: missing.drl: No such file or directory"},
+            FailureRow{"input_is_a_folder", "", {"-o", "x.cnc", "."}, "korvex-cli: .: Is a directory"},
             FailureRow{"output_folder_missing",
                        kDrillFile,
                        {"-o", "no/such/folder/out.cnc", "input.drl"},
-                       "error on creating no/such/folder/out.cnc\n"
                        "korvex-cli: no/such/folder/out.cnc: No such file or directory"},
-            FailureRow{"output_is_a_folder",
-                       kDrillFile,
-                       {"-o", ".", "input.drl"},
-                       "error on creating .\nkorvex-cli: .: Is a directory"},
+            FailureRow{"output_is_a_folder", kDrillFile, {"-o", ".", "input.drl"}, "korvex-cli: .: Is a directory"},
+            // The engine's message shows the value as last retried, with commas; the line quotes the file.
             FailureRow{"bad_coordinate",
                        "M71\r\nX1Y1\r\nX1.2.3\r\nM30\r\n",
                        {"input.drl"},
-                       "korvex-cli: input.drl:3: Can not convert value 1,2,3"},
+                       "korvex-cli: input.drl:3: Can not convert value 1.2.3"},
+            FailureRow{"excellon_bad_coordinate",
+                       "M48\r\nMETRIC,TZ\r\nT1C0.8\r\n%\r\nT1\r\nX1Y1\r\nX1.2.3Y1\r\nM30\r\n",
+                       {"--excellon", "input.drl"},
+                       "korvex-cli: input.drl:7: Can not read \"X1.2.3\": X1.2.3Y1"},
             FailureRow{
                 "empty_coordinate", "M71\r\nX\r\n", {"input.drl"}, "korvex-cli: input.drl:2: Can not convert value "},
             FailureRow{"inch_x_overflow",
@@ -456,8 +461,7 @@ TEST_P(CliSameFileTest, RefusesToOverwriteTheInput) {
     const std::vector<std::string> before = EntryNames(folder_);
     const ProcessResult result = Run({"-q", "-o", outputName, "board.drl"});
     EXPECT_EQ(result.exitCode, kExitFailed);
-    EXPECT_EQ(result.err, "error on creating " + outputName + "\nkorvex-cli: " + outputName +
-                              ": it is the drill file being converted\n");
+    EXPECT_EQ(result.err, "korvex-cli: " + outputName + ": it is the drill file being converted\n");
     EXPECT_EQ(ReadFile(folder_ / "board.drl"), drill);
     EXPECT_EQ(EntryNames(folder_), before);
 }
@@ -502,9 +506,6 @@ INSTANTIATE_TEST_SUITE_P(
         UsageRow{"increment_7", {"--increment", "7", "input.drl"}, "--increment must be 1, 5, 10 or 50, not '7'"},
         UsageRow{"bad_order", {"--order=fast", "input.drl"}, "--order must be file or short, not 'fast'"},
         UsageRow{"option_without_value", {"input.drl", "--z-down"}, "option --z-down needs a value"},
-        UsageRow{"unreadable_block",
-                 {"--before", "missing.txt", "input.drl"},
-                 "cannot read missing.txt: No such file or directory"},
         UsageRow{"bad_divisor", {"--divisor", "abc", "input.drl"}, "--divisor: 'abc' is not a number"},
         UsageRow{"bad_z_up", {"--z-up=abc", "input.drl"}, "--z-up: 'abc' is not a number"},
         UsageRow{"bad_z_down", {"--z-down", "1,5", "input.drl"}, "--z-down: '1,5' is not a number"},
@@ -628,9 +629,72 @@ TEST_F(CliTest, HelpShowsTheUsageAndExitsWithZero) {
     const ProcessResult result = Run({"--help"});
     EXPECT_EQ(result.exitCode, kExitFinished);
     EXPECT_EQ(result.out.rfind("Usage: korvex-cli [options] INPUT\n", 0), 0u) << result.out;
+    const std::string ending =
+        "\nReport bugs to: https://korvex.example/\nKorvex home page: <https://korvex.example/>\n";
+    EXPECT_TRUE(result.out.size() > ending.size() &&
+                result.out.compare(result.out.size() - ending.size(), ending.size(), ending) == 0)
+        << result.out;
     EXPECT_EQ(result.err, "");
     EXPECT_TRUE(EntryNames(folder_).empty());
 }
+
+// What only writes to standard output fails when that cannot be written.
+TEST_F(CliTest, FullStandardOutputFailsTheCommand) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    for (const std::vector<std::string>& args : {std::vector<std::string>{"--help"},
+                                                 {"--version"},
+                                                 {"--version-info", KORVEX_CLI_FILE},
+                                                 {"-q", "-o", "-", "input.drl"}}) {
+        const ProcessResult result = RunWithInput(args, "/dev/null", "/dev/full");
+        EXPECT_EQ(result.exitCode, kExitFailed) << args[0];
+        EXPECT_EQ(result.err, "korvex-cli: standard output: No space left on device\n") << args[0];
+    }
+}
+
+// --before, --after and --settings take small regular files; anything else is refused by name before it
+// is opened (a FIFO would wait for a writer, /dev/zero never ends).
+
+struct OptionFileRow {
+    const char* name;
+    std::vector<std::string> args;
+    std::string expectedError; // the one line of standard error
+};
+
+void PrintTo(const OptionFileRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class CliOptionFileTest : public CliTest, public testing::WithParamInterface<OptionFileRow> {};
+
+TEST_P(CliOptionFileTest, RefusesWhatIsNoSmallRegularFile) {
+    const OptionFileRow& row = GetParam();
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    WriteFile(folder_ / "large.txt", std::string((1u << 20) + 1, 'G'));
+    fs::create_directory(folder_ / "folder");
+    ASSERT_EQ(::mkfifo((folder_ / "fifo").c_str(), 0600), 0);
+    std::vector<std::string> args = row.args;
+    args.push_back("input.drl");
+    const ProcessResult result = Run(args);
+    EXPECT_EQ(result.exitCode, kExitUsage);
+    EXPECT_EQ(result.err, row.expectedError + "\n");
+    EXPECT_FALSE(fs::exists(folder_ / "input.CNC"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Refused, CliOptionFileTest,
+    testing::Values(
+        OptionFileRow{
+            "missing_before", {"--before", "missing.txt"}, "korvex-cli: missing.txt: No such file or directory"},
+        OptionFileRow{"zero_device_before", {"--before=/dev/zero"}, "korvex-cli: /dev/zero: not a regular file"},
+        OptionFileRow{"fifo_before", {"--before", "fifo"}, "korvex-cli: fifo: not a regular file"},
+        OptionFileRow{"fifo_after", {"--after", "fifo"}, "korvex-cli: fifo: not a regular file"},
+        OptionFileRow{"large_after", {"--after", "large.txt"}, "korvex-cli: large.txt: larger than 1 MiB"},
+        OptionFileRow{"folder_settings", {"--settings", "folder"}, "korvex-cli: folder: Is a directory"},
+        OptionFileRow{"fifo_settings", {"--settings", "fifo"}, "korvex-cli: fifo: not a regular file"},
+        OptionFileRow{"large_settings", {"--settings", "large.txt"}, "korvex-cli: large.txt: larger than 1 MiB"},
+        OptionFileRow{
+            "null_device_settings", {"--settings", "/dev/null"}, "korvex-cli: /dev/null: not a regular file"}),
+    RowName<OptionFileRow>);
 
 TEST_F(CliTest, SettingsFileAndMacroFilesAsTheWindowLoadsThem) {
     WriteFile(folder_ / "input.drl", "M71\r\nT1\r\nX1Y1\r\n");
@@ -649,14 +713,15 @@ TEST_F(CliTest, SettingsFileAndMacroFilesAsTheWindowLoadsThem) {
 
     result = Run({"-q", "--settings", "missing.INI", "input.drl"});
     EXPECT_EQ(result.exitCode, 2);
-    EXPECT_EQ(result.err, "korvex-cli: cannot read settings file missing.INI: No such file or directory\n"
-                          "Try 'korvex-cli --help'.\n");
+    EXPECT_EQ(result.err, "korvex-cli: missing.INI: No such file or directory\n");
 }
 
 TEST_F(CliTest, VersionComesFromTheEmbeddedVersionResource) {
     ProcessResult result = Run({"--version"});
     EXPECT_EQ(result.exitCode, kExitFinished);
-    EXPECT_EQ(result.out, "korvex-cli 1.3 (build 1.3.0.1)\nCopyright (C) 2026 Korvex developers\n");
+    EXPECT_EQ(result.out, "korvex-cli 1.3 (build 1.3.0.1)\nCopyright (C) 2026 Korvex developers\n"
+                          "License: MIT <https://opensource.org/licenses/MIT>\n"
+                          "There is NO WARRANTY, to the extent permitted by law.\n");
 
     result = Run({"--version-info", KORVEX_CLI_FILE});
     EXPECT_EQ(result.exitCode, kExitFinished);

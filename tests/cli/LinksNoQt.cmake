@@ -2,7 +2,7 @@
 # may be a Qt library. Built with KORVEX_STATIC_CLI it must load none at all, since its start-up time rests on
 # that. Run as: cmake -DPROGRAM=<korvex-cli> -DSTATIC=ON|OFF -P LinksNoQt.cmake
 execute_process(COMMAND ldd ${PROGRAM} OUTPUT_VARIABLE libraries ERROR_VARIABLE errors RESULT_VARIABLE status)
-if("${libraries}${errors}" MATCHES "not a dynamic executable")
+if("${libraries}${errors}" MATCHES "not a dynamic executable|statically linked")
     message(STATUS "${PROGRAM} is statically linked and loads no library")
     return()
 endif()

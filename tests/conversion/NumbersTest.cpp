@@ -101,6 +101,7 @@ TEST(StrToReal, RetriesWithCommaAndQuotesTheSecondText) {
             ADD_FAILURE() << "no error raised";
         } catch (const ConversionError& error) {
             EXPECT_STREQ(error.what(), c.message);
+            EXPECT_EQ(error.FileText(), c.text) << "the text as written, for korvex-cli's line";
         }
     }
 }

@@ -15,6 +15,10 @@
 namespace korvex::version {
 namespace {
 
+// Type names come from korvex-mime, which the programs look for only beside themselves and in ../lib/korvex;
+// this test program lives elsewhere in the build tree, so it names the built one (unless the caller did).
+const bool kMimeProgramNamed = ::setenv("KORVEX_MIME_PROGRAM", KORVEX_MIME_PROGRAM_PATH, 0) == 0;
+
 using platform::VS_FIXEDFILEINFO;
 using tools::VersionDescription;
 
