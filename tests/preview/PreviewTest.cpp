@@ -6,7 +6,7 @@
 #include <string>
 
 #include "preview/PreviewModel.h"
-#include "preview/ProgramMoves.h"
+#include "preview/ProgramPreview.h"
 #include "preview/Scene.h"
 #include "preview/SvgWriter.h"
 #include "tests/support/Files.h"
