@@ -77,6 +77,7 @@ bench: deps
 
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	@tools/check-locale-numbers.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) build-bench $(ARM64_DIR)
