@@ -71,6 +71,8 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     1,
                     {25.4, 25.4, 50.8, 25.4, false}},
+        // A feed that stays above the work surface cuts nothing, as the verification reads it too.
+        ProgramCase{"feed_above_surface", "T1\nG00 X0 Y0\nG01 Z1 F5\nG01 X5\nG00 Z5\n", {}, 0, 0, {0, 0, 0, 0, true}},
         // A plunge before any position is known, and a program without holes.
         ProgramCase{"no_position", "G01 Z-1\nG00 Z1\n", {}, 0, 0, {0, 0, 0, 0, true}}),
     [](const ::testing::TestParamInfo<ProgramCase>& row) { return std::string(row.param.name); });
