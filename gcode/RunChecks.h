@@ -72,7 +72,7 @@ private:
     Controller controller_;
     std::vector<std::string> blockLines_;
     std::size_t line_ = 0;
-    ProgramReader reader_{ReadOptions{0.0, false, false}};
+    ProgramReader reader_{ReadOptions{0.0, false, false}}; // modes and words only: nothing kept per move
     std::vector<Finding> refused_;
     std::size_t refusedCount_ = 0;
     std::vector<Finding> tooLong_;
