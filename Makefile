@@ -114,6 +114,7 @@ bench: deps-test
 
 format-check: deps-test
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+	@tools/check-locale-numbers.sh
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(PACKAGE_DIR) build-bench $(ARM64_DIR)

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "conversion/Numbers.h"
+#include "platform/DecimalText.h"
 
 namespace korvex::excellon {
 
@@ -205,8 +206,9 @@ private:
             const double dy = to.y - position_.y;
             const double chord = std::hypot(dx, dy);
             if (chord == 0.0 || r * 2.0 < chord * (1.0 - 1e-9)) {
-                throw ConversionError("An arc of radius " + std::to_string(r) + " mm cannot reach its end in line " +
-                                      std::to_string(number_) + " of the drill file: " + std::string(line_));
+                throw ConversionError("An arc of radius " + platform::FixedText(r, 6) +
+                                      " mm cannot reach its end in line " + std::to_string(number_) +
+                                      " of the drill file: " + std::string(line_));
             }
             const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4.0));
             // The shorter arc turns about a centre right of the chord when clockwise; a negative radius asks

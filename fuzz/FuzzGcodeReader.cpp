@@ -67,10 +67,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
 
     ProgramScan scan(Controller::Grbl, {"M06"});
+    // Fed line by line, as the checks follow a program being written, the reader finds the same.
+    ProgramReader reader;
     std::size_t start = 0;
     while (start <= text.size()) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
         const std::string_view line = text.substr(start, end - start);
+        if (start < text.size()) {
+            reader.Line(line);
+        }
         scan.Line(line);
         for (const Controller controller : {Controller::LinuxCnc, Controller::Grbl, Controller::Generic}) {
             CodesNotAccepted(controller, line);
@@ -78,5 +83,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         start = end + 1;
     }
     KORVEX_FUZZ_CHECK(scan.Refused().size() <= scan.RefusedCount(), shown);
+    const Program streamed = reader.Finish();
+    KORVEX_FUZZ_CHECK(streamed.holes.size() == program.holes.size() && streamed.paths.size() == program.paths.size() &&
+                          streamed.moves.size() == program.moves.size() &&
+                          streamed.problemCount == program.problemCount &&
+                          streamed.toolSelections == program.toolSelections &&
+                          streamed.firstFeedWithoutRate == program.firstFeedWithoutRate,
+                      shown);
+    KORVEX_FUZZ_CHECK(program.toolSelections <= program.lineCount && !(program.dwellSeconds < 0.0), shown);
+    for (const ReadProblem& problem : program.problems) {
+        KORVEX_FUZZ_CHECK(problem.line >= 1 && problem.line <= program.lineCount && problem.column >= 1, shown);
+    }
     return 0;
 }

@@ -8,7 +8,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "preview/PreviewModel.h"
-#include "preview/ProgramMoves.h"
+#include "preview/ProgramPreview.h"
 #include "preview/Scene.h"
 #include "preview/SvgWriter.h"
 

@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <cctype>
-#include <charconv>
 #include <cmath>
+
+#include "platform/DecimalText.h"
 
 namespace korvex::gcode {
 
@@ -81,17 +81,6 @@ std::string_view Letters(Controller controller) {
     return {};
 }
 
-// "100", "12.5": at most three decimals, none when whole; independent of the locale.
-std::string FormatValue(double value) {
-    char buffer[64];
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3);
-    std::string text(buffer, result.ptr);
-    while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) {
-        text.pop_back();
-    }
-    return text;
-}
-
 char Upper(char c) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
@@ -144,12 +133,12 @@ ToolChangeBlocks PresetBlocks(const PresetOptions& options) {
         // The converter's "Tn" line stands right above, so the operator sees which tool to put in.
         blocks.after.push_back("M00 (change to the tool named above, then resume)");
     }
-    blocks.after.push_back("M03 S" + FormatValue(options.spindleRpm));
+    blocks.after.push_back("M03 S" + platform::ShortText(options.spindleRpm));
     // LinuxCNC and GRBL both read G04's P in seconds; Mach3 may be set up for milliseconds.
     if (options.controller != Controller::Generic) {
         blocks.after.push_back("G04 P2");
     }
-    blocks.after.push_back("F" + FormatValue(options.feedMmPerMin));
+    blocks.after.push_back("F" + platform::ShortText(options.feedMmPerMin));
     blocks.after.push_back("G00 Z20");
     return blocks;
 }
@@ -168,54 +157,37 @@ std::size_t MaxLineLength(Controller controller) {
 }
 
 std::vector<std::string> CodesNotAccepted(Controller controller, std::string_view line) {
+    if (controller == Controller::None) {
+        return {};
+    }
+    LineWords words;
+    TokenizeLine(line, words);
+    return CodesNotAccepted(controller, words);
+}
+
+std::vector<std::string> CodesNotAccepted(Controller controller, const LineWords& words) {
     std::vector<std::string> codes;
     if (controller == Controller::None) {
         return codes;
     }
     const std::string_view letters = Letters(controller);
-    std::size_t p = 0;
-    while (p < line.size()) {
-        const char c = line[p];
-        if (c == ' ' || c == '\t') {
-            ++p;
-            continue;
-        }
-        if (c == ';') {
-            break;
-        }
-        if (c == '(') {
-            const std::size_t close = line.find(')', p);
-            if (close == std::string_view::npos) {
-                codes.push_back("unclosed comment");
-                break;
-            }
-            p = close + 1;
-            continue;
-        }
-        const char letter = Upper(c);
-        ++p;
-        const std::size_t start = p;
-        while (p < line.size() && (std::isdigit(static_cast<unsigned char>(line[p])) || line[p] == '.' ||
-                                   line[p] == '-' || line[p] == '+' || line[p] == ' ')) {
-            ++p;
-        }
-        std::string value(line.substr(start, p - start));
-        value.erase(std::remove(value.begin(), value.end(), ' '), value.end());
+    for (const Word& word : words.words) {
+        const char letter = word.Letter();
         if (letters.find(letter) == std::string_view::npos) {
-            codes.push_back("word " + std::string(1, c) + value);
+            codes.push_back("word " + word.Text());
             continue;
         }
         if (letter != 'G' && letter != 'M') {
             continue;
         }
-        double number = 0.0;
-        const auto result = std::from_chars(value.data(), value.data() + value.size(), number);
-        const double tenths = number * 10.0;
-        const bool readable = result.ec == std::errc() && result.ptr == value.data() + value.size() &&
-                              std::fabs(tenths - std::round(tenths)) < 1e-6 && std::fabs(tenths) < 1e6;
+        const double tenths = word.value ? *word.value * 10.0 : 0.5;
+        const bool readable = word.value && std::fabs(tenths - std::round(tenths)) < 1e-6 && std::fabs(tenths) < 1e6;
         if (!readable || !Accepted(controller, letter, static_cast<int>(std::lround(tenths)))) {
-            codes.push_back(std::string(1, letter) + value);
+            codes.push_back(letter + word.Digits());
         }
+    }
+    if (words.unclosedComment != 0) {
+        codes.push_back("unclosed comment");
     }
     return codes;
 }

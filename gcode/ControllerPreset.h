@@ -8,6 +8,8 @@
 #include <string_view>
 #include <vector>
 
+#include "gcode/GcodeReader.h"
+
 namespace korvex::gcode {
 
 enum class Controller { None, LinuxCnc, Grbl, Generic };
@@ -43,5 +45,7 @@ std::size_t MaxLineLength(Controller controller);
 // The G and M codes and the word letters of `line` that the controller does not accept ("M06", "G81",
 // "word Q"), in the order they appear; comments are skipped. Empty for None and for a line it accepts.
 std::vector<std::string> CodesNotAccepted(Controller controller, std::string_view line);
+// The same for a line already split into words.
+std::vector<std::string> CodesNotAccepted(Controller controller, const LineWords& words);
 
 } // namespace korvex::gcode

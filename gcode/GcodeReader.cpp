@@ -1,10 +1,9 @@
 #include "gcode/GcodeReader.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
-#include <optional>
+
+#include "platform/DecimalText.h"
 
 namespace korvex::gcode {
 
@@ -12,320 +11,378 @@ namespace {
 
 constexpr std::size_t kMaxKeptProblems = 20;
 constexpr double kSamePoint = 1e-9;
+constexpr std::size_t kLongestNumber = 64;
 
 bool IsBlank(char c) {
     return c == ' ' || c == '\t';
 }
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+bool IsNumberChar(char c) {
+    return (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || IsBlank(c);
 }
 
-// "+1.5", "-.5", "3."; from_chars knows no "+" and no locale, which is why it is used here.
-std::optional<double> ReadNumber(std::string_view text) {
-    if (!text.empty() && text.front() == '+') {
-        text.remove_prefix(1);
+std::optional<double> NumberValue(std::string_view number) {
+    if (std::none_of(number.begin(), number.end(), IsBlank)) {
+        return platform::ReadDecimal(number);
     }
-    if (text.empty()) {
-        return std::nullopt;
+    char buffer[kLongestNumber];
+    std::size_t size = 0;
+    for (const char c : number) {
+        if (!IsBlank(c)) {
+            if (size == sizeof buffer) {
+                return std::nullopt;
+            }
+            buffer[size++] = c;
+        }
     }
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
+    return platform::ReadDecimal(std::string_view(buffer, size));
 }
 
-// The words of one line, comments removed.
-struct LineWords {
-    std::optional<double> g[4]; // up to four G codes on a line are plenty for what Korvex reads
-    int gCount = 0;
-    std::optional<double> x, y, z, i, j, f, t;
-    bool hasAxis() const { return x || y || z; }
-};
-
-class Reader {
-public:
-    Reader(const ReadOptions& options, Program& program) : options_(options), program_(program) {}
-
-    void Line(std::string_view line, std::size_t number) {
-        lineNumber_ = number;
-        LineWords words;
-        if (!Split(line, words)) {
-            return;
-        }
-        std::optional<MoveKind> lineMotion;
-        bool dwell = false;
-        for (int k = 0; k < words.gCount; ++k) {
-            const double code = *words.g[k];
-            if (code == 0) {
-                lineMotion = MoveKind::Rapid;
-            } else if (code == 1) {
-                lineMotion = MoveKind::Feed;
-            } else if (code == 2) {
-                lineMotion = MoveKind::ClockwiseArc;
-            } else if (code == 3) {
-                lineMotion = MoveKind::CounterClockwiseArc;
-            } else if (code == 4) {
-                dwell = true;
-            } else if (code == 20) {
-                scale_ = 25.4;
-            } else if (code == 21) {
-                scale_ = 1.0;
-            } else if (code == 90) {
-                incremental_ = false;
-            } else if (code == 91) {
-                incremental_ = true;
-            } else if (code == 17 || code == 40 || code == 49 || code == 54 || code == 80 || code == 91.1 ||
-                       code == 94) {
-                // plane, compensation, offsets and modes that leave the path as it is
-            } else {
-                Problem("G" + FormatCode(code));
-            }
-        }
-        if (words.t) {
-            const double tool = *words.t;
-            if (tool >= 0.0 && tool <= 2147483647.0 && tool == std::floor(tool)) {
-                tool_ = static_cast<std::int32_t>(tool);
-            } else {
-                Problem("T" + FormatCode(tool));
-            }
-        }
-        if (words.f && *words.f > 0) {
-            feedRateSet_ = true;
-        }
-        if (lineMotion) {
-            motion_ = *lineMotion;
-        }
-        if (dwell || !words.hasAxis()) {
-            return;
-        }
-        Move move;
-        move.kind = motion_;
-        move.startX = x_;
-        move.startY = y_;
-        move.startZ = z_;
-        move.endX = Axis(words.x, x_);
-        move.endY = Axis(words.y, y_);
-        move.endZ = Axis(words.z, z_);
-        move.tool = tool_;
-        move.line = number;
-        move.feedRateSet = feedRateSet_;
-        if (motion_ == MoveKind::ClockwiseArc || motion_ == MoveKind::CounterClockwiseArc) {
-            move.centerX = x_ + words.i.value_or(0.0) * scale_;
-            move.centerY = y_ + words.j.value_or(0.0) * scale_;
-        }
-        if (motion_ != MoveKind::Rapid && !feedRateSet_ && program_.firstFeedWithoutRate == 0) {
-            program_.firstFeedWithoutRate = number;
-        }
-        x_ = move.endX;
-        y_ = move.endY;
-        z_ = move.endZ;
-        Follow(move);
-        if (options_.keepMoves) {
-            program_.moves.push_back(move);
-        }
+// The centre of an arc given by its radius: the shorter arc for R > 0, the longer one for R < 0.
+void CentreFromRadius(Move& move, double radius) {
+    const double dx = move.endX - move.startX;
+    const double dy = move.endY - move.startY;
+    const double chord = std::hypot(dx, dy);
+    const double midX = (move.startX + move.endX) / 2.0;
+    const double midY = (move.startY + move.endY) / 2.0;
+    if (chord == 0.0) {
+        move.centerX = midX;
+        move.centerY = midY;
+        return;
     }
-
-    void Finish() { EndWork(); }
-
-private:
-    double Axis(const std::optional<double>& word, double current) const {
-        if (!word) {
-            return current;
-        }
-        return incremental_ ? current + *word * scale_ : *word * scale_;
+    const double half = chord / 2.0;
+    const double r = std::fabs(radius);
+    const double h = r > half ? std::sqrt(r * r - half * half) : 0.0;
+    // Left of the chord for counter-clockwise short arcs.
+    double sign = move.kind == MoveKind::ClockwiseArc ? -1.0 : 1.0;
+    if (radius < 0.0) {
+        sign = -sign;
     }
-
-    static std::string FormatCode(double code) {
-        std::string text = std::to_string(code);
-        while (!text.empty() && text.back() == '0') {
-            text.pop_back();
-        }
-        if (!text.empty() && text.back() == '.') {
-            text.pop_back();
-        }
-        return text;
-    }
-
-    void Problem(std::string word) {
-        ++program_.problemCount;
-        if (program_.problems.size() < kMaxKeptProblems) {
-            program_.problems.push_back({lineNumber_, std::move(word)});
-        }
-    }
-
-    // Splits the line into words; false when it holds none.
-    bool Split(std::string_view line, LineWords& words) {
-        bool any = false;
-        std::size_t p = 0;
-        while (p < line.size()) {
-            const char c = line[p];
-            if (IsBlank(c) || c == '%') {
-                ++p;
-                continue;
-            }
-            if (c == ';') {
-                break;
-            }
-            if (c == '(') {
-                const std::size_t close = line.find(')', p);
-                if (close == std::string_view::npos) {
-                    Problem("(");
-                    break;
-                }
-                p = close + 1;
-                continue;
-            }
-            const char letter = Upper(c);
-            ++p;
-            const std::size_t start = p;
-            while (p < line.size() && (std::isdigit(static_cast<unsigned char>(line[p])) || line[p] == '.' ||
-                                       line[p] == '-' || line[p] == '+')) {
-                ++p;
-            }
-            const std::string_view digits = line.substr(start, p - start);
-            const std::optional<double> value = ReadNumber(digits);
-            if (letter < 'A' || letter > 'Z' || !value) {
-                Problem(std::string(1, c) + std::string(digits));
-                continue;
-            }
-            any = true;
-            switch (letter) {
-            case 'G':
-                if (words.gCount < 4) {
-                    words.g[words.gCount++] = value;
-                } else {
-                    Problem("G" + std::string(digits));
-                }
-                break;
-            case 'X':
-                words.x = value;
-                break;
-            case 'Y':
-                words.y = value;
-                break;
-            case 'Z':
-                words.z = value;
-                break;
-            case 'I':
-                words.i = value;
-                break;
-            case 'J':
-                words.j = value;
-                break;
-            case 'F':
-                words.f = value;
-                break;
-            case 'T':
-                words.t = value;
-                break;
-            case 'N':
-            case 'M':
-            case 'S':
-            case 'P':
-            case 'H':
-                break; // line numbers, machine functions, spindle, dwell: no motion of their own
-            default:
-                Problem(std::string(1, c) + std::string(digits));
-                break;
-            }
-        }
-        return any;
-    }
-
-    // Turns the moves into holes and paths as they come.
-    void Follow(const Move& move) {
-        const bool samePoint =
-            std::fabs(move.endX - move.startX) <= kSamePoint && std::fabs(move.endY - move.startY) <= kSamePoint;
-        const bool below = move.endZ < options_.surfaceZ;
-        if (move.kind == MoveKind::Rapid || !below) {
-            EndWork();
-            return;
-        }
-        if (samePoint) {
-            if (inPath_) {
-                EndWork(); // a plunge after milling starts something new
-            }
-            if (!plunged_) {
-                plunged_ = true;
-                plunge_ = DrilledHole{move.tool, move.endX, move.endY, move.endZ, move.line};
-            } else {
-                plunge_.z = std::min(plunge_.z, move.endZ); // pecking deeper at the same point
-            }
-            return;
-        }
-        if (!inPath_) {
-            inPath_ = true;
-            path_ = MilledPath{};
-            path_.tool = move.tool;
-            path_.startX = move.startX;
-            path_.startY = move.startY;
-            path_.z = plunged_ ? plunge_.z : move.endZ;
-            path_.line = plunged_ ? plunge_.line : move.line;
-            plunged_ = false;
-        }
-        PathPiece piece;
-        piece.kind = move.kind;
-        piece.x = move.endX;
-        piece.y = move.endY;
-        piece.centerX = move.centerX;
-        piece.centerY = move.centerY;
-        path_.pieces.push_back(piece);
-    }
-
-    void EndWork() {
-        if (inPath_) {
-            program_.paths.push_back(std::move(path_));
-            path_ = MilledPath{};
-            inPath_ = false;
-        } else if (plunged_) {
-            program_.holes.push_back(plunge_);
-        }
-        plunged_ = false;
-    }
-
-    const ReadOptions& options_;
-    Program& program_;
-    std::size_t lineNumber_ = 0;
-    MoveKind motion_ = MoveKind::Rapid;
-    double scale_ = 1.0;
-    bool incremental_ = false;
-    bool feedRateSet_ = false;
-    std::int32_t tool_ = -1;
-    double x_ = 0.0;
-    double y_ = 0.0;
-    double z_ = 0.0;
-    bool plunged_ = false;
-    DrilledHole plunge_;
-    bool inPath_ = false;
-    MilledPath path_;
-};
+    move.centerX = midX - sign * h * dy / chord;
+    move.centerY = midY + sign * h * dx / chord;
+}
 
 } // namespace
 
+std::string Word::Digits() const {
+    std::string digits;
+    digits.reserve(number.size());
+    for (const char c : number) {
+        if (!IsBlank(c)) {
+            digits += c;
+        }
+    }
+    return digits;
+}
+
+void TokenizeLine(std::string_view line, LineWords& out) {
+    out.words.clear();
+    out.unclosedComment = 0;
+    std::size_t p = 0;
+    while (p < line.size()) {
+        const char c = line[p];
+        if (IsBlank(c)) {
+            ++p;
+            continue;
+        }
+        if (c == ';') {
+            break;
+        }
+        if (c == '(') {
+            const std::size_t close = line.find(')', p);
+            if (close == std::string_view::npos) {
+                out.unclosedComment = p + 1;
+                break;
+            }
+            p = close + 1;
+            continue;
+        }
+        Word word;
+        word.letter = c;
+        word.column = p + 1;
+        ++p;
+        const std::size_t start = p;
+        while (p < line.size() && IsNumberChar(line[p])) {
+            ++p;
+        }
+        std::size_t end = p;
+        while (end > start && IsBlank(line[end - 1])) {
+            --end;
+        }
+        std::size_t first = start;
+        while (first < end && IsBlank(line[first])) {
+            ++first;
+        }
+        word.number = line.substr(first, end - first);
+        word.value = NumberValue(word.number);
+        out.words.push_back(word);
+    }
+}
+
+// The codes and words of one line that set modes or say where to go.
+struct ProgramReader::LineCodes {
+    std::optional<MoveKind> motion;
+    bool dwell = false;
+    std::optional<double> x, y, z, i, j, r, f, p, t;
+    bool HasAxis() const { return x || y || z; }
+};
+
+const Move* ProgramReader::Line(std::string_view line) {
+    ++program_.lineCount;
+    if (!line.empty() && line.back() == '\r') {
+        line.remove_suffix(1);
+    }
+    TokenizeLine(line, words_);
+    LineCodes codes;
+    if (!ReadCodes(codes)) {
+        return nullptr;
+    }
+    if (codes.t) {
+        const double tool = *codes.t;
+        if (tool >= 0.0 && tool <= 2147483647.0 && tool == std::floor(tool)) {
+            const auto selected = static_cast<std::int32_t>(tool);
+            if (selected != tool_) {
+                ++program_.toolSelections;
+            }
+            tool_ = selected;
+        }
+    }
+    if (codes.f && *codes.f >= 0.0) {
+        feedRate_ = *codes.f * scale_;
+        feedRateSet_ = feedRateSet_ || *codes.f > 0.0;
+    }
+    if (codes.motion) {
+        motion_ = *codes.motion;
+    }
+    if (codes.dwell) {
+        if (codes.p && *codes.p > 0.0) {
+            program_.dwellSeconds += *codes.p;
+        }
+        return nullptr;
+    }
+    if (!codes.HasAxis()) {
+        return nullptr;
+    }
+    Move& move = move_;
+    move = Move{};
+    move.kind = motion_;
+    move.startX = x_;
+    move.startY = y_;
+    move.startZ = z_;
+    move.endX = Axis(codes.x, x_);
+    move.endY = Axis(codes.y, y_);
+    move.endZ = Axis(codes.z, z_);
+    move.tool = tool_;
+    move.line = program_.lineCount;
+    move.feedRateSet = feedRateSet_;
+    move.feedRate = feedRate_;
+    move.positionKnown = xKnown_ && yKnown_;
+    if (motion_ == MoveKind::ClockwiseArc || motion_ == MoveKind::CounterClockwiseArc) {
+        if (codes.r && !codes.i && !codes.j) {
+            CentreFromRadius(move, *codes.r * scale_);
+        } else {
+            move.centerX = x_ + codes.i.value_or(0.0) * scale_;
+            move.centerY = y_ + codes.j.value_or(0.0) * scale_;
+        }
+    }
+    if (motion_ != MoveKind::Rapid && !feedRateSet_ && program_.firstFeedWithoutRate == 0) {
+        program_.firstFeedWithoutRate = program_.lineCount;
+    }
+    x_ = move.endX;
+    y_ = move.endY;
+    z_ = move.endZ;
+    xKnown_ = xKnown_ || codes.x.has_value();
+    yKnown_ = yKnown_ || codes.y.has_value();
+    if (options_.keepWork) {
+        Follow(move);
+    }
+    if (options_.keepMoves) {
+        program_.moves.push_back(move);
+    }
+    return &move_;
+}
+
+Program ProgramReader::Finish() {
+    EndWork();
+    return std::move(program_);
+}
+
+// Sorts the line's words into `codes`; false when the line holds none it could read.
+bool ProgramReader::ReadCodes(LineCodes& codes) {
+    // The modal groups a line may set once each: motion, units, distance.
+    const Word* groups[3] = {nullptr, nullptr, nullptr};
+    auto setGroup = [&](int group, const Word& word) {
+        if (groups[group] != nullptr) {
+            Problem(word); // two codes of one group on a line: the machine refuses the line
+        }
+        groups[group] = &word;
+    };
+    bool any = false;
+    for (const Word& word : words_.words) {
+        const char letter = word.Letter();
+        if (letter == '%') {
+            continue; // the program's start and end marks
+        }
+        if (letter < 'A' || letter > 'Z' || !word.value) {
+            Problem(word);
+            continue;
+        }
+        any = true;
+        const double value = *word.value;
+        switch (letter) {
+        case 'G':
+            if (value == 0 || value == 1 || value == 2 || value == 3) {
+                setGroup(0, word);
+                constexpr MoveKind kinds[] = {MoveKind::Rapid, MoveKind::Feed, MoveKind::ClockwiseArc,
+                                              MoveKind::CounterClockwiseArc};
+                codes.motion = kinds[static_cast<int>(value)];
+            } else if (value == 4) {
+                codes.dwell = true;
+            } else if (value == 20 || value == 21) {
+                setGroup(1, word);
+                scale_ = value == 20 ? 25.4 : 1.0;
+            } else if (value == 90 || value == 91) {
+                setGroup(2, word);
+                incremental_ = value == 91;
+            } else if (value == 17 || value == 40 || value == 49 || value == 54 || value == 80 || value == 91.1 ||
+                       value == 94) {
+                // plane, compensation, offsets and modes that leave the path as it is
+            } else {
+                Problem(word);
+            }
+            break;
+        case 'X':
+            codes.x = value;
+            break;
+        case 'Y':
+            codes.y = value;
+            break;
+        case 'Z':
+            codes.z = value;
+            break;
+        case 'I':
+            codes.i = value;
+            break;
+        case 'J':
+            codes.j = value;
+            break;
+        case 'R':
+            codes.r = value;
+            break;
+        case 'F':
+            codes.f = value;
+            break;
+        case 'P':
+            codes.p = value;
+            break;
+        case 'T':
+            codes.t = value;
+            if (!(value >= 0.0 && value <= 2147483647.0 && value == std::floor(value))) {
+                Problem(word);
+            }
+            break;
+        case 'N':
+        case 'M':
+        case 'S':
+        case 'H':
+            break; // line numbers, machine functions, spindle, length offsets: no motion of their own
+        default:
+            Problem(word);
+            break;
+        }
+    }
+    if (words_.unclosedComment != 0) {
+        Problem(words_.unclosedComment, "(");
+    }
+    return any;
+}
+
+void ProgramReader::Problem(const Word& word) {
+    Problem(word.column, word.Text());
+}
+
+void ProgramReader::Problem(std::size_t column, std::string word) {
+    ++program_.problemCount;
+    if (program_.problems.size() < kMaxKeptProblems) {
+        program_.problems.push_back({program_.lineCount, column, std::move(word)});
+    }
+}
+
+double ProgramReader::Axis(const std::optional<double>& word, double current) const {
+    if (!word) {
+        return current;
+    }
+    return incremental_ ? current + *word * scale_ : *word * scale_;
+}
+
+// Turns the moves into holes and paths as they come.
+void ProgramReader::Follow(const Move& move) {
+    const bool samePoint =
+        std::fabs(move.endX - move.startX) <= kSamePoint && std::fabs(move.endY - move.startY) <= kSamePoint;
+    const bool below = move.endZ < options_.surfaceZ;
+    if (move.kind == MoveKind::Rapid || !below) {
+        EndWork();
+        return;
+    }
+    if (samePoint) {
+        if (inPath_) {
+            EndWork(); // a plunge after milling starts something new
+        }
+        if (!plunged_) {
+            plunged_ = true;
+            plunge_ = DrilledHole{move.tool, move.endX, move.endY, move.endZ, move.line, move.positionKnown};
+        } else {
+            plunge_.z = std::min(plunge_.z, move.endZ); // pecking deeper at the same point
+        }
+        return;
+    }
+    if (!inPath_) {
+        inPath_ = true;
+        path_ = MilledPath{};
+        path_.tool = move.tool;
+        path_.startX = move.startX;
+        path_.startY = move.startY;
+        path_.z = plunged_ ? plunge_.z : move.endZ;
+        path_.line = plunged_ ? plunge_.line : move.line;
+        path_.positionKnown = move.positionKnown;
+        plunged_ = false;
+    }
+    PathPiece piece;
+    piece.kind = move.kind;
+    piece.x = move.endX;
+    piece.y = move.endY;
+    piece.centerX = move.centerX;
+    piece.centerY = move.centerY;
+    path_.pieces.push_back(piece);
+}
+
+void ProgramReader::EndWork() {
+    if (inPath_) {
+        program_.paths.push_back(std::move(path_));
+        path_ = MilledPath{};
+        inPath_ = false;
+    } else if (plunged_) {
+        program_.holes.push_back(plunge_);
+    }
+    plunged_ = false;
+}
+
 Program ReadProgram(std::string_view text, const ReadOptions& options) {
-    Program program;
-    Reader reader(options, program);
-    std::size_t number = 0;
+    return ReadProgram(text, options, nullptr);
+}
+
+Program ReadProgram(std::string_view text, const ReadOptions& options, const std::function<void(const Move&)>& onMove) {
+    ProgramReader reader(options);
     std::size_t start = 0;
     while (start < text.size()) {
-        std::size_t end = text.find('\n', start);
-        const std::size_t next = end == std::string_view::npos ? text.size() : end + 1;
-        if (end == std::string_view::npos) {
-            end = text.size();
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const Move* move = reader.Line(text.substr(start, end - start));
+        if (move != nullptr && onMove) {
+            onMove(*move);
         }
-        std::string_view line = text.substr(start, end - start);
-        if (!line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
-        reader.Line(line, ++number);
-        start = next;
+        start = end + 1;
     }
-    reader.Finish();
-    program.lineCount = number;
-    return program;
+    return reader.Finish();
 }
 
 } // namespace korvex::gcode

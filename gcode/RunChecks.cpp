@@ -1,11 +1,10 @@
 #include "gcode/RunChecks.h"
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
 #include <cmath>
 
 #include "conversion/ConversionState.h"
+#include "platform/DecimalText.h"
 
 namespace korvex::gcode {
 
@@ -24,42 +23,15 @@ std::string_view WithoutNumber(std::string_view line) {
     return line;
 }
 
-char Upper(char c) {
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
 std::optional<double> ZValue(std::string_view word) {
-    if (word.size() < 2 || Upper(word[0]) != 'Z') {
+    if (word.size() < 2 || (word[0] != 'Z' && word[0] != 'z')) {
         return std::nullopt;
     }
-    std::string_view digits = word.substr(1);
-    if (digits.front() == '+') {
-        digits.remove_prefix(1);
-    }
-    double value = 0.0;
-    const auto [end, error] = std::from_chars(digits.data(), digits.data() + digits.size(), value);
-    if (error != std::errc() || end != digits.data() + digits.size() || !std::isfinite(value)) {
-        return std::nullopt;
-    }
-    return value;
-}
-
-std::string Fixed(double value) {
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
-    return std::string(buffer, end);
-}
-
-std::string Number(double value) {
-    std::string text = Fixed(value);
-    while (text.find('.') != std::string::npos && (text.back() == '0' || text.back() == '.')) {
-        text.pop_back();
-    }
-    return text;
+    return platform::ReadDecimal(word.substr(1));
 }
 
 std::string Z(double value) {
-    return "Z" + Number(value);
+    return "Z" + platform::ShortText(value);
 }
 
 void CheckDepth(const std::string& who, double zUp, double zDown, std::vector<std::string>& warnings) {
@@ -143,65 +115,27 @@ void ProgramScan::Line(std::string_view line) {
     if (controller_ == Controller::None) {
         return;
     }
+    reader_.Line(line);
     // Comment lines are most of a header; they hold no code to refuse. The tool-change blocks come back at
     // every tool change; they are judged once, as blocks.
     const std::string_view text = WithoutNumber(line);
     const bool judged = (!line.empty() && line.front() == ';') ||
                         std::find(blockLines_.begin(), blockLines_.end(), text) != blockLines_.end();
-    if (!judged) {
-        const std::size_t maxLength = MaxLineLength(controller_);
-        if (maxLength > 0 && line.size() > maxLength) {
-            if (tooLong_.size() < kShownFindings) {
-                tooLong_.push_back({line_, std::to_string(line.size()) + " characters"});
-            }
-            ++tooLongCount_;
-        }
-        for (std::string& code : CodesNotAccepted(controller_, line)) {
-            if (refused_.size() < kShownFindings) {
-                refused_.push_back({line_, std::move(code)});
-            }
-            ++refusedCount_;
-        }
-    }
-    if (firstFeedWithoutRate_ != 0) {
+    if (judged) {
         return;
     }
-    bool axis = false;
-    bool feedWord = false;
-    std::size_t p = 0;
-    while (p < line.size()) {
-        const char c = Upper(line[p]);
-        if (c == ';') {
-            break;
+    const std::size_t maxLength = MaxLineLength(controller_);
+    if (maxLength > 0 && line.size() > maxLength) {
+        if (tooLong_.size() < kShownFindings) {
+            tooLong_.push_back({line_, std::to_string(line.size()) + " characters"});
         }
-        if (c == '(') {
-            const std::size_t close = line.find(')', p);
-            p = close == std::string_view::npos ? line.size() : close + 1;
-            continue;
-        }
-        ++p;
-        const std::size_t start = p;
-        while (p < line.size() && (std::isdigit(static_cast<unsigned char>(line[p])) || line[p] == '.')) {
-            ++p;
-        }
-        const std::string_view digits = line.substr(start, p - start);
-        if (c == 'G') {
-            int code = -1;
-            std::from_chars(digits.data(), digits.data() + digits.size(), code);
-            if (code >= 0 && code <= 3 && digits.find('.') == std::string_view::npos) {
-                rapidMode_ = code == 0;
-            }
-        } else if (c == 'F') {
-            double value = 0.0;
-            std::from_chars(digits.data(), digits.data() + digits.size(), value);
-            feedWord = feedWord || value > 0.0;
-        } else if (c == 'X' || c == 'Y' || c == 'Z') {
-            axis = true;
-        }
+        ++tooLongCount_;
     }
-    feedRateSet_ = feedRateSet_ || feedWord;
-    if (axis && !rapidMode_ && !feedRateSet_) {
-        firstFeedWithoutRate_ = line_;
+    for (std::string& code : CodesNotAccepted(controller_, reader_.Words())) {
+        if (refused_.size() < kShownFindings) {
+            refused_.push_back({line_, std::move(code)});
+        }
+        ++refusedCount_;
     }
 }
 
@@ -244,7 +178,8 @@ std::vector<std::string> RunChecks(const CheckInput& input) {
         const bool tooLarge = width > kLargestBoard || height > kLargestBoard;
         const bool tooSmall = input.shape->Count() > 1 && width < kSmallestBoard && height < kSmallestBoard;
         if (tooLarge || tooSmall) {
-            std::string line = "Warning: the drilled area is " + Fixed(width) + " x " + Fixed(height) + " mm, " +
+            std::string line = "Warning: the drilled area is " + platform::FixedText(width) + " x " +
+                               platform::FixedText(height) + " mm, " +
                                (tooLarge ? "larger than 1 m" : "smaller than 1 mm") + " for a board";
             const std::optional<double> divisor = input.confirmedDivisor;
             if (input.excellonReading) {
@@ -256,7 +191,8 @@ std::vector<std::string> RunChecks(const CheckInput& input) {
                 const double w = width * scale;
                 const double h = height * scale;
                 if (std::max(w, h) >= kSmallestBoard && w <= kLargestBoard && h <= kLargestBoard) {
-                    line += "; divisor " + Number(*divisor) + " would make it " + Fixed(w) + " x " + Fixed(h) + " mm";
+                    line += "; divisor " + platform::ShortText(*divisor) + " would make it " + platform::FixedText(w) +
+                            " x " + platform::FixedText(h) + " mm";
                 }
             }
             warnings.push_back(line);

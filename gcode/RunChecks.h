@@ -13,6 +13,7 @@
 
 #include "conversion/RunObserver.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/GcodeReader.h"
 
 namespace korvex::conversion {
 struct ConversionState;
@@ -61,7 +62,7 @@ public:
         std::string what; // "M47", "word E", "92 characters"
     };
     // The first feed move (G01/G02/G03) before any F word; 0 when there is none.
-    std::size_t FirstFeedWithoutRate() const { return firstFeedWithoutRate_; }
+    std::size_t FirstFeedWithoutRate() const { return reader_.Result().firstFeedWithoutRate; }
     const std::vector<Finding>& Refused() const { return refused_; } // the first few
     std::size_t RefusedCount() const { return refusedCount_; }
     const std::vector<Finding>& TooLong() const { return tooLong_; } // the first few
@@ -71,9 +72,7 @@ private:
     Controller controller_;
     std::vector<std::string> blockLines_;
     std::size_t line_ = 0;
-    bool rapidMode_ = true;
-    bool feedRateSet_ = false;
-    std::size_t firstFeedWithoutRate_ = 0;
+    ProgramReader reader_{ReadOptions{0.0, false, false}}; // modes and words only: nothing kept per move
     std::vector<Finding> refused_;
     std::size_t refusedCount_ = 0;
     std::vector<Finding> tooLong_;

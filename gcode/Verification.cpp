@@ -1,11 +1,12 @@
 #include "gcode/Verification.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <tuple>
 #include <unordered_map>
+
+#include "platform/DecimalText.h"
 
 namespace korvex::gcode {
 
@@ -242,14 +243,8 @@ void ComparePaths(const std::vector<PathEvent>& expected, const std::vector<Mill
     });
 }
 
-std::string Millimetres(double value) {
-    char buffer[64];
-    const auto end = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 3).ptr;
-    return std::string(buffer, end);
-}
-
 std::string At(double x, double y) {
-    return "X" + Millimetres(x) + " Y" + Millimetres(y);
+    return "X" + platform::FixedText(x) + " Y" + platform::FixedText(y);
 }
 
 std::string ToolText(std::int32_t tool) {

@@ -2,7 +2,6 @@
 
 #include <sys/stat.h>
 
-#include <charconv>
 #include <fstream>
 #include <memory>
 #include <optional>
@@ -20,6 +19,7 @@
 #include "job/RunSummary.h"
 #include "order/ShortOrderObserver.h"
 #include "platform/AtomicFile.h"
+#include "platform/DecimalText.h"
 #include "platform/TextFile.h"
 #include "preview/ProgramPreview.h"
 #include "preview/SvgWriter.h"
@@ -129,14 +129,6 @@ bool ReadBack(const std::string& name, std::string& text, std::string& reason) {
     }
     text = content.str();
     return true;
-}
-
-// Independent of the locale the window may have set.
-std::string Fixed(double value, int decimals) {
-    char text[64];
-    const std::to_chars_result result =
-        std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, decimals);
-    return result.ec == std::errc() ? std::string(text, result.ptr) : std::string("?");
 }
 
 // Keeps the diameters the drill file gives; the picture draws holes and cuts with them.
@@ -360,9 +352,9 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         report.fileOrderTravel = shortOrder->FileOrderTravel();
         report.drillOrderTravel = shortOrder->WrittenTravel();
         report.drillOrderSeconds = shortOrder->OrderingSeconds();
-        host.AppendLogLine("Drill order: short, rapid travel " + Fixed(report.drillOrderTravel, 1) +
-                           " mm (file order " + Fixed(report.fileOrderTravel, 1) + " mm) in " +
-                           Fixed(report.drillOrderSeconds, 2) + " s");
+        host.AppendLogLine("Drill order: short, rapid travel " + platform::FixedText(report.drillOrderTravel, 1) +
+                           " mm (file order " + platform::FixedText(report.fileOrderTravel, 1) + " mm) in " +
+                           platform::FixedText(report.drillOrderSeconds, 2) + " s");
     }
 
     // -- After the run: the picture --

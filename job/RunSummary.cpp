@@ -1,21 +1,10 @@
 #include "job/RunSummary.h"
 
 #include <algorithm>
-#include <cstdio>
+
+#include "platform/DecimalText.h"
 
 namespace korvex::job {
-
-namespace {
-
-std::string Millimetres(double value) {
-    char text[64];
-    // Adding 0.0 turns a negative zero into zero, so "-0.000" never shows.
-    std::snprintf(text, sizeof text, "%.3f", value + 0.0);
-    std::string result(text);
-    return result == "-0.000" ? "0.000" : result;
-}
-
-} // namespace
 
 bool RunSummary::TakeHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
     ++holes_;
@@ -55,8 +44,8 @@ std::string RunSummary::Line() const {
     std::string line = "Summary: " + std::to_string(holes_) + " holes, " + std::to_string(slots_) + " slots, " +
                        std::to_string(routes_) + " routes";
     if (any_) {
-        line += "; X " + Millimetres(minX_) + " to " + Millimetres(maxX_) + " mm, Y " + Millimetres(minY_) + " to " +
-                Millimetres(maxY_) + " mm";
+        line += "; X " + platform::FixedText(minX_) + " to " + platform::FixedText(maxX_) + " mm, Y " +
+                platform::FixedText(minY_) + " to " + platform::FixedText(maxY_) + " mm";
     }
     return line;
 }

@@ -1,7 +1,6 @@
 #include "preview/PreviewModel.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <limits>
 
@@ -303,19 +302,6 @@ std::optional<std::size_t> PreviewModel::HoleAt(Point p) const {
         }
     });
     return best;
-}
-
-std::string FormatMm(double value, int decimals) {
-    // Room for the largest double written out in full.
-    char buffer[400];
-    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) {
-        value = 0.0; // no "-0.000"
-    }
-    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
-    if (result.ec != std::errc()) {
-        return "?";
-    }
-    return std::string(buffer, result.ptr);
 }
 
 std::string ExtentsText(const Box& extents) {

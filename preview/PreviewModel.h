@@ -8,9 +8,38 @@
 #include <string>
 #include <vector>
 
-#include "preview/ProgramMoves.h"
+#include "platform/DecimalText.h"
 
 namespace korvex::preview {
+
+struct Point {
+    double x = 0.0;
+    double y = 0.0;
+};
+
+// What a written program does in the plane, as the preview draws it: the holes it drills and the sideways
+// moves between and along them (ReadProgramMoves in ProgramPreview.h reads it from a program).
+// The tool plunged at `at` below the surface and came back up without moving sideways.
+struct DrilledHole {
+    std::int32_t tool = -1;
+    Point at;
+};
+
+enum class MoveKind { Rapid, Line, ClockwiseArc, CounterClockwiseArc };
+
+// A sideways move. Rapids are travel; lines and arcs are feed moves and cut a stroke of the tool's width.
+struct Move {
+    MoveKind kind = MoveKind::Rapid;
+    std::int32_t tool = -1;
+    Point start;
+    Point end;
+    Point centre; // arcs only
+};
+
+struct ProgramMoves {
+    std::vector<DrilledHole> holes;
+    std::vector<Move> moves;
+};
 
 // Holes of a tool whose diameter the drill file does not give are drawn this wide.
 constexpr double kUnknownDiameterMm = 1.0;
@@ -116,8 +145,10 @@ private:
 
 // "X -3.250 .. 15.500 mm (18.750)  Y 7.000 .. 20.000 mm (13.000)", or "no holes or cuts".
 std::string ExtentsText(const Box& extents);
-// A number with three decimals and a point, whatever the locale.
-std::string FormatMm(double value, int decimals = 3);
+// Millimetres as the preview's texts show them (three decimals, a point whatever the locale).
+inline std::string FormatMm(double value, int decimals = 3) {
+    return platform::FixedText(value, decimals);
+}
 
 template <typename Visit>
 void HoleGrid::ForEachIn(const Box& box, Visit&& visit) const {

@@ -1,8 +1,63 @@
 #include "preview/ProgramPreview.h"
 
+#include "gcode/GcodeReader.h"
 #include "platform/AtomicFile.h"
 
 namespace korvex::preview {
+
+namespace {
+
+MoveKind KindOf(gcode::MoveKind kind) {
+    switch (kind) {
+    case gcode::MoveKind::Rapid:
+        return MoveKind::Rapid;
+    case gcode::MoveKind::Feed:
+        return MoveKind::Line;
+    case gcode::MoveKind::ClockwiseArc:
+        return MoveKind::ClockwiseArc;
+    case gcode::MoveKind::CounterClockwiseArc:
+        return MoveKind::CounterClockwiseArc;
+    }
+    return MoveKind::Line;
+}
+
+} // namespace
+
+ProgramMoves ReadProgramMoves(std::string_view program) {
+    ProgramMoves moves;
+    gcode::ReadOptions options;
+    options.keepMoves = false; // the rapids are taken as they come; a large program need not hold every move
+    const gcode::Program read = gcode::ReadProgram(program, options, [&](const gcode::Move& move) {
+        const bool sideways = move.endX != move.startX || move.endY != move.startY;
+        if (move.kind == gcode::MoveKind::Rapid && sideways && move.positionKnown) {
+            moves.moves.push_back(
+                Move{MoveKind::Rapid, move.tool, Point{move.startX, move.startY}, Point{move.endX, move.endY}, {}});
+        }
+    });
+    for (const gcode::DrilledHole& hole : read.holes) {
+        if (hole.positionKnown) {
+            moves.holes.push_back(DrilledHole{hole.tool, Point{hole.x, hole.y}});
+        }
+    }
+    for (const gcode::MilledPath& path : read.paths) {
+        Point at{path.startX, path.startY};
+        bool known = path.positionKnown;
+        for (const gcode::PathPiece& piece : path.pieces) {
+            const Point to{piece.x, piece.y};
+            if (known) {
+                moves.moves.push_back(Move{KindOf(piece.kind), path.tool, at, to, Point{piece.centerX, piece.centerY}});
+            }
+            at = to;
+            known = true;
+        }
+    }
+    return moves;
+}
+
+Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
+                       std::vector<Point> differences) {
+    return BuildScene(PreviewModel(ReadProgramMoves(program), toolDiameters, std::move(differences)));
+}
 
 Scene LoadProgramScene(const std::string& path, const std::map<std::int32_t, double>& toolDiameters,
                        std::vector<Point> differences, std::error_code& error) {
@@ -11,7 +66,7 @@ Scene LoadProgramScene(const std::string& path, const std::map<std::int32_t, dou
     if (error) {
         return BuildScene(PreviewModel());
     }
-    return BuildScene(PreviewModel(ReadProgramMoves(program), toolDiameters, std::move(differences)));
+    return ProgramTextScene(program, toolDiameters, std::move(differences));
 }
 
 } // namespace korvex::preview

@@ -4,20 +4,13 @@
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
-#include "preview/ProgramMoves.h"
+#include "platform/DecimalText.h"
+#include "preview/PreviewModel.h"
 #include "ui/SettingsControls.h"
-
-#include <cstdio>
 
 namespace korvex::ui {
 
 namespace {
-
-std::string Millimetres(double value) {
-    char buffer[32];
-    std::snprintf(buffer, sizeof buffer, "%.3f", value);
-    return buffer;
-}
 
 // "3:3 (header)"; a value without a source is shown bare.
 std::string WithSource(const std::string& value, const std::string& source) {
@@ -137,7 +130,7 @@ std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& repo
         const excellon::ToolReport& tool = report.tools[i];
         tools += (i == 0 ? " (" : ", ") + std::string("T") + std::to_string(tool.number);
         if (tool.diameterMm > 0) {
-            tools += " " + Millimetres(tool.diameterMm) + " mm";
+            tools += " " + platform::FixedText(tool.diameterMm) + " mm";
         }
     }
     if (report.tools.size() > kToolsShown) {
@@ -150,8 +143,9 @@ std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& repo
     lines.push_back("Holes: " + std::to_string(report.holes) + ", slots: " + std::to_string(report.slotCount) +
                     ", routes: " + std::to_string(report.routes));
     if (report.holes + report.slotCount + report.routes > 0) {
-        lines.push_back("Extents: X " + Millimetres(report.minX) + " to " + Millimetres(report.maxX) + " mm, Y " +
-                        Millimetres(report.minY) + " to " + Millimetres(report.maxY) + " mm");
+        lines.push_back("Extents: X " + platform::FixedText(report.minX) + " to " + platform::FixedText(report.maxX) +
+                        " mm, Y " + platform::FixedText(report.minY) + " to " + platform::FixedText(report.maxY) +
+                        " mm");
     }
     return lines;
 }

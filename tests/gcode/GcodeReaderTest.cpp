@@ -5,6 +5,7 @@
 #include <charconv>
 #include <string>
 #include <tuple>
+#include <vector>
 
 #include "tests/support/Files.h"
 
@@ -36,7 +37,7 @@ const char* KindText(MoveKind kind) {
 }
 
 // What the program does, in one line: "H1@10.000,20.000" per hole, "P3@0.000,0.000>L5.000,0.000" per path
-// (arcs add "c" and the centre), "F<line>" for a feed before any F word, "?<word>" per problem.
+// (arcs add "c" and the centre), "F<line>" for a feed before any F word, "?<word>@<line>:<column>" per problem.
 std::string Summary(const Program& program) {
     std::string text;
     auto add = [&](const std::string& item) { text += (text.empty() ? "" : " ") + item; };
@@ -57,7 +58,7 @@ std::string Summary(const Program& program) {
         add(item);
     }
     for (const ReadProblem& problem : program.problems) {
-        add("?" + problem.word + ":" + std::to_string(problem.line));
+        add("?" + problem.word + "@" + problem.Location());
     }
     return text;
 }
@@ -93,7 +94,15 @@ INSTANTIATE_TEST_SUITE_P(
                    "P-1@0.000,0.000>CW10.000,0.000c5.000,0.000>CCW0.000,0.000c5.000,0.000"},
         ReaderCase{"InchAndIncremental", "G20 G91\nG00 X1 Y1\nG01 Z-0.1 F5\n", "H-1@25.400,25.400z-2.540"},
         ReaderCase{"FeedWithoutRate", "G00 X1 Y1\nG01 Z-1\nF0 G01 Z-2\n", "F2 H-1@1.000,1.000z-2.000"},
-        ReaderCase{"UnreadableWords", "G00 X1 Q5\nG81 X1\nX1.2.3 (open\n", "?Q5:1 ?G81:2 ?X1.2.3:3 ?(:3"}),
+        // R > 0 takes the shorter arc, R < 0 the longer one: both arcs here turn about (3,-4).
+        ReaderCase{"ArcsByRadius", "G00 X0 Y0\nG01 Z-1 F50\nG02 X6 Y0 R5\nG02 X0 Y0 R-5\nG00 Z1\n",
+                   "P-1@0.000,0.000>CW6.000,0.000c3.000,-4.000>CW0.000,0.000c3.000,-4.000"},
+        ReaderCase{"InchArcByRadius", "G20\nG00 X0 Y0\nG01 Z-0.1 F2\nG03 X1 Y1 R1\nG00 Z1\n",
+                   "P-1@0.000,0.000>CCW25.400,25.400c0.000,25.400"},
+        ReaderCase{"BlanksInsideWords", "G 00 X 1 Y1\nG0 1 Z- 1 F 5\n", "H-1@1.000,1.000z-1.000"},
+        ReaderCase{"DwellLineDoesNotMove", "G00 X1 Y1\nG01 Z-1 F5\nG04 P2 X9\nG00 Z1\n", "H-1@1.000,1.000z-1.000"},
+        ReaderCase{"UnreadableWords", "G00 X1 Q5\nG81 X1\nX1.2.3 (open\n  G00 G01 X2 G91 g90 T1.5 x1e5\n",
+                   "F4 ?Q5@1:8 ?G81@2:1 ?X1.2.3@3:1 ?(@3:8 ?G01@4:7 ?g90@4:18 ?T1.5@4:22 ?e5@4:29"}),
     RowName<ReaderCase>);
 
 TEST(ReaderTest, MovesCarryToolLineAndFeedRate) {
@@ -111,6 +120,30 @@ TEST(ReaderTest, MovesCarryToolLineAndFeedRate) {
     ReadOptions options;
     options.keepMoves = false;
     EXPECT_TRUE(ReadProgram("G00 X1\n", options).moves.empty());
+}
+
+// What a machine-time estimate needs: the feed rate of each move, tool selections and dwell time.
+TEST(ReaderTest, CountsFeedRatesToolSelectionsAndDwells) {
+    const char* const text = "G00 X1 Y1\nT1\nG01 Z-1 F120\nT1\nG04 P2.5\nG20 F10 G01 X2\nT2 M06\nG04 P0.5\nT1\n";
+    const Program program = ReadProgram(text);
+    std::vector<double> feedRates;
+    for (const Move& move : program.moves) {
+        feedRates.push_back(move.feedRate);
+    }
+    EXPECT_EQ(feedRates, (std::vector<double>{0.0, 120.0, 254.0}));
+    EXPECT_EQ(program.toolSelections, 3u); // T1, T2, T1: the repeated T1 selects nothing new
+    EXPECT_DOUBLE_EQ(program.dwellSeconds, 3.0);
+
+    // Line by line, as the checks follow a program being written, it reads the same.
+    ProgramReader reader;
+    for (const char* line :
+         {"G00 X1 Y1", "T1", "G01 Z-1 F120", "T1", "G04 P2.5", "G20 F10 G01 X2", "T2 M06", "G04 P0.5", "T1"}) {
+        reader.Line(line);
+    }
+    const Program streamed = reader.Finish();
+    EXPECT_EQ(Summary(streamed), Summary(program));
+    EXPECT_EQ(std::make_tuple(streamed.toolSelections, streamed.dwellSeconds, streamed.moves.size()),
+              std::make_tuple(program.toolSelections, program.dwellSeconds, program.moves.size()));
 }
 
 TEST(ReaderTest, ReadsTheWorkedExampleAsWritten) {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "preview/PreviewModel.h"
-#include "preview/ProgramMoves.h"
+#include "preview/ProgramPreview.h"
 #include "preview/Scene.h"
 #include "preview/SvgWriter.h"
 #include "tests/support/Files.h"
@@ -64,6 +64,15 @@ INSTANTIATE_TEST_SUITE_P(
                     0,
                     1,
                     {1, 2, 3, 2, false}},
+        // Inch and incremental words are read as a machine reads them.
+        ProgramCase{"inch_incremental",
+                    "T1\nG20 G90\nG00 X1 Y1\nG01 Z-0.1 F4\nG00 Z0.1\nG91 G00 X1\nG01 Z-0.2\nG00 Z0.2\n",
+                    {{1, 2}},
+                    0,
+                    1,
+                    {25.4, 25.4, 50.8, 25.4, false}},
+        // A feed that stays above the work surface cuts nothing, as the verification reads it too.
+        ProgramCase{"feed_above_surface", "T1\nG00 X0 Y0\nG01 Z1 F5\nG01 X5\nG00 Z5\n", {}, 0, 0, {0, 0, 0, 0, true}},
         // A plunge before any position is known, and a program without holes.
         ProgramCase{"no_position", "G01 Z-1\nG00 Z1\n", {}, 0, 0, {0, 0, 0, 0, true}}),
     [](const ::testing::TestParamInfo<ProgramCase>& row) { return std::string(row.param.name); });
