@@ -99,7 +99,7 @@ public:
         }
         if (IsHeaderWord(code)) {
             HeaderWord(code);
-            if (inHeader_ && !IsKnownHeaderWord(code)) {
+            if (inHeader_ && IsLetter(code[0]) && !IsKnownHeaderWord(code)) {
                 sink_.UnknownHeaderLine(number_, line_);
             }
             return true;
