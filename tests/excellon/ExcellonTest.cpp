@@ -402,6 +402,12 @@ TEST(InspectTest, ReportsWhatItCannotRead) {
     const DrillFileReport bad = InspectDrillFile((folder.Path() / "bad.drl").string(), kFromFile);
     EXPECT_FALSE(bad.readable);
     EXPECT_EQ(bad.error, "Can not read \"X1..2\" in line 4 of the drill file: X1..2");
+    WriteFile(folder.Path() / "empty.drl", "");
+    EXPECT_EQ(InspectDrillFile((folder.Path() / "empty.drl").string(), kFromFile).error,
+              "no drill data in " + (folder.Path() / "empty.drl").string());
+    WriteFile(folder.Path() / "copper.gbr", "%FSLAX24Y24*%\n%ADD10C,0.0600*%\nX0Y0D03*\n");
+    EXPECT_EQ(InspectDrillFile((folder.Path() / "copper.gbr").string(), kFromFile).error,
+              "no drill data in " + (folder.Path() / "copper.gbr").string() + "; it looks like a Gerber file");
 }
 
 } // namespace
