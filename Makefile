@@ -10,8 +10,8 @@ PACKAGES := cmake ninja-build g++ libgtest-dev libgmock-dev libbenchmark-dev qt6
             clang libclang-rt-14-dev libnanoflann-dev libfontconfig-dev help2man dpkg-dev desktop-file-utils
 SUDO := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 
-.PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean check-linuxcnc install package \
-        test-package
+.PHONY: deps build run check test test-sanitize test-arm64 bench format-check clean check-linuxcnc check-grbl install \
+        package test-package
 
 deps:
 	@missing=$$(for p in $(PACKAGES); do dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q 'install ok installed' || echo $$p; done); \
@@ -66,6 +66,13 @@ test-sanitize: deps
 check-linuxcnc: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
 	tools/rs274-check.sh $(BUILD_DIR)/app/korvex-cli
+
+# Every real drill file's GRBL program through GRBL 1.1's own parser and planner (grbl-sim's gvalidate, built
+# from gnea/grbl and grbl/grbl-sim in GRBL_ROOT, default /work/grbl), and checked for GRBL's real-time bytes.
+# Not part of `make test`: it needs GRBL's sources and the real files.
+check-grbl: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
+	tools/grbl-check.sh $(BUILD_DIR)/app/korvex-cli
 
 # One run: the conversion of 100k and 1M hole files against cat and the file layer, and korvex-cli's start-up.
 bench: deps
