@@ -67,7 +67,8 @@ for drill in "$DRILL_DIR"/*; do
     realtime=$(LC_ALL=C tr -cd '!~?\030\200-\377' <"$program" 2>/dev/null | wc -c)
     # M00 waits for a cycle start that the validator never sends; M01 takes the same path through the parser.
     sed 's/\bM00\b/M01/' "$program" >"$work/validate.nc" 2>/dev/null
-    timeout 300 "$validator" "$work/validate.nc" >"$work/gvalidate" 2>&1
+    # Run where its EEPROM.DAT (the simulated settings memory) may stay.
+    (cd "$root" && timeout 300 "$validator" "$work/validate.nc") >"$work/gvalidate" 2>&1
     gvalidate=$?
     errors=$(grep -c '^error' "$work/gvalidate")
     printf '%-42s %-6s %-9s %-12s %s\n' "$name" "$korvex" "$lines" "$realtime" "exit $gvalidate, $errors errors"
