@@ -28,7 +28,7 @@ define install-missing
 endef
 
 .PHONY: deps deps-run deps-package deps-test deps-test-package build run check test test-sanitize test-arm64 bench \
-        format-check clean check-linuxcnc install package test-package
+        format-check clean check-linuxcnc check-grbl install package test-package
 
 deps:
 	$(call install-missing,build dependencies,$(BUILD_PACKAGES))
@@ -103,6 +103,13 @@ check-linuxcnc: deps
 	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
 	tools/rs274-check.sh $(BUILD_DIR)/app/korvex-cli
+
+# Every real drill file's GRBL program through GRBL 1.1's own parser and planner (grbl-sim's gvalidate, built
+# from gnea/grbl and grbl/grbl-sim in GRBL_ROOT, default /work/grbl), and checked for GRBL's real-time bytes.
+# Not part of `make test`: it needs GRBL's sources and the real files.
+check-grbl: deps $(BUILD_DIR)/build.ninja
+	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
+	tools/grbl-check.sh $(BUILD_DIR)/app/korvex-cli
 
 # One run: the conversion of 100k and 1M hole files against cat and the file layer, and korvex-cli's start-up.
 bench: deps-test

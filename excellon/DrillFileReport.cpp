@@ -5,6 +5,7 @@
 #include <exception>
 #include <sstream>
 
+#include "conversion/Numbers.h"
 #include "excellon/Format.h"
 #include "excellon/Reader.h"
 #include "platform/TextFile.h"
@@ -143,7 +144,21 @@ DrillFileReport InspectDrillFile(const std::string& path, const ReadingChoice& c
         report.decimalNumbers = counts.decimalPoint;
 
         CountingSink sink(report);
-        ReadExcellon(lines, 1, format, sink);
+        // As the run does: a file without drill data is no drill file, and a Gerber file says so first.
+        const auto nothing = [&report]() {
+            return report.tools.empty() && report.holes == 0 && report.slotCount == 0 && report.routes == 0;
+        };
+        try {
+            ReadExcellon(lines, 1, format, sink);
+        } catch (const conversion::ConversionError&) {
+            if (nothing() && LooksLikeGerber(lines)) {
+                throw conversion::ConversionError(NoDrillDataMessage(lines, path));
+            }
+            throw;
+        }
+        if (nothing()) {
+            throw conversion::ConversionError(NoDrillDataMessage(lines, path));
+        }
         std::ostringstream text;
         text << report.units << ", " << report.digits << ' ' << report.zeros << " (units " << report.unitsSource
              << ", digits " << report.digitsSource << ", zeros " << report.zerosSource << "), " << report.tools.size()

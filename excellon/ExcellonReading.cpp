@@ -30,6 +30,18 @@ public:
         : state_(state), output_(output), zUpWord_(zUpWord) {}
 
     bool Ended() const { return ended_; }
+    // Whether the file defined or selected a tool, or drilled or milled anything.
+    bool AnyDrillData() const { return anyDrillData_; }
+    std::size_t UnknownHeaderLines() const { return unknownHeaderLines_; }
+    std::size_t FirstUnknownLine() const { return firstUnknownLine_; }
+    const std::string& FirstUnknownText() const { return firstUnknownText_; }
+
+    void UnknownHeaderLine(std::size_t line, std::string_view text) override {
+        if (unknownHeaderLines_++ == 0) {
+            firstUnknownLine_ = line;
+            firstUnknownText_ = std::string(text);
+        }
+    }
 
     void Flush() {
         if (state_.Observer != nullptr) {
@@ -47,6 +59,7 @@ public:
     void DefineTool(std::int32_t tool, std::optional<double> diameterMm, std::string_view text, std::string_view zWord,
                     std::string_view bWord) override {
         Flush();
+        anyDrillData_ = true;
         if (conversion::ToolTable::Contains(tool)) {
             if (!zWord.empty()) {
                 state_.ToolTable[tool].ZDown = conversion::StoreZWord(zWord);
@@ -68,6 +81,7 @@ public:
 
     void SelectTool(std::int32_t tool, std::string_view word) override {
         Flush();
+        anyDrillData_ = true;
         const conversion::ToolZEntry& entry =
             conversion::ToolTable::Contains(tool) ? state_.ToolTable[tool] : state_.RunZ;
         state_.CurrentZUp = entry.ZUp;
@@ -89,6 +103,7 @@ public:
     }
 
     void Hole(double xMm, double yMm) override {
+        anyDrillData_ = true;
         const double x = xMm + state_.XOffset;
         const double y = yMm + state_.YOffset;
         const std::string xWord = Coordinate('X', x);
@@ -115,6 +130,7 @@ public:
     }
 
     void Path(const PathEvent& found) override {
+        anyDrillData_ = true;
         PathEvent path = found;
         path.tool = state_.CurrentTool;
         path.startX += state_.XOffset;
@@ -178,7 +194,25 @@ private:
     platform::TextLineWriter& output_;
     const std::string& zUpWord_;
     bool ended_ = false;
+    bool anyDrillData_ = false;
+    std::size_t unknownHeaderLines_ = 0;
+    std::size_t firstUnknownLine_ = 0;
+    std::string firstUnknownText_;
 };
+
+// One warning for the header lines the reading did not know, naming the first.
+void NoteUnknownHeaderLines(const ProgramWriter& writer, std::vector<std::string>& warnings) {
+    if (writer.UnknownHeaderLines() == 0) {
+        return;
+    }
+    std::string warning = "Warning: line " + std::to_string(writer.FirstUnknownLine()) + " of the drill file, \"" +
+                          writer.FirstUnknownText() +
+                          "\", is a header line the Excellon reading does not know; it became a comment";
+    if (writer.UnknownHeaderLines() > 1) {
+        warning += " (as did " + std::to_string(writer.UnknownHeaderLines() - 1) + " more)";
+    }
+    warnings.push_back(warning);
+}
 
 } // namespace
 
@@ -196,8 +230,24 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     host.AppendLogLine("Excellon reading: " + format_.Describe());
     host.AppendLogLine("Excellon reading: numbers are read in this format; the divisor does not apply");
 
+    warnings_.clear();
+    const std::string inputName = host.FieldText(conversion::HostField::InputFileName);
     ProgramWriter writer(state, output, zUpWord);
-    ReadExcellon(lines, 1, format_, writer);
+    try {
+        ReadExcellon(lines, 1, format_, writer);
+    } catch (const conversion::ConversionError& error) {
+        NoteUnknownHeaderLines(writer, warnings_);
+        // A Gerber file fails on its first line; saying what it is helps more than the line does.
+        if (!writer.AnyDrillData() && LooksLikeGerber(lines)) {
+            throw conversion::ConversionError(NoDrillDataMessage(lines, inputName));
+        }
+        state.InputLine = error.Line();
+        throw;
+    }
+    NoteUnknownHeaderLines(writer, warnings_);
+    if (!writer.AnyDrillData()) {
+        throw conversion::ConversionError(NoDrillDataMessage(lines, inputName));
+    }
     writer.Flush();
     if (!writer.Ended()) {
         output.WriteLine("G00 " + zUpWord);

@@ -152,10 +152,11 @@ void TakeCommentHints(std::string_view comment, Format& format) {
     }
 }
 
-// "INCH", "METRIC,LZ", "METRIC,TZ,000.000", "INCH,0000.00".
+// "INCH", "METRIC,LZ", "METRIC,TZ,000.000", "INCH,0000.00", and the same suffixes after M71 (metric) or M72
+// (inch), as some tools write their header: "M71,TZ", "M72,LZ", "M71,LZ,000.000".
 void TakeUnitsWord(std::string_view text, Format& format) {
     const std::vector<std::string_view> parts = Split(text, ',');
-    format.units.Set(parts[0] == "INCH" ? Units::Inch : Units::Millimetre, Source::Header);
+    format.units.Set(parts[0] == "INCH" || parts[0] == "M72" ? Units::Inch : Units::Millimetre, Source::Header);
     for (std::size_t i = 1; i < parts.size(); ++i) {
         if (parts[i] == "LZ") {
             format.zeros.Set(Zeros::LZ, Source::Header);
@@ -163,6 +164,100 @@ void TakeUnitsWord(std::string_view text, Format& format) {
             format.zeros.Set(Zeros::TZ, Source::Header);
         } else if (const std::optional<Digits> digits = ReadDigitPattern(parts[i])) {
             format.digits.Set(*digits, Source::Header);
+        }
+    }
+}
+
+// The keys of Allegro's nc_param.txt and ncdrill.log ("INTEGER-PLACES 3", "SUPPRESS-LEAD-ZEROES<TAB>NO"): key,
+// then blanks, tabs, '=' or ':', then the value.
+enum class SidecarKey { IntegerPlaces, DecimalPlaces, Units, SuppressLead, SuppressTrail, Coordinates, Other };
+
+SidecarKey SidecarKeyOf(std::string_view line, std::string_view& value) {
+    line = Trim(line);
+    const std::size_t end = line.find_first_of(" \t=:");
+    const std::string_view key = line.substr(0, end);
+    value = end == std::string_view::npos ? std::string_view() : Trim(line.substr(end));
+    while (!value.empty() && (value.front() == '=' || value.front() == ':')) {
+        value = Trim(value.substr(1));
+    }
+    if (key == "INTEGER-PLACES") {
+        return SidecarKey::IntegerPlaces;
+    }
+    if (key == "DECIMAL-PLACES") {
+        return SidecarKey::DecimalPlaces;
+    }
+    if (key == "OUTPUT-UNITS") {
+        return SidecarKey::Units;
+    }
+    if (key == "SUPPRESS-LEAD-ZEROES" || key == "SUPPRESS-LEAD-ZEROS" || key == "SUPPRESS-LEADING-ZEROES" ||
+        key == "SUPPRESS-LEADING-ZEROS") {
+        return SidecarKey::SuppressLead;
+    }
+    if (key == "SUPPRESS-TRAIL-ZEROES" || key == "SUPPRESS-TRAIL-ZEROS" || key == "SUPPRESS-TRAILING-ZEROES" ||
+        key == "SUPPRESS-TRAILING-ZEROS") {
+        return SidecarKey::SuppressTrail;
+    }
+    if (key == "COORDINATES") {
+        return SidecarKey::Coordinates;
+    }
+    return SidecarKey::Other;
+}
+
+std::optional<int> ReadPlaces(std::string_view value) {
+    if (value.size() != 1 || !IsDigit(value.front())) {
+        return std::nullopt;
+    }
+    return value.front() - '0';
+}
+
+std::optional<bool> ReadYesNo(std::string_view value) {
+    if (value == "YES" || value == "Y" || value == "ON" || value == "TRUE") {
+        return true;
+    }
+    if (value == "NO" || value == "N" || value == "OFF" || value == "FALSE") {
+        return false;
+    }
+    return std::nullopt;
+}
+
+// Lines of other sidecars, found by words anywhere in them: "FORMAT 3.5", "UNITS: METRIC", "SUPPRESS LEADING
+// ZEROS". A zeros word only counts where no keyed line has said the same.
+void TakeLooseSidecarLine(std::string_view view, Format& format, std::optional<bool>& suppressLead,
+                          std::optional<bool>& suppressTrail) {
+    if (const std::size_t at = view.find("FORMAT"); at != std::string_view::npos) {
+        std::string_view rest = view.substr(at + 6);
+        const std::size_t first = rest.find_first_of("0123456789");
+        if (first != std::string_view::npos) {
+            rest.remove_prefix(first);
+            const std::size_t end = rest.find_first_not_of("0123456789.:");
+            if (const std::optional<Digits> digits = ReadDigitPair(rest.substr(0, end))) {
+                format.digits.Set(*digits, Source::Sidecar);
+            }
+        }
+    }
+    if (view.find("UNIT") != std::string_view::npos) {
+        if (view.find("ENGLISH") != std::string_view::npos || view.find("INCH") != std::string_view::npos) {
+            format.units.Set(Units::Inch, Source::Sidecar);
+        } else if (view.find("METRIC") != std::string_view::npos || view.find("MM") != std::string_view::npos) {
+            format.units.Set(Units::Millimetre, Source::Sidecar);
+        }
+    }
+    const bool suppress = view.find("SUPPRESS") != std::string_view::npos;
+    const bool yes = view.find("YES") != std::string_view::npos;
+    const bool no = view.find(" NO") != std::string_view::npos || view.find("=NO") != std::string_view::npos ||
+                    view.find("\tNO") != std::string_view::npos;
+    if (suppress && !no && (yes || view.find("ZERO") != std::string_view::npos)) {
+        if (view.find("LEAD") != std::string_view::npos && !suppressLead) {
+            suppressLead = true;
+        } else if (view.find("TRAIL") != std::string_view::npos && !suppressTrail) {
+            suppressTrail = true;
+        }
+    }
+    if (view.find("COORDINATES") != std::string_view::npos) {
+        if (view.find("INCREMENTAL") != std::string_view::npos) {
+            format.incremental.Set(true, Source::Sidecar);
+        } else if (view.find("ABSOLUTE") != std::string_view::npos) {
+            format.incremental.Set(false, Source::Sidecar);
         }
     }
 }
@@ -212,7 +307,8 @@ void TakeLineHints(std::string_view line, Format& format) {
     }
     const std::string upper = Upper(trimmed);
     const std::string_view text = upper;
-    if (text == "INCH" || text == "METRIC" || StartsWith(text, "INCH,") || StartsWith(text, "METRIC,")) {
+    if (text == "INCH" || text == "METRIC" || StartsWith(text, "INCH,") || StartsWith(text, "METRIC,") ||
+        StartsWith(text, "M71,") || StartsWith(text, "M72,")) {
         TakeUnitsWord(text, format);
     } else if (const std::optional<Digits> digits = ReadDigitPattern(text)) {
         format.digits.Set(*digits, Source::Header);
@@ -228,46 +324,61 @@ void TakeLineHints(std::string_view line, Format& format) {
 }
 
 void TakeSidecarHints(std::string_view text, Format& format) {
+    std::optional<int> integerPlaces;
+    std::optional<int> decimalPlaces;
+    std::optional<bool> suppressLead;
+    std::optional<bool> suppressTrail;
     std::istringstream lines{std::string(text)};
     std::string line;
     while (std::getline(lines, line)) {
         const std::string upper = Upper(line);
         const std::string_view view = upper;
-        if (const std::size_t at = view.find("FORMAT"); at != std::string_view::npos) {
-            std::string_view rest = view.substr(at + 6);
-            const std::size_t first = rest.find_first_of("0123456789");
-            if (first != std::string_view::npos) {
-                rest.remove_prefix(first);
-                const std::size_t end = rest.find_first_not_of("0123456789.:");
-                if (const std::optional<Digits> digits = ReadDigitPair(rest.substr(0, end))) {
-                    format.digits.Set(*digits, Source::Sidecar);
-                }
-            }
-        }
-        if (view.find("UNIT") != std::string_view::npos) {
-            if (view.find("ENGLISH") != std::string_view::npos || view.find("INCH") != std::string_view::npos) {
+        std::string_view value;
+        switch (SidecarKeyOf(view, value)) {
+        case SidecarKey::IntegerPlaces:
+            integerPlaces = ReadPlaces(value);
+            continue;
+        case SidecarKey::DecimalPlaces:
+            decimalPlaces = ReadPlaces(value);
+            continue;
+        case SidecarKey::Units:
+            if (value == "ENGLISH" || value == "INCH" || value == "INCHES") {
                 format.units.Set(Units::Inch, Source::Sidecar);
-            } else if (view.find("METRIC") != std::string_view::npos || view.find("MM") != std::string_view::npos) {
+            } else if (value == "METRIC" || value == "MM" || value == "MILLIMETERS") {
                 format.units.Set(Units::Millimetre, Source::Sidecar);
             }
-        }
-        const bool suppress = view.find("SUPPRESS") != std::string_view::npos;
-        const bool yes = view.find("YES") != std::string_view::npos;
-        const bool no = view.find(" NO") != std::string_view::npos || view.find("=NO") != std::string_view::npos;
-        if (suppress && !no && (yes || view.find("ZERO") != std::string_view::npos)) {
-            if (view.find("LEAD") != std::string_view::npos) {
-                format.zeros.Set(Zeros::TZ, Source::Sidecar);
-            } else if (view.find("TRAIL") != std::string_view::npos) {
-                format.zeros.Set(Zeros::LZ, Source::Sidecar);
-            }
-        }
-        if (view.find("COORDINATES") != std::string_view::npos) {
-            if (view.find("INCREMENTAL") != std::string_view::npos) {
+            continue;
+        case SidecarKey::SuppressLead:
+            suppressLead = ReadYesNo(value);
+            continue;
+        case SidecarKey::SuppressTrail:
+            suppressTrail = ReadYesNo(value);
+            continue;
+        case SidecarKey::Coordinates:
+            if (value == "INCREMENTAL") {
                 format.incremental.Set(true, Source::Sidecar);
-            } else if (view.find("ABSOLUTE") != std::string_view::npos) {
+            } else if (value == "ABSOLUTE") {
                 format.incremental.Set(false, Source::Sidecar);
             }
+            continue;
+        case SidecarKey::Other:
+            break;
         }
+        TakeLooseSidecarLine(view, format, suppressLead, suppressTrail);
+    }
+    if (integerPlaces && decimalPlaces && *integerPlaces + *decimalPlaces > 0) {
+        format.digits.Set(Digits{*integerPlaces, *decimalPlaces}, Source::Sidecar);
+    }
+    // Excellon's words name the zeros that are written. With neither kind left out every digit is there, and
+    // placing the point by the integer digits (LZ) reads such numbers right.
+    if (suppressLead == true && suppressTrail != true) {
+        format.zeros.Set(Zeros::TZ, Source::Sidecar);
+    } else if (suppressTrail == true && suppressLead != true) {
+        format.zeros.Set(Zeros::LZ, Source::Sidecar);
+    } else if (suppressLead == false) {
+        format.zeros.Set(Zeros::LZ, Source::Sidecar);
+    } else if (suppressTrail == false) {
+        format.zeros.Set(Zeros::TZ, Source::Sidecar);
     }
 }
 
@@ -299,6 +410,12 @@ void CountDigits(std::string_view line, DigitCounts& counts) {
             continue;
         }
         if (p == start) {
+            continue;
+        }
+        // An all-zero number (G93X000000Y000000) reads the same in every format: it says nothing about the
+        // zeros or the digits.
+        if (trimmed.substr(start, p - start).find_first_not_of('0') == std::string_view::npos) {
+            counts.any = true;
             continue;
         }
         const int length = static_cast<int>(p - start);

@@ -10,6 +10,8 @@ namespace korvex::excellon {
 
 ReaderSink::~ReaderSink() = default;
 
+void ReaderSink::UnknownHeaderLine(std::size_t, std::string_view) {}
+
 namespace {
 
 using conversion::ConversionError;
@@ -76,6 +78,7 @@ public:
     // False once the program has ended.
     bool Line(std::string_view line, std::size_t number) {
         number_ = number;
+        raw_ = line;
         line_ = Trim(line);
         if (line_.empty()) {
             return true;
@@ -91,8 +94,22 @@ public:
             sink_.Comment(code);
             return true;
         }
+        if (IsUnitsCode(code)) {
+            UnitsCode(code);
+            return true;
+        }
         if (IsHeaderWord(code)) {
             HeaderWord(code);
+            if (inHeader_ && IsLetter(code[0]) && !IsKnownHeaderWord(code)) {
+                sink_.UnknownHeaderLine(number_, line_);
+            }
+            return true;
+        }
+        // Vendor lines in a header ("R,H", a lone "/") set nothing the program needs; in the body a line
+        // that is not made of words stops the reading.
+        if (inHeader_ && !IsWordLine(code)) {
+            sink_.Comment(code);
+            sink_.UnknownHeaderLine(number_, line_);
             return true;
         }
         return Words(code);
@@ -107,6 +124,42 @@ private:
             return true;
         }
         return !code.empty() && code.find_first_not_of("0.") == std::string_view::npos;
+    }
+
+    // "M71,TZ", "M72,LZ", "M71,LZ,000.000": the units code with the suffixes of INCH and METRIC. The format
+    // took the zeros and digits; here it only sets the units.
+    static bool IsUnitsCode(std::string_view code) {
+        return code.size() > 4 && Upper(code[0]) == 'M' && code[1] == '7' && (code[2] == '1' || code[2] == '2') &&
+               code[3] == ',';
+    }
+
+    void UnitsCode(std::string_view code) {
+        if (!unitsFixed_) {
+            inch_ = code[2] == '2';
+        }
+        sink_.Comment(code);
+    }
+
+    // A letter followed by a number, as every code and coordinate starts.
+    static bool IsWordLine(std::string_view code) {
+        return code.size() >= 2 && IsLetter(code[0]) &&
+               (IsDigit(code[1]) || code[1] == '.' || code[1] == '-' || code[1] == '+');
+    }
+
+    // Excellon's documented header words; what they set up (clocks, checks, changer options) the program
+    // does not need, so they become comments without a word.
+    static bool IsKnownHeaderWord(std::string_view code) {
+        static constexpr std::string_view kKnown[] = {
+            "AFS", "ATC",  "BLKD",   "CCW",  "CP",   "DETECT", "DN",     "DTMDIST",  "EXDA", "FMAT", "FSB", "HPCK",
+            "ICI", "INCH", "METRIC", "NCSL", "OM48", "OSTOP",  "OTCLMP", "PCKPARAM", "PF",   "PPR",  "PVS", "RC",
+            "RD",  "RSB",  "RTC",    "SBK",  "SG",   "TCST",   "TCSTON", "UP",       "VER",  "ZA",   "ZC",  "ZS"};
+        const std::string word = UpperText(Trim(code.substr(0, code.find(','))));
+        for (const std::string_view known : kKnown) {
+            if (word == known) {
+                return true;
+            }
+        }
+        return false;
     }
 
     void HeaderWord(std::string_view code) {
@@ -128,7 +181,8 @@ private:
 
     [[noreturn]] void BadNumber(std::string_view word) const {
         throw ConversionError("Can not read \"" + std::string(word) + "\" in line " + std::to_string(number_) +
-                              " of the drill file: " + std::string(line_));
+                                  " of the drill file: " + std::string(line_),
+                              number_, std::string(raw_));
     }
 
     double Number(const Word& word) const {
@@ -207,8 +261,9 @@ private:
             const double chord = std::hypot(dx, dy);
             if (chord == 0.0 || r * 2.0 < chord * (1.0 - 1e-9)) {
                 throw ConversionError("An arc of radius " + platform::FixedText(r, 6) +
-                                      " mm cannot reach its end in line " + std::to_string(number_) +
-                                      " of the drill file: " + std::string(line_));
+                                          " mm cannot reach its end in line " + std::to_string(number_) +
+                                          " of the drill file: " + std::string(line_),
+                                      number_, std::string(raw_));
             }
             const double h = std::sqrt(std::max(0.0, r * r - chord * chord / 4.0));
             // The shorter arc turns about a centre right of the chord when clockwise; a negative radius asks
@@ -221,7 +276,8 @@ private:
             segment.centerY = (position_.y + to.y) / 2.0 + side * h * (dx / chord);
         } else {
             throw ConversionError("An arc without I, J or A in line " + std::to_string(number_) +
-                                  " of the drill file: " + std::string(line_));
+                                      " of the drill file: " + std::string(line_),
+                                  number_, std::string(raw_));
         }
         path_.segments.push_back(segment);
     }
@@ -239,7 +295,9 @@ private:
             Word word;
             word.letter = Upper(code[p]);
             const std::size_t start = p++;
-            while (p < code.size() && (IsDigit(code[p]) || code[p] == '.' || code[p] == '-' || code[p] == '+')) {
+            // Everything up to the next letter or blank belongs to the number, so "X1$0" is refused whole
+            // rather than read as X1 and a stray word.
+            while (p < code.size() && !IsLetter(code[p]) && code[p] != ' ' && code[p] != '\t') {
                 ++p;
             }
             word.number = code.substr(start + 1, p - start - 1);
@@ -257,6 +315,7 @@ private:
         bool retractAfter = false;
         bool endAfter = false;
         std::optional<std::size_t> toolAt;
+        std::optional<std::size_t> arcWordAt;
         // Codes become comments after what their line does, so "M16" follows the path it ends.
         std::vector<std::string> notes;
         std::vector<std::string_view> modeCodes;
@@ -273,12 +332,15 @@ private:
                 break;
             case 'I':
                 center.x = Number(word);
+                arcWordAt = arcWordAt.value_or(i);
                 break;
             case 'J':
                 center.y = Number(word);
+                arcWordAt = arcWordAt.value_or(i);
                 break;
             case 'A':
                 radius = Number(word);
+                arcWordAt = arcWordAt.value_or(i);
                 break;
             case 'R':
                 repeat = Code(word);
@@ -361,6 +423,18 @@ private:
             }
         }
 
+        // I, J and A only mean something to an arc; elsewhere the letter is a stray character, most likely
+        // inside the number before it ("X12A4Y1000").
+        if (arcWordAt && motion_ != Motion::Clockwise && motion_ != Motion::CounterClockwise) {
+            const Word& stray = words[*arcWordAt];
+            if (*arcWordAt > 0) {
+                const Word& before = words[*arcWordAt - 1];
+                if (before.text.data() + before.text.size() == stray.text.data()) {
+                    BadNumber(std::string_view(before.text.data(), before.text.size() + stray.text.size()));
+                }
+            }
+            BadNumber(stray.text);
+        }
         if (toolAt) {
             Tool(words, *toolAt);
         }
@@ -493,10 +567,39 @@ private:
     bool pathOpen_ = false;
     PathEvent path_;
     std::size_t number_ = 0;
+    std::string_view raw_;
     std::string_view line_;
 };
 
+bool IsGerberWord(std::string_view line) {
+    if (line.find("%FS") != std::string_view::npos || line.find("%AD") != std::string_view::npos) {
+        return true;
+    }
+    for (std::size_t at = line.find('D'); at != std::string_view::npos; at = line.find('D', at + 1)) {
+        const bool wordStart = at == 0 || !IsLetter(line[at - 1]);
+        const std::string_view number = line.substr(at + 1, 2);
+        if (wordStart && (number == "01" || number == "02" || number == "03") &&
+            (at + 3 == line.size() || !IsDigit(line[at + 3]))) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+bool LooksLikeGerber(const std::vector<std::string>& lines) {
+    for (const std::string& line : lines) {
+        if (IsGerberWord(UpperText(line))) {
+            return true;
+        }
+    }
+    return false;
+}
+
+std::string NoDrillDataMessage(const std::vector<std::string>& lines, const std::string& name) {
+    return "no drill data in " + name + (LooksLikeGerber(lines) ? "; it looks like a Gerber file" : "");
+}
 
 std::optional<double> ReadFormattedNumber(std::string_view text, const Format& format) {
     std::size_t p = 0;

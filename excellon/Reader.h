@@ -27,11 +27,20 @@ public:
     // `path.tool` is left for the sink to fill.
     virtual void Path(const conversion::PathEvent& path) = 0;
     virtual void EndOfProgram() = 0;
+    // A header line the reading does not know ("R,H", "/", an unknown word). It has been handed to Comment()
+    // already; `line` counts from 1. The default ignores it.
+    virtual void UnknownHeaderLine(std::size_t line, std::string_view text);
 };
 
 // `firstLine` is the number of lines[0] in the file, for the messages. Throws conversion::ConversionError
-// naming the line for a number it cannot read or an arc it cannot draw.
+// naming the line (Line(), FileText()) for a number it cannot read or an arc it cannot draw. Header lines it does
+// not know become comments (see ReaderSink::UnknownHeaderLine); body lines it cannot read stop it.
 void ReadExcellon(const std::vector<std::string>& lines, std::size_t firstLine, const Format& format, ReaderSink& sink);
+
+// The message for a file in which the reading found no tool, hole, slot or route: "no drill data in NAME",
+// with a hint where the lines look like a Gerber file (%FS, %AD, D01 to D03).
+bool LooksLikeGerber(const std::vector<std::string>& lines);
+std::string NoDrillDataMessage(const std::vector<std::string>& lines, const std::string& name);
 
 // A number word's value in file units: with a decimal point as written, otherwise by the format's digits and
 // zeros. Empty for a text that is no number.

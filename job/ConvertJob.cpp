@@ -13,6 +13,7 @@
 #include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
 #include "gcode/GcodeReader.h"
+#include "gcode/ProgramText.h"
 #include "gcode/RunChecks.h"
 #include "job/PlacementCheck.h"
 #include "job/PlainReadingHazards.h"
@@ -80,7 +81,8 @@ private:
 // The front end's host with the program scan between the run and the output; everything else passes through.
 class ScanningHost : public conversion::ConversionHost {
 public:
-    ScanningHost(conversion::ConversionHost& host, gcode::ProgramScan& scan) : host_(host), scan_(scan) {}
+    ScanningHost(conversion::ConversionHost& host, gcode::ProgramScan& scan, gcode::Controller controller)
+        : host_(host), scan_(scan), controller_(controller) {}
 
     std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
     void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
@@ -96,7 +98,8 @@ public:
         if (!output) {
             return output;
         }
-        return std::make_unique<ScanningWriter>(std::move(output), scan_);
+        // The scan sees the program as the controller will receive it.
+        return gcode::SafeProgramTextWriter(std::make_unique<ScanningWriter>(std::move(output), scan_), controller_);
     }
     std::unique_ptr<platform::TextLineReader> OpenInput(const std::string& name) override {
         return host_.OpenInput(name);
@@ -105,6 +108,7 @@ public:
 private:
     conversion::ConversionHost& host_;
     gcode::ProgramScan& scan_;
+    gcode::Controller controller_;
 };
 
 // The program as written, for the verification; a reason instead when it cannot be read back.
@@ -260,6 +264,12 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         observers.Add(placement.get());
     }
     auto logWarnings = [&]() {
+        if (excellonReading) {
+            report.warnings = excellonReading->Warnings();
+            for (const std::string& warning : report.warnings) {
+                host.AppendLogLine(warning);
+            }
+        }
         if (watcher == nullptr) {
             return;
         }
@@ -288,7 +298,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     std::vector<std::string> blockLines = macroBefore;
     blockLines.insert(blockLines.end(), macroAfter.begin(), macroAfter.end());
     gcode::ProgramScan scan(options.controller, std::move(blockLines));
-    ScanningHost scanningHost(host, scan);
+    ScanningHost scanningHost(host, scan, options.controller);
     conversion::ConversionHost& runHost =
         options.controller == gcode::Controller::None ? host : static_cast<conversion::ConversionHost&>(scanningHost);
 

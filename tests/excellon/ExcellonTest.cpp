@@ -144,6 +144,49 @@ INSTANTIATE_TEST_SUITE_P(
                               "FORMAT 3.5\nOUTPUT-UNITS METRIC\nSUPPRESS-TRAIL-ZEROES YES\n",
                               kFromFile,
                               "inch, 3:5 TZ, absolute (units header, digits sidecar, zeros header)"},
+                    DetectRow{"units_code_with_trailing_zeros",
+                              {"M71,TZ"},
+                              "",
+                              kFromFile,
+                              "mm, 3:3 TZ, absolute (units header, digits default, zeros header)"},
+                    DetectRow{"units_code_with_leading_zeros",
+                              {"M72,LZ"},
+                              "",
+                              kFromFile,
+                              "inch, 2:4 LZ, absolute (units header, digits default, zeros header)"},
+                    DetectRow{"units_code_with_zeros_and_pattern",
+                              {"M71,LZ,000.000"},
+                              "",
+                              kFromFile,
+                              "mm, 3:3 LZ, absolute (units header, digits header, zeros header)"},
+                    DetectRow{"inch_word_with_zeros_and_pattern",
+                              {"INCH,TZ,00.0000", "X12345678"},
+                              "",
+                              kFromFile,
+                              "inch, 4:4 TZ, absolute (units header, digits inference, zeros header)"},
+                    DetectRow{"allegro_nc_param_every_digit_written",
+                              {"X00130500Y00184500"},
+                              "INTEGER-PLACES              3\r\nDECIMAL-PLACES              5\r\n"
+                              "OUTPUT-UNITS                ENGLISH\r\nSUPPRESS-LEAD-ZEROES        NO\r\n"
+                              "SUPPRESS-TRAIL-ZEROES       NO\r\nCOORDINATES                 ABSOLUTE\r\n",
+                              kFromFile,
+                              "inch, 3:5 LZ, absolute (units sidecar, digits sidecar, zeros sidecar)"},
+                    DetectRow{"ncdrill_log_tabs_and_any_case",
+                              {"X123Y1"},
+                              "integer-places\t2\ndecimal-places\t4\nOutput-Units\tMETRIC\n"
+                              "SUPPRESS-LEAD-ZEROES\tNO\nSUPPRESS-TRAIL-ZEROES\tYES\nCOORDINATES\tINCREMENTAL\n",
+                              kFromFile,
+                              "mm, 2:4 LZ, incremental (units sidecar, digits sidecar, zeros sidecar)"},
+                    DetectRow{"ncdrill_log_leading_zeros_left_out",
+                              {"X0123Y01"},
+                              "SUPPRESS-LEAD-ZEROES\tYES\nSUPPRESS-TRAIL-ZEROES\tNO\n",
+                              kFromFile,
+                              "inch, 2:4 TZ, absolute (units default, digits default, zeros sidecar)"},
+                    DetectRow{"all_zero_numbers_infer_nothing",
+                              {"INCH", "G93X000000Y000000", "X125Y1"},
+                              "",
+                              kFromFile,
+                              "inch, 2:4 TZ, absolute (units header, digits default, zeros inference)"},
                     DetectRow{"long_numbers_widen_the_integer_part",
                               {"METRIC", "X1234567Y1"},
                               "",
@@ -261,6 +304,8 @@ TEST_P(RefusalTest, NamesTheLine) {
         ADD_FAILURE() << "no error for " << row.line;
     } catch (const korvex::conversion::ConversionError& error) {
         EXPECT_EQ(std::string(error.what()), row.message);
+        EXPECT_EQ(error.Line(), 7u);
+        EXPECT_EQ(error.FileText(), row.line);
     }
 }
 
@@ -271,12 +316,57 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalRow{"sign_alone", "X-Y1", "Can not read \"X-\" in line 7 of the drill file: X-Y1"},
         RefusalRow{"no_word", "12AB", "Can not read \"12AB\" in line 7 of the drill file: 12AB"},
         RefusalRow{"code_with_point", "G1.5X1", "Can not read \"G1.5\" in line 7 of the drill file: G1.5X1"},
+        RefusalRow{"stray_character_in_number", "X1$0Y1000",
+                   "Can not read \"X1$0\" in line 7 of the drill file: X1$0Y1000"},
+        RefusalRow{"arc_letter_outside_an_arc", "X12A4Y1000",
+                   "Can not read \"X12A4\" in line 7 of the drill file: X12A4Y1000"},
+        RefusalRow{"vendor_line_in_the_body", "R,H", "Can not read \"R,\" in line 7 of the drill file: R,H"},
         RefusalRow{"tool_word_after_tool", "T2X1", "Can not read \"X1\" in line 7 of the drill file: T2X1"},
         RefusalRow{"arc_without_centre", "G02X1.Y1.",
                    "An arc without I, J or A in line 7 of the drill file: G02X1.Y1."},
         RefusalRow{"arc_radius_too_small", "G03X10.Y0A2.",
                    "An arc of radius 2.000000 mm cannot reach its end in line 7 of the drill file: G03X10.Y0A2."}),
     RowName<RefusalRow>);
+
+// Header lines: which the reading does not know (a warning) and which it reads or passes silently
+
+class HeaderSink : public NullSink {
+public:
+    void UnknownHeaderLine(std::size_t line, std::string_view text) override {
+        unknown.push_back(std::to_string(line) + " " + std::string(text));
+    }
+    std::vector<std::string> unknown;
+};
+
+struct HeaderRow {
+    const char* name;
+    std::string line;
+    bool unknown;
+};
+
+void PrintTo(const HeaderRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class HeaderLineTest : public testing::TestWithParam<HeaderRow> {};
+
+TEST_P(HeaderLineTest, BecomesACommentAndOnlyUnknownOnesAreNamed) {
+    const HeaderRow& row = GetParam();
+    Format format;
+    CompleteFormat(format, DigitCounts{});
+    HeaderSink sink;
+    ReadExcellon({"M48", row.line + "  ", "T1C0.8", "%", "T1", "X1000Y1000", "M30"}, 1, format, sink);
+    EXPECT_EQ(sink.unknown, row.unknown ? std::vector<std::string>{"2 " + row.line} : std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Lines, HeaderLineTest,
+    testing::Values(HeaderRow{"reset_hits", "R,H", true}, HeaderRow{"lone_slash", "/", true},
+                    HeaderRow{"unknown_word", "LAYER,TOP", true}, HeaderRow{"digits_only", "12AB", true},
+                    HeaderRow{"known_word", "TCST,OFF", false}, HeaderRow{"known_word_alone", "OSTOP", false},
+                    HeaderRow{"units_code_with_zeros", "M71,TZ", false}, HeaderRow{"mode_code", "G90", false},
+                    HeaderRow{"digit_pattern", "000.000", false}),
+    RowName<HeaderRow>);
 
 // Inspection for the format dialog
 
@@ -312,6 +402,12 @@ TEST(InspectTest, ReportsWhatItCannotRead) {
     const DrillFileReport bad = InspectDrillFile((folder.Path() / "bad.drl").string(), kFromFile);
     EXPECT_FALSE(bad.readable);
     EXPECT_EQ(bad.error, "Can not read \"X1..2\" in line 4 of the drill file: X1..2");
+    WriteFile(folder.Path() / "empty.drl", "");
+    EXPECT_EQ(InspectDrillFile((folder.Path() / "empty.drl").string(), kFromFile).error,
+              "no drill data in " + (folder.Path() / "empty.drl").string());
+    WriteFile(folder.Path() / "copper.gbr", "%FSLAX24Y24*%\n%ADD10C,0.0600*%\nX0Y0D03*\n");
+    EXPECT_EQ(InspectDrillFile((folder.Path() / "copper.gbr").string(), kFromFile).error,
+              "no drill data in " + (folder.Path() / "copper.gbr").string() + "; it looks like a Gerber file");
 }
 
 } // namespace

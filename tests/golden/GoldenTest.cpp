@@ -194,6 +194,8 @@ struct RunResult {
     std::string log;
 };
 
+std::string NormaliseLog(std::string log, const std::string& input, const std::string& output);
+
 RunResult Convert(const Settings& settings, const std::string& input, const std::string& output) {
     korvex::platform::SetDecimalSeparator('.');
     ConversionState state; // every case starts from a freshly started program
@@ -217,7 +219,8 @@ RunResult Convert(const Settings& settings, const std::string& input, const std:
     try {
         result.finished = korvex::job::ConvertJob(state, host, settings.job).outcome == RunOutcome::Finished;
     } catch (const std::exception& error) {
-        result.error = error.what();
+        // Some messages name the input ("no drill data in FILE").
+        result.error = NormaliseLog(error.what(), input, output);
     }
     result.log = log.str();
     return result;

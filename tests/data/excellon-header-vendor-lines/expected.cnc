@@ -1,0 +1,33 @@
+; Conversion of file :input.drl to CNC-code
+; Conversion done by KORVEX_WIN
+; The file can be run with a CNC-Machine
+; <maker, release and version>
+; <updates>
+; ----------------------------------------------
+;
+; M48
+; a Veribest-style header
+; R,H
+; /
+; INCH,TZ
+; VER,1
+; FMAT,2
+; DETECT,ON
+; OSTOP
+; TCST,OFF
+; LAYER,TOP
+; T1C0.035 ; Tool-definition
+; %
+N00000 G00 Z30
+N00005 T1
+N00010 M06
+N00015 G00 Z20
+N00020 G00 Z1.00
+N00025 G00 X25.400 Y12.700
+N00030 G01 Z-2.0
+N00035 G00 Z1.00
+N00040 G00 X50.800 Y12.700
+N00045 G01 Z-2.0
+; M30
+N00050 G00 Z1.000
+N00055 M30

@@ -1,0 +1,29 @@
+; Conversion of file :input.drl to CNC-code
+; Conversion done by KORVEX_WIN
+; The file can be run with a CNC-Machine
+; <maker, release and version>
+; <updates>
+; ----------------------------------------------
+;
+; M48
+; M71,LZ,000.000
+; T1C0.8 ; Tool-definition
+; %
+N00000 G00 Z30
+N00005 T1
+N00010 M06
+N00015 G00 Z20
+N00020 G00 Z1.00
+N00025 G00 X12.500 Y7.500
+N00030 G01 Z-2.0
+N00035 G00 Z1.00
+N00040 G00 X12.550 Y7.500
+N00045 G01 Z-2.0
+; M72,TZ
+; M71,LZ
+N00050 G00 Z1.00
+N00055 G00 X12.550 Y8.000
+N00060 G01 Z-2.0
+; M30
+N00065 G00 Z1.000
+N00070 M30

@@ -1,0 +1,80 @@
+#!/bin/sh
+# Runs every real drill file through korvex-cli for GRBL (--excellon --controller grbl --feed 100 --verify) and
+# the program through GRBL 1.1's own parser and planner: gvalidate from grbl-sim, built for the PC around
+# GRBL's unchanged sources. Also counts the bytes GRBL acts on the moment it receives them ('!', '~', '?',
+# Ctrl-X, 0x80 and up), which gvalidate cannot see because it reads past GRBL's serial interrupt.
+# Reports per file; exits 1 when any file fails. Not part of `make test`.
+#
+#   tools/grbl-check.sh [KORVEX_CLI]
+#
+# GRBL_SRC      gnea/grbl: a checkout or a bare git directory (cloned from GitHub when missing)
+# GRBL_SIM_SRC  grbl/grbl-sim: the same
+# GRBL_ROOT     where both are unpacked and built (default /work/grbl)
+# DRILL_DIR     the drill files (default: the shared real-file folder beside the checkout)
+set -u
+
+here=$(cd "$(dirname "$0")/.." && pwd)
+cli=${1:-$here/build/app/korvex-cli}
+root=${GRBL_ROOT:-/work/grbl}
+if [ -z "${DRILL_DIR:-}" ]; then
+    for candidate in "$here/../shared/realdata/drill" "$here/../../shared/realdata/drill" /work/shared/realdata/drill; do
+        if [ -d "$candidate" ]; then DRILL_DIR=$candidate; break; fi
+    done
+fi
+if [ ! -x "$cli" ] || [ ! -d "${DRILL_DIR:-}" ]; then
+    echo "usage: $0 [KORVEX_CLI]  (needs a built korvex-cli and DRILL_DIR; have '$cli', '${DRILL_DIR:-}')" >&2
+    exit 2
+fi
+
+# unpack SOURCE URL TARGET: a checkout is copied, a bare git directory archived, nothing cloned.
+unpack() {
+    if [ -z "$1" ]; then
+        git clone -q --depth 1 "$2" "$3.git" || exit 2
+        set -- "$3.git" "$2" "$3"
+    fi
+    mkdir -p "$3"
+    if [ -d "$1/.git" ] || [ ! -d "$1/objects" ]; then
+        cp -R "$1"/. "$3" || exit 2
+    else
+        git --git-dir="$1" archive HEAD | tar -x -C "$3" || exit 2
+    fi
+}
+
+validator=$root/grbl/grbl/grbl-sim/gvalidate.exe
+if [ ! -x "$validator" ]; then
+    echo "Building GRBL's validator in $root ..."
+    rm -rf "$root/grbl" "$root/sim"
+    unpack "${GRBL_SRC:-}" https://github.com/gnea/grbl "$root/grbl"
+    unpack "${GRBL_SIM_SRC:-}" https://github.com/grbl/grbl-sim "$root/grbl/grbl/grbl-sim"
+    # GCC 10 and later no longer merge the tentative definitions in grbl-sim's AVR stand-ins.
+    make -C "$root/grbl/grbl/grbl-sim" gvalidate FLAGS="-g -O2 -fcommon" >"$root/build.log" 2>&1 || {
+        echo "building gvalidate failed; see $root/build.log" >&2
+        exit 2
+    }
+fi
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+failures=0
+printf '%-42s %-6s %-9s %-12s %s\n' FILE KORVEX LINES REALTIME GVALIDATE
+for drill in "$DRILL_DIR"/*; do
+    case $drill in *.md) continue ;; esac
+    name=$(basename "$drill")
+    program=$work/$name.nc
+    "$cli" -q --excellon --controller grbl --feed 100 --verify -o "$program" "$drill" 2>"$work/log"
+    korvex=$?
+    lines=$(wc -l <"$program" 2>/dev/null || echo 0)
+    realtime=$(LC_ALL=C tr -cd '!~?\030\200-\377' <"$program" 2>/dev/null | wc -c)
+    # M00 waits for a cycle start that the validator never sends; M01 takes the same path through the parser.
+    sed 's/\bM00\b/M01/' "$program" >"$work/validate.nc" 2>/dev/null
+    # Run where its EEPROM.DAT (the simulated settings memory) may stay.
+    (cd "$root" && timeout 300 "$validator" "$work/validate.nc") >"$work/gvalidate" 2>&1
+    gvalidate=$?
+    errors=$(grep -c '^error' "$work/gvalidate")
+    printf '%-42s %-6s %-9s %-12s %s\n' "$name" "$korvex" "$lines" "$realtime" "exit $gvalidate, $errors errors"
+    if [ "$korvex" -ne 0 ] || [ "$realtime" -ne 0 ] || [ "$gvalidate" -ne 0 ] || [ "$errors" -ne 0 ]; then
+        failures=$((failures + 1))
+        sed -n '1,5p' "$work/log" "$work/gvalidate" | grep -v '^ok' | head -5
+    fi
+done
+[ "$failures" -eq 0 ]
