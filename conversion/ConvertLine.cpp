@@ -9,6 +9,7 @@
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunObserver.h"
 #include "platform/DecimalSeparator.h"
 #include "platform/TextFile.h"
@@ -48,56 +49,8 @@ char UpperFirst(std::string_view word) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// Collects every line that one drill line gives, each ending in CR LF, so they go to the output in one
-// piece. Appending is inline: it is the converter's innermost loop.
-class LineBlock {
-public:
-    void Clear() { size_ = 0; }
-    bool Empty() const { return size_ == 0; }
-    std::size_t Size() const { return size_; }
-    std::string_view View() const { return std::string_view(data_.get(), size_); }
-
-    void Append(std::string_view text) {
-        Reserve(text.size());
-        std::memcpy(data_.get() + size_, text.data(), text.size());
-        size_ += text.size();
-    }
-    void Append(char c) {
-        Reserve(1);
-        data_[size_++] = c;
-    }
-    void EndLine() { Append(std::string_view("\r\n", 2)); }
-    void AppendLineNumberPrefix(ConversionState& state) {
-        Reserve(kMaxLineNumberPrefix);
-        size_ += WriteLineNumberPrefix(data_.get() + size_, state);
-    }
-
-private:
-    void Reserve(std::size_t more) {
-        if (size_ + more > capacity_) {
-            Grow(size_ + more);
-        }
-    }
-    void Grow(std::size_t needed) {
-        const std::size_t capacity = std::max<std::size_t>(needed, capacity_ * 2 + 256);
-        std::unique_ptr<char[]> data(new char[capacity]);
-        if (size_ > 0) {
-            std::memcpy(data.get(), data_.get(), size_);
-        }
-        data_ = std::move(data);
-        capacity_ = capacity;
-    }
-
-    std::unique_ptr<char[]> data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-};
-
-constexpr std::size_t kHandOnSize = 1 << 16;
-
 // Reused between lines so that converting a large file does not allocate per line.
 struct LineBuffers {
-    LineBlock out;
     std::string xText;
     std::string yText;
 };
@@ -105,24 +58,6 @@ struct LineBuffers {
 LineBuffers& Buffers() {
     thread_local LineBuffers buffers;
     return buffers;
-}
-
-void WriteNumbered(ConversionState& state, LineBlock& out, std::string_view text) {
-    // Holes an observer holds back come from earlier lines: they are written, and take their line numbers,
-    // before this line does.
-    if (state.Observer != nullptr) {
-        state.Observer->Flush(state, *state.OutputFile);
-    }
-    out.AppendLineNumberPrefix(state);
-    out.Append(text);
-    out.EndLine();
-}
-
-void WriteComment(LineBlock& out, std::string_view text, std::string_view suffix) {
-    out.Append("; ");
-    out.Append(text);
-    out.Append(suffix);
-    out.EndLine();
 }
 
 // X or Y: thousandths of an inch to millimetres when in inch mode, then divided and shifted. Each step is
@@ -137,33 +72,22 @@ double FormatCoordinate(ConversionState& state, std::string_view word, double of
     }
     v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state.Divisor) +
                             static_cast<Extended>(offset));
-    if (!std::isfinite(v)) {
-        // A program with INF in it would stop the machine mid-job, or worse: end the run as for a bad word.
-        throw ConversionError(OutOfRangeMessage(word));
-    }
     text.clear();
     text.push_back(UpperFirst(word));
     AppendRealToStr(text, 1, 3, v);
+    // A program with INF or an exponent in it would stop the machine mid-job, or worse: end the run as for a
+    // bad word.
+    if (!std::isfinite(v) || !IsPlainDecimal(std::string_view(text).substr(1))) {
+        throw ConversionError(OutOfRangeMessage(word));
+    }
     return v;
 }
 
-// Writes the lines collected so far; holes an observer took are written first, as they came first.
-void WriteCollected(ConversionState& state, LineBlock& out) {
-    if (out.Empty()) {
-        return;
-    }
-    if (state.Observer != nullptr) {
-        state.Observer->Flush(state, *state.OutputFile);
-    }
-    state.OutputFile->WriteLines(out.View());
-    out.Clear();
-}
-
 // The T word and every word after it on the line go into the comment; Z and B words set the tool's entry.
-void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& rest, std::int32_t tool,
-                LineBlock& out) {
+void DefineTool(ConversionState& state, ProgramEmitter& program, std::string_view toolWord, WordScanner& rest,
+                std::int32_t tool) {
     const bool known = ToolTable::Contains(tool);
-    out.Append("; ");
+    std::string text;
     std::string_view word = toolWord;
     do {
         if (word.empty()) {
@@ -173,7 +97,7 @@ void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& 
         if (known && letter == 'C' && state.Observer != nullptr) {
             const std::optional<double> diameter = ReadReal(word.substr(1)).value;
             if (diameter) {
-                state.Observer->OnToolDiameter(tool, state.InchMode ? *diameter * 25.4 : *diameter);
+                program.ToolDiameter(tool, state.InchMode ? *diameter * 25.4 : *diameter);
             }
         } else if (known && letter == 'Z') {
             state.ToolTable[tool].ZDown = StoreZWord(word);
@@ -182,25 +106,10 @@ void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& 
             zWord.append(word.substr(1));
             state.ToolTable[tool].ZUp = StoreZWord(zWord);
         }
-        out.Append(word);
-        out.Append("  ");
+        text.append(word);
+        text.append("  ");
     } while (rest.Next(word));
-    out.Append(" ; Tool-definition");
-    out.EndLine();
-}
-
-void SelectTool(ConversionState& state, std::string_view word, std::int32_t tool, LineBlock& out) {
-    const ToolZEntry& entry = ToolTable::Contains(tool) ? state.ToolTable[tool] : state.RunZ;
-    state.CurrentZUp = entry.ZUp;
-    state.CurrentZDown = entry.ZDown;
-    state.CurrentTool = tool;
-    for (const std::string& line : state.MacroBefore) {
-        WriteNumbered(state, out, line);
-    }
-    WriteNumbered(state, out, word);
-    for (const std::string& line : state.MacroAfter) {
-        WriteNumbered(state, out, line);
-    }
+    program.Comment(text, " ; Tool-definition");
 }
 
 } // namespace
@@ -247,8 +156,7 @@ int SplitWords(std::string_view line, WordList& words) {
 
 namespace {
 
-void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view line) {
-    LineBlock& out = buffers.out;
+void Interpret(ConversionState& state, ProgramEmitter& program, LineBuffers& buffers, std::string_view line) {
     WordScanner scanner(line);
     bool xSeen = false;
     bool ySeen = false;
@@ -257,10 +165,6 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
 
     std::string_view word;
     while (scanner.Next(word)) {
-        // A line of many words can give a long program: hand it on in pieces, not all at the end.
-        if (out.Size() > kHandOnSize) {
-            WriteCollected(state, out);
-        }
         if (word.empty()) {
             continue; // an unclassified character or trailing blanks: nothing to interpret
         }
@@ -268,35 +172,34 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
         case '%':
             if (state.InHeader) {
                 state.InHeader = false;
-                out.Append(";% of Header Definition");
-                out.EndLine();
+                program.Plain(";% of Header Definition");
             }
             break;
         case 'F':
         case 'S':
             if (state.InHeader) {
-                WriteNumbered(state, out, word);
+                program.Numbered(word);
             }
             break;
         case 'M':
             if (word == "M72") {
                 state.InchMode = true;
-                WriteComment(out, word, " Attention tool diameter indicated in inches");
+                program.Comment(word, " Attention tool diameter indicated in inches");
             } else if (word == "M71") {
                 state.InchMode = false;
-                WriteComment(out, word, "");
+                program.Comment(word);
             } else if (word == "M48") {
                 state.InHeader = true;
-                WriteComment(out, word, "");
+                program.Comment(word);
             } else if (word == "M95") {
                 state.InHeader = false;
-                WriteComment(out, word, "");
+                program.Comment(word);
             } else if (word == "METRIC") {
                 if (state.InHeader) {
                     state.InchMode = false;
                 }
             } else {
-                WriteNumbered(state, out, word);
+                program.Numbered(word);
             }
             break;
         case 'I':
@@ -305,16 +208,16 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
                     state.InchMode = true;
                 }
             } else {
-                WriteComment(out, word, " not implemented");
+                program.Comment(word, " not implemented");
             }
             break;
         case 'T': {
             const std::int32_t tool = StrToIntOrZero(word.substr(1));
             if (state.InHeader) {
-                DefineTool(state, word, scanner, tool, out);
+                DefineTool(state, program, word, scanner, tool);
                 return;
             }
-            SelectTool(state, word, tool, out);
+            program.SelectTool(tool, word);
             break;
         }
         case 'X':
@@ -326,7 +229,7 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
             ySeen = true;
             break;
         default:
-            WriteComment(out, word, " not implemented");
+            program.Comment(word, " not implemented");
             break;
         }
     }
@@ -336,62 +239,41 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
     }
     state.LastX = x;
     state.LastY = y;
-    if (state.Observer != nullptr) {
-        WriteCollected(state, out);
-        HoleEvent hole;
-        hole.tool = state.CurrentTool;
-        hole.x = x;
-        hole.y = y;
-        hole.hasX = xSeen;
-        hole.hasY = ySeen;
-        if (xSeen) {
-            hole.xWord = buffers.xText;
-        }
-        if (ySeen) {
-            hole.yWord = buffers.yText;
-        }
-        if (state.Observer->TakeHole(state, hole)) {
-            return;
-        }
-        state.Observer->Flush(state, *state.OutputFile);
-    }
-    out.AppendLineNumberPrefix(state);
-    out.Append("G00 ");
-    out.Append(state.CurrentZUp);
-    out.EndLine();
-
-    out.AppendLineNumberPrefix(state);
-    out.Append("G00 ");
+    HoleEvent hole;
+    hole.tool = state.CurrentTool;
+    hole.x = x;
+    hole.y = y;
+    hole.hasX = xSeen;
+    hole.hasY = ySeen;
     if (xSeen) {
-        out.Append(buffers.xText);
-    }
-    if (xSeen && ySeen) {
-        out.Append(' ');
+        hole.xWord = buffers.xText;
     }
     if (ySeen) {
-        out.Append(buffers.yText);
+        hole.yWord = buffers.yText;
     }
-    out.EndLine();
-
-    out.AppendLineNumberPrefix(state);
-    out.Append("G01 ");
-    out.Append(state.CurrentZDown);
-    out.EndLine();
+    program.Hole(hole);
 }
 
 } // namespace
 
 void ConvertLine(ConversionState& state, std::string_view line) {
-    LineBuffers& buffers = Buffers();
-    buffers.out.Clear();
+    ProgramEmitter& program = EmitterOf(state);
+    program.BeginLines();
     try {
-        Interpret(state, buffers, line);
+        Interpret(state, program, Buffers(), line);
     } catch (const ConversionError&) {
         // Lines of the words before the bad one stay written.
-        WriteCollected(state, buffers.out);
+        program.EndLines();
+        throw;
+    } catch (...) {
+        // A failed write ends the run; the writer only has to stop collecting.
+        try {
+            program.EndLines();
+        } catch (...) {
+        }
         throw;
     }
-    WriteCollected(state, buffers.out);
+    program.EndLines();
 }
 
 // ---------------------------------------------------------------------------------------------------------
@@ -458,7 +340,7 @@ CoordinateLines::CoordinateLines(ConversionState& state)
     : state_(state),
       // The short number reading is the '.'-separated one; a ',' process reads through the full path.
       usable_(FastPathsEnabled() && platform::DecimalSeparator() == '.' && state.LineNumberIncrement > 0),
-      watchOnly_(state.Observer != nullptr && !state.Observer->MayTakeHoles()) {
+      watchOnly_(state.Observer != nullptr), holding_(state.Order != nullptr && state.Emitter != nullptr) {
     incrementWord_ = DigitWord(static_cast<std::uint32_t>(state.LineNumberIncrement) % 100000u);
     if (watchOnly_) {
         watched_.reset(new HoleEvent[kWatchBatch]);
@@ -576,12 +458,12 @@ std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, doub
     }
     std::size_t length = WriteThreeDecimals(v, coordinate.text + 1);
     if (length == 0) {
-        // Near a tie or large: the full algorithm decides the digits, as it would for the whole line. Texts
-        // longer than a block are left to the whole line's full path.
+        // Near a tie or large: the full algorithm decides the digits, as it would for the whole line.
         fullText_.clear();
         AppendRealToStrFull(fullText_, 1, 3, v);
         length = fullText_.size();
-        if (length > kBlock - 1) {
+        // Texts longer than a block, and those no machine may get, are the full path's.
+        if (length > kBlock - 1 || !IsPlainDecimal(fullText_)) {
             return 0;
         }
         std::memcpy(coordinate.text + 1, fullText_.data(), length);
@@ -675,26 +557,18 @@ bool CoordinateLines::Take(std::string_view line) {
     const double yValue = y.seen ? y.value : state_.LastY;
     state_.LastX = xValue;
     state_.LastY = yValue;
-    if (state_.Observer != nullptr) {
-        if (!watchOnly_) {
-            HoleEvent hole;
-            hole.tool = state_.CurrentTool;
-            hole.x = xValue;
-            hole.y = yValue;
-            hole.hasX = x.seen;
-            hole.hasY = y.seen;
-            hole.xWord = std::string_view(x.text, x.length);
-            hole.yWord = std::string_view(y.text, y.length);
-            if (state_.Observer->TakeHole(state_, hole)) {
-                holesTaken_ = true;
-                return true;
-            }
-        }
-        if (holesTaken_) {
-            WriteHeld();
-            state_.Observer->Flush(state_, *state_.OutputFile);
-            holesTaken_ = false;
-        }
+    if (holding_) {
+        // The hole order holds every hole: the writer takes them all.
+        HoleEvent hole;
+        hole.tool = state_.CurrentTool;
+        hole.x = xValue;
+        hole.y = yValue;
+        hole.hasX = x.seen;
+        hole.hasY = y.seen;
+        hole.xWord = std::string_view(x.text, x.length);
+        hole.yWord = std::string_view(y.text, y.length);
+        state_.Emitter->Hole(hole);
+        return true;
     }
 
     if (zChanged_) {
@@ -777,8 +651,7 @@ void CoordinateLines::WriteHeld() {
 
 void CoordinateLines::Flush() {
     WriteHeld();
-    // What the caller does next may give the observer holes to hold, and select another tool.
-    holesTaken_ = state_.Observer != nullptr;
+    // What the caller does next may select another tool.
     zChanged_ = true;
 }
 

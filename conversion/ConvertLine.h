@@ -47,8 +47,8 @@ void ConvertLine(ConversionState& state, std::string_view line);
 // offers room) or holds them and writes them in large pieces; any line it is not certain about it leaves
 // alone (returns false). Before the caller writes anything itself or calls ConvertLine, it calls Flush(). The
 // watcher does not see the lines taken here (nothing in a line of only X and Y words concerns it); the first
-// inch coordinate with a decimal point is noted all the same. An observer that never takes holes is told
-// about them in batches.
+// inch coordinate with a decimal point is noted all the same. The observer is told about the holes in
+// batches. With a hole order the holes go to the run's writer (ProgramEmitter), which holds them.
 class CoordinateLines {
 public:
     explicit CoordinateLines(ConversionState& state);
@@ -81,8 +81,10 @@ private:
 
     ConversionState& state_;
     bool usable_;
-    // The observer only watches: the holes go to it in batches, with their words in the buffer.
+    // The observer is told about the holes in batches, with their words in the buffer.
     bool watchOnly_;
+    // A hole order is set: every hole goes to the run's writer, which holds it.
+    bool holding_;
     std::unique_ptr<HoleEvent[]> watched_;
     std::size_t watchedCount_ = 0;
     // Where the lines go until they are written: a room in the writer (committed), or held_ (written).
@@ -92,8 +94,6 @@ private:
     bool inWriter_ = false;
     std::unique_ptr<char[]> held_;
     std::size_t heldCapacity_ = 0;
-    // The observer may hold holes (taken here or by ConvertLine) that belong after everything held here.
-    bool holesTaken_ = false;
     ZLine up_;
     ZLine down_;
     bool zChanged_ = false; // the caller converted lines that may have selected another tool

@@ -198,6 +198,26 @@ std::string OutOfRangeMessage(std::string_view what) {
     return message;
 }
 
+bool IsPlainDecimal(std::string_view text) {
+    std::size_t i = 0;
+    while (i < text.size() && text[i] == ' ') {
+        ++i;
+    }
+    if (i < text.size() && text[i] == '-') {
+        ++i;
+    }
+    bool digits = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            digits = true;
+        } else if (c != '.') {
+            return false;
+        }
+    }
+    return digits;
+}
+
 std::int32_t StrToIntOrZero(std::string_view text) {
     const std::size_t n = text.size();
     std::size_t i = 0;

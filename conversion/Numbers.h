@@ -49,6 +49,10 @@ double StrToReal(std::string_view text);
 // "Value out of range: " + what: the message of a value whose arithmetic leaves the range of a double.
 std::string OutOfRangeMessage(std::string_view what);
 
+// Whether RealToStr's text is a plain decimal number (blanks, sign, digits and a point): from 10^36 up it is
+// "1.00000E+36", and NaN and infinities are words. A machine must get neither.
+bool IsPlainDecimal(std::string_view text);
+
 // A whole 32-bit number in decimal, or hexadecimal after "$", "x", "X", "0x" or "0X"; anything else gives 0.
 std::int32_t StrToIntOrZero(std::string_view text);
 

@@ -29,16 +29,18 @@ namespace {
 class RunHooks {
 public:
     RunHooks(conversion::ConversionState& state, conversion::RunObserver* observer, conversion::BodyReading* reading,
-             conversion::LineWatcher* watcher)
+             conversion::LineWatcher* watcher, conversion::HoleOrder* order)
         : state_(state) {
         state_.Observer = observer;
         state_.Reading = reading;
         state_.Watcher = watcher;
+        state_.Order = order;
     }
     ~RunHooks() {
         state_.Observer = nullptr;
         state_.Reading = nullptr;
         state_.Watcher = nullptr;
+        state_.Order = nullptr;
     }
     RunHooks(const RunHooks&) = delete;
     RunHooks& operator=(const RunHooks&) = delete;
@@ -141,7 +143,6 @@ class ToolDiameters : public conversion::RunObserver {
 public:
     explicit ToolDiameters(std::map<std::int32_t, double>& diameters) : diameters_(diameters) {}
     void OnToolDiameter(std::int32_t tool, double diameterMm) override { diameters_[tool] = diameterMm; }
-    bool MayTakeHoles() const override { return false; }
     void WatchHoles(conversion::ConversionState&, const conversion::HoleEvent*, std::size_t) override {}
 
 private:
@@ -203,7 +204,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         }
     };
 
-    // -- Drill order: the observer that takes holes goes last --
+    // -- Drill order: the run's writer holds each run of holes and writes it in the short order --
     std::unique_ptr<order::ShortOrderObserver> shortOrder;
     if (options.order == order::DrillOrder::Short) {
         shortOrder = std::make_unique<order::ShortOrderObserver>();
@@ -228,7 +229,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         options.controller == gcode::Controller::None ? host : static_cast<conversion::ConversionHost&>(scanningHost);
 
     try {
-        RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher);
+        RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher, shortOrder.get());
         report.outcome = conversion::RunConversion(state, runHost);
     } catch (...) {
         logWarnings();
