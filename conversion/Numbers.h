@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "conversion/Extended.h"
+#include "conversion/fast/FastPaths.h"
 
 namespace korvex::conversion {
 
@@ -62,18 +63,8 @@ std::string RealToStr(std::uint8_t width, std::uint8_t decimals, Extended value)
 // Appends RealToStr's text to `out` (the hot path of the converter avoids a temporary string).
 void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value);
 
-// -- Exact fast paths: the same bytes as the full algorithm, for the values nearly every drill file has --
-
-// RealToStr(1, 3, value) into `out` (room for kMaxThreeDecimals characters) when a short computation is
-// certain to give the full algorithm's text; 0 when it is not (large, tiny, negative zero, NaN, infinite, or
-// within 2^-28 of a rounding tie), and the caller takes the full algorithm.
-constexpr std::size_t kMaxThreeDecimals = 16;
-std::size_t WriteThreeDecimals(double value, char* out);
-// The full algorithm alone, which the fast paths are checked against.
+// The full algorithm alone, which the fast paths (conversion/fast/FastPaths.h) are checked against.
 void AppendRealToStrFull(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value);
-// On by default; off, every number and every line takes the full algorithm (for comparing both).
-void EnableFastPaths(bool on);
-bool FastPathsEnabled();
 
 // Five digits (the last five of larger numbers), "-" in front of negative ones.
 std::string FormatLineNumber(std::int32_t number);

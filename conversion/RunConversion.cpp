@@ -9,6 +9,7 @@
 #include "conversion/ConvertLine.h"
 #include "conversion/Numbers.h"
 #include "conversion/ProgramEmitter.h"
+#include "conversion/fast/FastPaths.h"
 #include "platform/TextFile.h"
 
 #ifndef KORVEX_PRODUCT_VERSION
