@@ -27,6 +27,9 @@ public:
     std::string_view View() const { return std::string_view(data_.get(), size_); }
 
     void Append(std::string_view text) {
+        if (text.empty()) {
+            return; // its data may be null, which memcpy must not get
+        }
         Reserve(text.size());
         std::memcpy(data_.get() + size_, text.data(), text.size());
         size_ += text.size();
