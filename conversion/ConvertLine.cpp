@@ -1,18 +1,13 @@
 #include "conversion/ConvertLine.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <memory>
 #include <optional>
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
 #include "conversion/ProgramEmitter.h"
 #include "conversion/RunObserver.h"
-#include "platform/DecimalSeparator.h"
-#include "platform/TextFile.h"
 
 namespace korvex::conversion {
 

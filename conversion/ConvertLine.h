@@ -36,8 +36,8 @@ struct WordList {
 // All words of `line` (see WordScanner); returns their number.
 int SplitWords(std::string_view line, WordList& words);
 
-// Interprets one input line and writes its G-code lines to state.OutputFile. Throws ConversionError for a
-// coordinate that is not a number and platform::IoError for a failed write.
+// Interprets one input line and writes its G-code lines through the run's writer (EmitterOf(state)). Throws
+// ConversionError for a coordinate that is not a number and platform::IoError for a failed write.
 void ConvertLine(ConversionState& state, std::string_view line);
 
 } // namespace korvex::conversion
