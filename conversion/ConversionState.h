@@ -41,6 +41,8 @@ private:
 };
 
 class ConversionHost;
+class HoleOrder;
+class ProgramEmitter;
 class RunObserver;
 struct ConversionState;
 
@@ -86,10 +88,13 @@ struct ConversionState {
     std::int32_t CurrentTool = -1;
     double LastX = 0.0;
     double LastY = 0.0;
-    // Optional for one run, set by whoever starts it; both stay null for the plain conversion.
+    // Optional for one run, set by whoever starts it; all stay null for the plain conversion.
     RunObserver* Observer = nullptr;
     BodyReading* Reading = nullptr;
     LineWatcher* Watcher = nullptr;
+    HoleOrder* Order = nullptr;
+    // The run's program writer, set by the run while its body is written.
+    ProgramEmitter* Emitter = nullptr;
     // The plain reading's input line (from 1), and the first line whose X or Y word has a decimal point while
     // the file is read in inch (0 when none): such a file needs another divisor.
     std::size_t InputLine = 0;

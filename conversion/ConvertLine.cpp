@@ -1,17 +1,13 @@
 #include "conversion/ConvertLine.h"
 
-#include <algorithm>
 #include <array>
 #include <cmath>
-#include <cstring>
-#include <memory>
 #include <optional>
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunObserver.h"
-#include "platform/DecimalSeparator.h"
-#include "platform/TextFile.h"
 
 namespace korvex::conversion {
 
@@ -48,56 +44,8 @@ char UpperFirst(std::string_view word) {
     return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
 }
 
-// Collects every line that one drill line gives, each ending in CR LF, so they go to the output in one
-// piece. Appending is inline: it is the converter's innermost loop.
-class LineBlock {
-public:
-    void Clear() { size_ = 0; }
-    bool Empty() const { return size_ == 0; }
-    std::size_t Size() const { return size_; }
-    std::string_view View() const { return std::string_view(data_.get(), size_); }
-
-    void Append(std::string_view text) {
-        Reserve(text.size());
-        std::memcpy(data_.get() + size_, text.data(), text.size());
-        size_ += text.size();
-    }
-    void Append(char c) {
-        Reserve(1);
-        data_[size_++] = c;
-    }
-    void EndLine() { Append(std::string_view("\r\n", 2)); }
-    void AppendLineNumberPrefix(ConversionState& state) {
-        Reserve(kMaxLineNumberPrefix);
-        size_ += WriteLineNumberPrefix(data_.get() + size_, state);
-    }
-
-private:
-    void Reserve(std::size_t more) {
-        if (size_ + more > capacity_) {
-            Grow(size_ + more);
-        }
-    }
-    void Grow(std::size_t needed) {
-        const std::size_t capacity = std::max<std::size_t>(needed, capacity_ * 2 + 256);
-        std::unique_ptr<char[]> data(new char[capacity]);
-        if (size_ > 0) {
-            std::memcpy(data.get(), data_.get(), size_);
-        }
-        data_ = std::move(data);
-        capacity_ = capacity;
-    }
-
-    std::unique_ptr<char[]> data_;
-    std::size_t size_ = 0;
-    std::size_t capacity_ = 0;
-};
-
-constexpr std::size_t kHandOnSize = 1 << 16;
-
 // Reused between lines so that converting a large file does not allocate per line.
 struct LineBuffers {
-    LineBlock out;
     std::string xText;
     std::string yText;
 };
@@ -105,24 +53,6 @@ struct LineBuffers {
 LineBuffers& Buffers() {
     thread_local LineBuffers buffers;
     return buffers;
-}
-
-void WriteNumbered(ConversionState& state, LineBlock& out, std::string_view text) {
-    // Holes an observer holds back come from earlier lines: they are written, and take their line numbers,
-    // before this line does.
-    if (state.Observer != nullptr) {
-        state.Observer->Flush(state, *state.OutputFile);
-    }
-    out.AppendLineNumberPrefix(state);
-    out.Append(text);
-    out.EndLine();
-}
-
-void WriteComment(LineBlock& out, std::string_view text, std::string_view suffix) {
-    out.Append("; ");
-    out.Append(text);
-    out.Append(suffix);
-    out.EndLine();
 }
 
 // X or Y: thousandths of an inch to millimetres when in inch mode, then divided and shifted. Each step is
@@ -137,33 +67,22 @@ double FormatCoordinate(ConversionState& state, std::string_view word, double of
     }
     v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state.Divisor) +
                             static_cast<Extended>(offset));
-    if (!std::isfinite(v)) {
-        // A program with INF in it would stop the machine mid-job, or worse: end the run as for a bad word.
-        throw ConversionError(OutOfRangeMessage(word));
-    }
     text.clear();
     text.push_back(UpperFirst(word));
     AppendRealToStr(text, 1, 3, v);
+    // A program with INF or an exponent in it would stop the machine mid-job, or worse: end the run as for a
+    // bad word.
+    if (!std::isfinite(v) || !IsPlainDecimal(std::string_view(text).substr(1))) {
+        throw ConversionError(OutOfRangeMessage(word));
+    }
     return v;
 }
 
-// Writes the lines collected so far; holes an observer took are written first, as they came first.
-void WriteCollected(ConversionState& state, LineBlock& out) {
-    if (out.Empty()) {
-        return;
-    }
-    if (state.Observer != nullptr) {
-        state.Observer->Flush(state, *state.OutputFile);
-    }
-    state.OutputFile->WriteLines(out.View());
-    out.Clear();
-}
-
 // The T word and every word after it on the line go into the comment; Z and B words set the tool's entry.
-void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& rest, std::int32_t tool,
-                LineBlock& out) {
+void DefineTool(ConversionState& state, ProgramEmitter& program, std::string_view toolWord, WordScanner& rest,
+                std::int32_t tool) {
     const bool known = ToolTable::Contains(tool);
-    out.Append("; ");
+    std::string text;
     std::string_view word = toolWord;
     do {
         if (word.empty()) {
@@ -173,7 +92,7 @@ void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& 
         if (known && letter == 'C' && state.Observer != nullptr) {
             const std::optional<double> diameter = ReadReal(word.substr(1)).value;
             if (diameter) {
-                state.Observer->OnToolDiameter(tool, state.InchMode ? *diameter * 25.4 : *diameter);
+                program.ToolDiameter(tool, state.InchMode ? *diameter * 25.4 : *diameter);
             }
         } else if (known && letter == 'Z') {
             state.ToolTable[tool].ZDown = StoreZWord(word);
@@ -182,25 +101,10 @@ void DefineTool(ConversionState& state, std::string_view toolWord, WordScanner& 
             zWord.append(word.substr(1));
             state.ToolTable[tool].ZUp = StoreZWord(zWord);
         }
-        out.Append(word);
-        out.Append("  ");
+        text.append(word);
+        text.append("  ");
     } while (rest.Next(word));
-    out.Append(" ; Tool-definition");
-    out.EndLine();
-}
-
-void SelectTool(ConversionState& state, std::string_view word, std::int32_t tool, LineBlock& out) {
-    const ToolZEntry& entry = ToolTable::Contains(tool) ? state.ToolTable[tool] : state.RunZ;
-    state.CurrentZUp = entry.ZUp;
-    state.CurrentZDown = entry.ZDown;
-    state.CurrentTool = tool;
-    for (const std::string& line : state.MacroBefore) {
-        WriteNumbered(state, out, line);
-    }
-    WriteNumbered(state, out, word);
-    for (const std::string& line : state.MacroAfter) {
-        WriteNumbered(state, out, line);
-    }
+    program.Comment(text, " ; Tool-definition");
 }
 
 } // namespace
@@ -247,8 +151,7 @@ int SplitWords(std::string_view line, WordList& words) {
 
 namespace {
 
-void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view line) {
-    LineBlock& out = buffers.out;
+void Interpret(ConversionState& state, ProgramEmitter& program, LineBuffers& buffers, std::string_view line) {
     WordScanner scanner(line);
     bool xSeen = false;
     bool ySeen = false;
@@ -257,10 +160,6 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
 
     std::string_view word;
     while (scanner.Next(word)) {
-        // A line of many words can give a long program: hand it on in pieces, not all at the end.
-        if (out.Size() > kHandOnSize) {
-            WriteCollected(state, out);
-        }
         if (word.empty()) {
             continue; // an unclassified character or trailing blanks: nothing to interpret
         }
@@ -268,35 +167,34 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
         case '%':
             if (state.InHeader) {
                 state.InHeader = false;
-                out.Append(";% of Header Definition");
-                out.EndLine();
+                program.Plain(";% of Header Definition");
             }
             break;
         case 'F':
         case 'S':
             if (state.InHeader) {
-                WriteNumbered(state, out, word);
+                program.Numbered(word);
             }
             break;
         case 'M':
             if (word == "M72") {
                 state.InchMode = true;
-                WriteComment(out, word, " Attention tool diameter indicated in inches");
+                program.Comment(word, " Attention tool diameter indicated in inches");
             } else if (word == "M71") {
                 state.InchMode = false;
-                WriteComment(out, word, "");
+                program.Comment(word);
             } else if (word == "M48") {
                 state.InHeader = true;
-                WriteComment(out, word, "");
+                program.Comment(word);
             } else if (word == "M95") {
                 state.InHeader = false;
-                WriteComment(out, word, "");
+                program.Comment(word);
             } else if (word == "METRIC") {
                 if (state.InHeader) {
                     state.InchMode = false;
                 }
             } else {
-                WriteNumbered(state, out, word);
+                program.Numbered(word);
             }
             break;
         case 'I':
@@ -305,16 +203,16 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
                     state.InchMode = true;
                 }
             } else {
-                WriteComment(out, word, " not implemented");
+                program.Comment(word, " not implemented");
             }
             break;
         case 'T': {
             const std::int32_t tool = StrToIntOrZero(word.substr(1));
             if (state.InHeader) {
-                DefineTool(state, word, scanner, tool, out);
+                DefineTool(state, program, word, scanner, tool);
                 return;
             }
-            SelectTool(state, word, tool, out);
+            program.SelectTool(tool, word);
             break;
         }
         case 'X':
@@ -326,7 +224,7 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
             ySeen = true;
             break;
         default:
-            WriteComment(out, word, " not implemented");
+            program.Comment(word, " not implemented");
             break;
         }
     }
@@ -336,450 +234,41 @@ void Interpret(ConversionState& state, LineBuffers& buffers, std::string_view li
     }
     state.LastX = x;
     state.LastY = y;
-    if (state.Observer != nullptr) {
-        WriteCollected(state, out);
-        HoleEvent hole;
-        hole.tool = state.CurrentTool;
-        hole.x = x;
-        hole.y = y;
-        hole.hasX = xSeen;
-        hole.hasY = ySeen;
-        if (xSeen) {
-            hole.xWord = buffers.xText;
-        }
-        if (ySeen) {
-            hole.yWord = buffers.yText;
-        }
-        if (state.Observer->TakeHole(state, hole)) {
-            return;
-        }
-        state.Observer->Flush(state, *state.OutputFile);
-    }
-    out.AppendLineNumberPrefix(state);
-    out.Append("G00 ");
-    out.Append(state.CurrentZUp);
-    out.EndLine();
-
-    out.AppendLineNumberPrefix(state);
-    out.Append("G00 ");
+    HoleEvent hole;
+    hole.tool = state.CurrentTool;
+    hole.x = x;
+    hole.y = y;
+    hole.hasX = xSeen;
+    hole.hasY = ySeen;
     if (xSeen) {
-        out.Append(buffers.xText);
-    }
-    if (xSeen && ySeen) {
-        out.Append(' ');
+        hole.xWord = buffers.xText;
     }
     if (ySeen) {
-        out.Append(buffers.yText);
+        hole.yWord = buffers.yText;
     }
-    out.EndLine();
-
-    out.AppendLineNumberPrefix(state);
-    out.Append("G01 ");
-    out.Append(state.CurrentZDown);
-    out.EndLine();
+    program.Hole(hole);
 }
 
 } // namespace
 
 void ConvertLine(ConversionState& state, std::string_view line) {
-    LineBuffers& buffers = Buffers();
-    buffers.out.Clear();
+    ProgramEmitter& program = EmitterOf(state);
+    program.BeginLines();
     try {
-        Interpret(state, buffers, line);
+        Interpret(state, program, Buffers(), line);
     } catch (const ConversionError&) {
         // Lines of the words before the bad one stay written.
-        WriteCollected(state, buffers.out);
+        program.EndLines();
+        throw;
+    } catch (...) {
+        // A failed write ends the run; the writer only has to stop collecting.
+        try {
+            program.EndLines();
+        } catch (...) {
+        }
         throw;
     }
-    WriteCollected(state, buffers.out);
-}
-
-// ---------------------------------------------------------------------------------------------------------
-// Coordinate lines
-
-namespace {
-
-// Lines held for a writer that offers no room of its own are handed on in pieces of this size.
-constexpr std::size_t kHeldPiece = std::size_t{1} << 16;
-// Texts of up to kBlock bytes are copied as one whole block (the compiler inlines a fixed-size copy, where a
-// copy of varying size is a library call); the buffers keep kBlock bytes of slack behind what they hold.
-constexpr std::size_t kBlock = 32;
-// One hole's three lines at most, without the two Z lines: three line numbers, two coordinates and the fixed
-// text, and the slack of the block copies.
-constexpr std::size_t kMaxCoordinateLine = 3 * kMaxLineNumberPrefix + 2 * 64 + 32 + kBlock;
-// Watching observers get the holes in batches of this many.
-constexpr std::size_t kWatchBatch = 256;
-
-constexpr double kPowersOfTen[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
-                                   1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
-
-// The line number "N12345 " lives in a 64-bit word as text, most significant byte first, so that adding the
-// increment's digits carries from the last digit towards the first like a plain addition. Bytes 6..2 hold the
-// five digits, byte 7 the "N", byte 1 the blank.
-constexpr bool kLittleEndian = __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__;
-constexpr std::uint64_t kDigitLanes = 0x00FFFFFFFFFF0000u;
-constexpr std::uint64_t kDigitValues = 0x000F0F0F0F0F0000u;
-constexpr std::uint64_t kLaneOnes = 0x0001010101010000u;
-
-std::uint64_t DigitWord(std::uint32_t value) {
-    std::uint64_t word = 0;
-    for (int lane = 2; lane <= 6; ++lane) {
-        word |= static_cast<std::uint64_t>(value % 10) << (8 * lane);
-        value /= 10;
-    }
-    return word;
-}
-
-std::uint64_t TextOrder(std::uint64_t word) {
-    return kLittleEndian ? __builtin_bswap64(word) : word;
-}
-
-// Copies `size` bytes from a source that has kBlock readable bytes; the destination has kBlock bytes of room.
-char* PutBlock(char* p, const char* text, std::size_t size) {
-    if (size <= kBlock) {
-        std::memcpy(p, text, kBlock);
-    } else {
-        std::memcpy(p, text, size);
-    }
-    return p + size;
-}
-
-} // namespace
-
-struct CoordinateLines::Coordinate {
-    bool seen = false;
-    double value = 0.0;
-    bool point = false; // the word has a decimal point
-    char text[64];      // "X12.500"
-    std::size_t length = 0;
-};
-
-CoordinateLines::CoordinateLines(ConversionState& state)
-    : state_(state),
-      // The short number reading is the '.'-separated one; a ',' process reads through the full path.
-      usable_(FastPathsEnabled() && platform::DecimalSeparator() == '.' && state.LineNumberIncrement > 0),
-      watchOnly_(state.Observer != nullptr && !state.Observer->MayTakeHoles()) {
-    incrementWord_ = DigitWord(static_cast<std::uint32_t>(state.LineNumberIncrement) % 100000u);
-    if (watchOnly_) {
-        watched_.reset(new HoleEvent[kWatchBatch]);
-    }
-    SetZLines();
-}
-
-CoordinateLines::~CoordinateLines() = default;
-
-void CoordinateLines::ZLine::Set(std::string_view command, std::string_view z) {
-    text.assign(command);
-    text.append(z);
-    text.append("\r\n");
-    // Short lines also as a block of kBlock bytes, for the block copy.
-    if (text.size() <= kBlock) {
-        std::memset(block, 0, sizeof block);
-        std::memcpy(block, text.data(), text.size());
-    }
-}
-
-char* CoordinateLines::ZLine::Put(char* p) const {
-    return PutBlock(p, text.size() <= kBlock ? block : text.data(), text.size());
-}
-
-void CoordinateLines::SetZLines() {
-    up_.Set("G00 ", state_.CurrentZUp);
-    down_.Set("G01 ", state_.CurrentZDown);
-}
-
-// The number of the word at `start` (its letter, then sign, digits, point and digits) as StrToReal reads it
-// with '.' for a separator (up to 15 digits: one exact division), then as FormatCoordinate computes and
-// formats it. Returns where the word ends, the caller checks what follows; 0 for any number it leaves to the
-// full path.
-std::size_t CoordinateLines::Read(std::string_view line, std::size_t start, double offset, Coordinate& coordinate) {
-    // Letter, sign, 15 digits and a point at most: a longer word is cut and ends where no word can end.
-    const std::size_t n = std::min(line.size(), start + 18);
-    const char* s = line.data();
-    // The text as written goes out as it is read; it is replaced where it cannot be copied.
-    char* out = coordinate.text;
-    *out++ = s[start];
-    std::size_t i = start + 1;
-    const bool negative = i < n && s[i] == '-';
-    if (i < n && (s[i] == '-' || s[i] == '+')) {
-        ++i;
-    }
-    if (negative) {
-        *out++ = '-';
-    }
-    std::uint64_t mantissa = 0;
-    const std::size_t intStart = i;
-    const char* const significantStart = out;
-    for (; i < n; ++i) {
-        const auto digit = static_cast<unsigned>(s[i]) - '0';
-        if (digit > 9) {
-            break;
-        }
-        mantissa = mantissa * 10 + digit;
-        if (mantissa != 0) {
-            *out++ = s[i]; // leading zeros are not written
-        }
-    }
-    const std::size_t intDigits = i - intStart;
-    const auto significant = static_cast<std::size_t>(out - significantStart);
-    if (significant == 0) {
-        *out++ = '0';
-    }
-    *out++ = '.';
-    const bool point = i < n && s[i] == '.';
-    std::size_t fracDigits = 0;
-    if (point) {
-        const std::size_t fracStart = ++i;
-        for (; i < n; ++i) {
-            const auto digit = static_cast<unsigned>(s[i]) - '0';
-            if (digit > 9) {
-                break;
-            }
-            mantissa = mantissa * 10 + digit;
-            *out++ = s[i];
-        }
-        fracDigits = i - fracStart;
-    }
-    if (intDigits + fracDigits == 0 || intDigits + fracDigits > 15) {
-        return 0;
-    }
-    double v = static_cast<double>(mantissa);
-    if (fracDigits > 0) {
-        v /= kPowersOfTen[fracDigits];
-    }
-    v = negative ? -v : v;
-    const double read = v;
-    // Metric, divided by 1 and shifted by +0: the extended steps give the value back (a -0 becomes +0).
-    const bool unchanged = !state_.InchMode && state_.Divisor == 1.0 && offset == 0.0 && !std::signbit(offset);
-    if (unchanged) {
-        v = v + 0.0;
-    } else {
-        if (state_.InchMode) {
-            v = static_cast<double>(static_cast<Extended>(v) * 25.4L / 1000.0L);
-        }
-        v = static_cast<double>(static_cast<Extended>(v) / static_cast<Extended>(state_.Divisor) +
-                                static_cast<Extended>(offset));
-    }
-    if (!std::isfinite(v)) {
-        return 0;
-    }
-    coordinate.seen = true;
-    coordinate.value = v;
-    coordinate.point = point;
-    // In metric with divisor 1 and offset 0 a number of at most 5 integer and 3 decimal digits is written
-    // as it reads: its nearest double lies far closer to it than half a thousandth.
-    if (unchanged && significant <= 5 && fracDigits <= 3 && !(negative && mantissa == 0) && read == v) {
-        std::memcpy(out, "000", 3);
-        out += 3 - fracDigits;
-        coordinate.length = static_cast<std::size_t>(out - coordinate.text);
-        return i;
-    }
-    std::size_t length = WriteThreeDecimals(v, coordinate.text + 1);
-    if (length == 0) {
-        // Near a tie or large: the full algorithm decides the digits, as it would for the whole line. Texts
-        // longer than a block are left to the whole line's full path.
-        fullText_.clear();
-        AppendRealToStrFull(fullText_, 1, 3, v);
-        length = fullText_.size();
-        if (length > kBlock - 1) {
-            return 0;
-        }
-        std::memcpy(coordinate.text + 1, fullText_.data(), length);
-    }
-    coordinate.length = length + 1;
-    return i;
-}
-
-void CoordinateLines::AppendLineNumber(char*& p) {
-    if (!state_.LineNumbersOn) {
-        return;
-    }
-    if (!numberKnown_ || state_.LineNumber != numberFor_) {
-        p += WriteLineNumberPrefix(p, state_);
-        // The next number, when it is not negative, is kept as text and advanced in place from now on.
-        numberKnown_ = state_.LineNumber >= 0;
-        if (numberKnown_) {
-            numberWord_ =
-                0x4E00000000002000u | (kLaneOnes * 0x30) | DigitWord(static_cast<std::uint32_t>(state_.LineNumber));
-            numberFor_ = state_.LineNumber;
-        }
-        return;
-    }
-    const std::uint64_t text = TextOrder(numberWord_);
-    std::memcpy(p, &text, 8); // "N12345 " and a byte the next text overwrites
-    p += 7;
-    const auto next = static_cast<std::int32_t>(static_cast<std::uint32_t>(state_.LineNumber) +
-                                                static_cast<std::uint32_t>(state_.LineNumberIncrement));
-    state_.LineNumber = next;
-    numberFor_ = next;
-    if (next < 0) {
-        numberKnown_ = false; // wrapped: negative numbers take the general path
-        return;
-    }
-    // Each digit lane gets digit + increment digit + 246: a lane of 10 or more overflows into the next one
-    // (its carry) and keeps the digit less ten; the others lose the 246 again. The carry out of the first
-    // digit drops, as the text keeps the last five digits.
-    std::uint64_t sum = (numberWord_ & kDigitValues) + incrementWord_ + kLaneOnes * 0xF6;
-    sum -= ((sum >> 7) & kLaneOnes) * 0xF6;
-    numberWord_ = (numberWord_ & ~kDigitLanes) | (sum & kDigitLanes) | (kLaneOnes * 0x30);
-}
-
-void CoordinateLines::Room(std::size_t needed) {
-    WriteHeld();
-    std::size_t available = 0;
-    char* room = state_.OutputFile->Room(needed, available);
-    if (room != nullptr) {
-        buffer_ = room;
-        capacity_ = available;
-        inWriter_ = true;
-        return;
-    }
-    if (heldCapacity_ < kHeldPiece + needed) {
-        // Not filled: a small file touches only the pages it uses.
-        held_.reset(new char[kHeldPiece + needed]);
-        heldCapacity_ = kHeldPiece + needed;
-    }
-    buffer_ = held_.get();
-    capacity_ = heldCapacity_;
-    inWriter_ = false;
-}
-
-bool CoordinateLines::Take(std::string_view line) {
-    if (!usable_ || line.empty()) {
-        return false;
-    }
-    // "X<number>Y<number>", "X<number>" or "Y<number>", capitals, nothing else on the line.
-    Coordinate x;
-    Coordinate y;
-    std::size_t at = 0;
-    if (line[0] == 'X') {
-        at = Read(line, 0, state_.XOffset, x);
-        if (at == 0) {
-            return false;
-        }
-    }
-    if (at < line.size()) {
-        if (line[at] != 'Y') {
-            return false;
-        }
-        at = Read(line, at, state_.YOffset, y);
-        if (at != line.size()) {
-            return false;
-        }
-    }
-
-    if (state_.InchMode && state_.FirstInchDecimalLine == 0 && (x.point || y.point)) {
-        state_.FirstInchDecimalLine = state_.InputLine;
-    }
-    const double xValue = x.seen ? x.value : state_.LastX;
-    const double yValue = y.seen ? y.value : state_.LastY;
-    state_.LastX = xValue;
-    state_.LastY = yValue;
-    if (state_.Observer != nullptr) {
-        if (!watchOnly_) {
-            HoleEvent hole;
-            hole.tool = state_.CurrentTool;
-            hole.x = xValue;
-            hole.y = yValue;
-            hole.hasX = x.seen;
-            hole.hasY = y.seen;
-            hole.xWord = std::string_view(x.text, x.length);
-            hole.yWord = std::string_view(y.text, y.length);
-            if (state_.Observer->TakeHole(state_, hole)) {
-                holesTaken_ = true;
-                return true;
-            }
-        }
-        if (holesTaken_) {
-            WriteHeld();
-            state_.Observer->Flush(state_, *state_.OutputFile);
-            holesTaken_ = false;
-        }
-    }
-
-    if (zChanged_) {
-        SetZLines();
-        zChanged_ = false;
-    }
-    const std::size_t needed = kMaxCoordinateLine + up_.text.size() + down_.text.size();
-    if (buffer_ == nullptr || capacity_ - size_ < needed) {
-        Room(needed);
-    }
-    char* const start = buffer_ + size_;
-    char* p = start;
-    AppendLineNumber(p);
-    p = up_.Put(p);
-    AppendLineNumber(p);
-    std::memcpy(p, "G00 ", 4);
-    p += 4;
-    char* const xText = p;
-    if (x.seen) {
-        p = PutBlock(p, x.text, x.length);
-    }
-    if (x.seen && y.seen) {
-        *p++ = ' ';
-    }
-    char* const yText = p;
-    if (y.seen) {
-        p = PutBlock(p, y.text, y.length);
-    }
-    std::memcpy(p, "\r\n", 2);
-    p += 2;
-    AppendLineNumber(p);
-    p = down_.Put(p);
-    size_ += static_cast<std::size_t>(p - start);
-
-    if (watchOnly_) {
-        HoleEvent& hole = watched_[watchedCount_++];
-        hole.tool = state_.CurrentTool;
-        hole.x = xValue;
-        hole.y = yValue;
-        hole.hasX = x.seen;
-        hole.hasY = y.seen;
-        // The words as written, in the buffer, which stays as it is until the batch is handed on.
-        hole.xWord = std::string_view(xText, x.length);
-        hole.yWord = std::string_view(yText, y.length);
-        if (watchedCount_ == kWatchBatch) {
-            HandOnWatched();
-        }
-    }
-    if (!inWriter_ && size_ >= kHeldPiece) {
-        WriteHeld();
-    }
-    return true;
-}
-
-void CoordinateLines::HandOnWatched() {
-    const std::size_t count = watchedCount_;
-    watchedCount_ = 0;
-    if (count > 0) {
-        state_.Observer->WatchHoles(state_, watched_.get(), count);
-    }
-}
-
-void CoordinateLines::WriteHeld() {
-    HandOnWatched();
-    if (buffer_ == nullptr) {
-        return;
-    }
-    const std::size_t size = size_;
-    const bool inWriter = inWriter_;
-    // Whatever happens next, a room in the writer is gone with the next call on it.
-    size_ = 0;
-    buffer_ = nullptr;
-    capacity_ = 0;
-    if (inWriter) {
-        state_.OutputFile->Commit(size);
-    } else if (size > 0) {
-        state_.OutputFile->WriteLines(std::string_view(held_.get(), size));
-    }
-}
-
-void CoordinateLines::Flush() {
-    WriteHeld();
-    // What the caller does next may give the observer holes to hold, and select another tool.
-    holesTaken_ = state_.Observer != nullptr;
-    zChanged_ = true;
+    program.EndLines();
 }
 
 } // namespace korvex::conversion

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "conversion/Extended.h"
+#include "conversion/fast/FastPaths.h"
 
 namespace korvex::conversion {
 
@@ -49,6 +50,10 @@ double StrToReal(std::string_view text);
 // "Value out of range: " + what: the message of a value whose arithmetic leaves the range of a double.
 std::string OutOfRangeMessage(std::string_view what);
 
+// Whether RealToStr's text is a plain decimal number (blanks, sign, digits and a point): from 10^36 up it is
+// "1.00000E+36", and NaN and infinities are words. A machine must get neither.
+bool IsPlainDecimal(std::string_view text);
+
 // A whole 32-bit number in decimal, or hexadecimal after "$", "x", "X", "0x" or "0X"; anything else gives 0.
 std::int32_t StrToIntOrZero(std::string_view text);
 
@@ -58,18 +63,8 @@ std::string RealToStr(std::uint8_t width, std::uint8_t decimals, Extended value)
 // Appends RealToStr's text to `out` (the hot path of the converter avoids a temporary string).
 void AppendRealToStr(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value);
 
-// -- Exact fast paths: the same bytes as the full algorithm, for the values nearly every drill file has --
-
-// RealToStr(1, 3, value) into `out` (room for kMaxThreeDecimals characters) when a short computation is
-// certain to give the full algorithm's text; 0 when it is not (large, tiny, negative zero, NaN, infinite, or
-// within 2^-28 of a rounding tie), and the caller takes the full algorithm.
-constexpr std::size_t kMaxThreeDecimals = 16;
-std::size_t WriteThreeDecimals(double value, char* out);
-// The full algorithm alone, which the fast paths are checked against.
+// The full algorithm alone, which the fast paths (conversion/fast/FastPaths.h) are checked against.
 void AppendRealToStrFull(std::string& out, std::uint8_t width, std::uint8_t decimals, Extended value);
-// On by default; off, every number and every line takes the full algorithm (for comparing both).
-void EnableFastPaths(bool on);
-bool FastPathsEnabled();
 
 // Five digits (the last five of larger numbers), "-" in front of negative ones.
 std::string FormatLineNumber(std::int32_t number);

@@ -8,7 +8,8 @@
 #include "conversion/ConversionState.h"
 #include "conversion/ConvertLine.h"
 #include "conversion/Numbers.h"
-#include "conversion/RunObserver.h"
+#include "conversion/ProgramEmitter.h"
+#include "conversion/fast/FastPaths.h"
 #include "platform/TextFile.h"
 
 #ifndef KORVEX_PRODUCT_VERSION
@@ -21,13 +22,17 @@ namespace {
 
 constexpr const char* kNotSpecified = "not specified!!!";
 
-// Detaches the output from the state however the run ends, so no later line can reach a closed file.
+// Detaches the output and the writer from the state however the run ends, so no later line can reach a closed
+// file.
 class OutputBinding {
 public:
     OutputBinding(ConversionState& state, platform::TextLineWriter* output) : state_(state) {
         state_.OutputFile = output;
     }
-    ~OutputBinding() { state_.OutputFile = nullptr; }
+    ~OutputBinding() {
+        state_.OutputFile = nullptr;
+        state_.Emitter = nullptr;
+    }
     OutputBinding(const OutputBinding&) = delete;
     OutputBinding& operator=(const OutputBinding&) = delete;
 
@@ -46,11 +51,10 @@ void WriteBanner(platform::TextLineWriter& output, const std::string& inputName)
 }
 
 // The plain reading: line by line, an M30 line preceded by the retract, and a program end when none came.
-void ConvertBody(ConversionState& state, platform::TextLineReader& input, platform::TextLineWriter& output,
+void ConvertBody(ConversionState& state, platform::TextLineReader& input, ProgramEmitter& program,
                  const std::string& zUpWord) {
     bool sawM30 = false;
     std::string_view line;
-    std::string retract;
     CoordinateLines coordinates(state);
     while (input.ReadLine(line)) {
         ++state.InputLine;
@@ -62,25 +66,16 @@ void ConvertBody(ConversionState& state, platform::TextLineReader& input, platfo
             state.Watcher->OnLine(line, state.InputLine);
         }
         if (line == "M30") {
-            if (state.Observer != nullptr) {
-                state.Observer->Flush(state, output);
-            }
-            retract.clear();
-            AppendLineNumberPrefix(retract, state);
-            retract.append("G00 ");
-            retract.append(zUpWord);
-            output.WriteLine(retract);
+            program.Numbered("G00 " + zUpWord);
             sawM30 = true;
         }
         ConvertLine(state, line);
     }
     coordinates.Flush();
-    if (state.Observer != nullptr) {
-        state.Observer->Flush(state, output);
-    }
+    program.Flush();
     if (!sawM30) {
-        output.WriteLine("G00 " + zUpWord);
-        output.WriteLine("M30");
+        program.Plain("G00 " + zUpWord);
+        program.Plain("M30");
     }
 }
 
@@ -111,17 +106,18 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     const Extended zDown = StrToReal(host.FieldText(HostField::Zab));
     const Extended zUpValue = zOffsetForUp + zUp;
     const Extended zDownValue = zOffsetForDown - zDown;
-    // Depths beyond the range of a double are no depths a machine can go to: the run ends before any change.
-    if (!std::isfinite(static_cast<double>(zUpValue))) {
+    const std::string zUpWord = "Z" + RealToStr(5, 3, zUpValue);
+    const std::string zDownWord = "Z" + RealToStr(5, 3, zDownValue);
+    // Depths beyond the range of a double, or without a plain decimal text, are no depths a machine can go
+    // to: the run ends before any change.
+    if (!std::isfinite(static_cast<double>(zUpValue)) || !IsPlainDecimal(zUpWord.substr(1))) {
         throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " + z up " +
                                                 host.FieldText(HostField::Zauf)));
     }
-    if (!std::isfinite(static_cast<double>(zDownValue))) {
+    if (!std::isfinite(static_cast<double>(zDownValue)) || !IsPlainDecimal(zDownWord.substr(1))) {
         throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " - z down " +
                                                 host.FieldText(HostField::Zab)));
     }
-    const std::string zUpWord = "Z" + RealToStr(5, 3, zUpValue);
-    const std::string zDownWord = "Z" + RealToStr(5, 3, zDownValue);
 
     state.RunZ = ToolZEntry{StoreZWord(zUpWord), StoreZWord(zDownWord)};
     state.ToolTable.Fill(state.RunZ);
@@ -173,11 +169,14 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     state.LastY = 0.0;
     state.InputLine = 0;
     state.FirstInchDecimalLine = 0;
+    ProgramEmitter program(state);
+    state.Emitter = &program;
     if (state.Reading != nullptr) {
         state.Reading->Convert(state, host, *input, *output, zUpWord);
     } else {
-        ConvertBody(state, *input, *output, zUpWord);
+        ConvertBody(state, *input, program, zUpWord);
     }
+    program.Flush();
 
     // The program is complete only once it is closed: a failure there must not follow a reported success.
     output->Close();

@@ -6,21 +6,13 @@ RunObserver::~RunObserver() = default;
 
 void RunObserver::OnToolDiameter(std::int32_t, double) {}
 
-bool RunObserver::TakeHole(ConversionState&, const HoleEvent&) {
-    return false;
-}
-
-bool RunObserver::MayTakeHoles() const {
-    return true;
-}
+void RunObserver::OnHole(ConversionState&, const HoleEvent&) {}
 
 void RunObserver::WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
-        TakeHole(state, holes[i]);
+        OnHole(state, holes[i]);
     }
 }
-
-void RunObserver::Flush(ConversionState&, platform::TextLineWriter&) {}
 
 void RunObserver::OnPath(const PathEvent&) {}
 
@@ -30,32 +22,15 @@ void ObserverList::OnToolDiameter(std::int32_t tool, double diameterMm) {
     }
 }
 
-bool ObserverList::TakeHole(ConversionState& state, const HoleEvent& hole) {
-    bool taken = false;
+void ObserverList::OnHole(ConversionState& state, const HoleEvent& hole) {
     for (RunObserver* observer : observers_) {
-        taken = observer->TakeHole(state, hole) || taken;
+        observer->OnHole(state, hole);
     }
-    return taken;
-}
-
-bool ObserverList::MayTakeHoles() const {
-    for (const RunObserver* observer : observers_) {
-        if (observer->MayTakeHoles()) {
-            return true;
-        }
-    }
-    return false;
 }
 
 void ObserverList::WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count) {
     for (RunObserver* observer : observers_) {
         observer->WatchHoles(state, holes, count);
-    }
-}
-
-void ObserverList::Flush(ConversionState& state, platform::TextLineWriter& output) {
-    for (RunObserver* observer : observers_) {
-        observer->Flush(state, output);
     }
 }
 

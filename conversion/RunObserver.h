@@ -7,15 +7,11 @@
 #include <string_view>
 #include <vector>
 
-namespace korvex::platform {
-class TextLineWriter;
-}
-
 namespace korvex::conversion {
 
 struct ConversionState;
 
-// One hole as the run is about to write it: three program lines (retract, rapid to the hole, feed down).
+// One hole as the run writes it: three program lines (retract, rapid to the hole, feed down).
 struct HoleEvent {
     std::int32_t tool = -1; // the selected tool, -1 before the first selection
     double x = 0.0;         // the position in mm as written; where the line leaves out a coordinate,
@@ -53,34 +49,26 @@ public:
 
     // A tool's diameter in mm, when the drill file gives one.
     virtual void OnToolDiameter(std::int32_t tool, double diameterMm);
-    // A hole about to be written. Returning true takes it: the run does not write it, and the observer
-    // writes it in Flush (with the line numbers current then).
-    virtual bool TakeHole(ConversionState& state, const HoleEvent& hole);
-    // False for an observer that never takes a hole. Such observers may be handed the holes of the plain
-    // reading's coordinate lines in batches through WatchHoles instead of one by one through TakeHole: the same
-    // holes in the same order, delivered before the next Flush or TakeHole call.
-    virtual bool MayTakeHoles() const;
-    // Holes none of which is taken; the words lie in the run's buffer and stay valid for this call only. The
-    // default hands each to TakeHole.
+    // A hole as the reading hands it to the writer, in the drill file's order (a hole order may write it
+    // later, in another place of the run). The words are valid for this call only.
+    virtual void OnHole(ConversionState& state, const HoleEvent& hole);
+    // Holes in batches, as the plain reading's coordinate lines give them: the same holes in the same order as
+    // one by one, all delivered before anything else the run tells. The words lie in the run's buffer and stay
+    // valid for this call only. The default hands each to OnHole.
     virtual void WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count);
-    // Called before the run writes any line that is not a hole, and once at the end of the body, so taken
-    // holes keep their place between the program's other lines.
-    virtual void Flush(ConversionState& state, platform::TextLineWriter& output);
     // A slot or route as written.
     virtual void OnPath(const PathEvent& path);
 };
 
-// Hands every event to each observer in turn; a hole is taken when any of them takes it (at most one should).
+// Hands every event to each observer in turn.
 class ObserverList : public RunObserver {
 public:
     void Add(RunObserver* observer) { observers_.push_back(observer); }
     bool Empty() const { return observers_.empty(); }
 
     void OnToolDiameter(std::int32_t tool, double diameterMm) override;
-    bool TakeHole(ConversionState& state, const HoleEvent& hole) override;
-    bool MayTakeHoles() const override;
+    void OnHole(ConversionState& state, const HoleEvent& hole) override;
     void WatchHoles(ConversionState& state, const HoleEvent* holes, std::size_t count) override;
-    void Flush(ConversionState& state, platform::TextLineWriter& output) override;
     void OnPath(const PathEvent& path) override;
 
 private:

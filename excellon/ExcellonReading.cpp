@@ -4,7 +4,7 @@
 
 #include "conversion/ConversionHost.h"
 #include "conversion/Numbers.h"
-#include "conversion/RunObserver.h"
+#include "conversion/ProgramEmitter.h"
 #include "excellon/Reader.h"
 #include "platform/TextFile.h"
 
@@ -15,19 +15,14 @@ namespace {
 using conversion::ConversionState;
 using conversion::PathEvent;
 using conversion::PathSegment;
+using conversion::ProgramEmitter;
 
-std::string Coordinate(char letter, double value) {
-    std::string text(1, letter);
-    conversion::AppendRealToStr(text, 1, 3, value);
-    return text;
-}
-
-// Writes what the reader finds in the plain reading's style: numbered program lines, tool-change blocks,
-// three lines per hole, and comments for everything the machine must not see.
+// Hands what the reader finds to the run's writer, in the plain reading's style: numbered program lines,
+// tool-change blocks, three lines per hole, and comments for everything the machine must not see.
 class ProgramWriter : public ReaderSink {
 public:
-    ProgramWriter(ConversionState& state, platform::TextLineWriter& output, const std::string& zUpWord)
-        : state_(state), output_(output), zUpWord_(zUpWord) {}
+    ProgramWriter(ConversionState& state, ProgramEmitter& program, const std::string& zUpWord)
+        : state_(state), program_(program), zUpWord_(zUpWord) {}
 
     bool Ended() const { return ended_; }
     // Whether the file defined or selected a tool, or drilled or milled anything.
@@ -43,22 +38,10 @@ public:
         }
     }
 
-    void Flush() {
-        if (state_.Observer != nullptr) {
-            state_.Observer->Flush(state_, output_);
-        }
-    }
-
-    void Comment(std::string_view text) override {
-        Flush();
-        std::string line("; ");
-        line.append(text);
-        output_.WriteLine(line);
-    }
+    void Comment(std::string_view text) override { program_.Comment(text); }
 
     void DefineTool(std::int32_t tool, std::optional<double> diameterMm, std::string_view text, std::string_view zWord,
                     std::string_view bWord) override {
-        Flush();
         anyDrillData_ = true;
         if (conversion::ToolTable::Contains(tool)) {
             if (!zWord.empty()) {
@@ -69,64 +52,39 @@ public:
                 up.append(bWord.substr(1));
                 state_.ToolTable[tool].ZUp = conversion::StoreZWord(up);
             }
-            if (diameterMm && state_.Observer != nullptr) {
-                state_.Observer->OnToolDiameter(tool, *diameterMm);
+            if (diameterMm) {
+                program_.ToolDiameter(tool, *diameterMm);
             }
         }
-        std::string line("; ");
-        line.append(text);
-        line.append(" ; Tool-definition");
-        output_.WriteLine(line);
+        program_.Comment(text, " ; Tool-definition");
     }
 
     void SelectTool(std::int32_t tool, std::string_view word) override {
-        Flush();
         anyDrillData_ = true;
-        const conversion::ToolZEntry& entry =
-            conversion::ToolTable::Contains(tool) ? state_.ToolTable[tool] : state_.RunZ;
-        state_.CurrentZUp = entry.ZUp;
-        state_.CurrentZDown = entry.ZDown;
-        state_.CurrentTool = tool;
-        for (const std::string& line : state_.MacroBefore) {
-            Numbered(line);
-        }
-        Numbered(word);
-        for (const std::string& line : state_.MacroAfter) {
-            Numbered(line);
-        }
+        program_.SelectTool(tool, word);
     }
 
-    void UnloadTool() override {
-        Flush();
-        output_.WriteLine("; T0 unloads the tool");
-        state_.CurrentTool = -1;
-    }
+    void UnloadTool() override { program_.UnloadTool("T0 unloads the tool"); }
 
     void Hole(double xMm, double yMm) override {
         anyDrillData_ = true;
         const double x = xMm + state_.XOffset;
         const double y = yMm + state_.YOffset;
-        const std::string xWord = Coordinate('X', x);
-        const std::string yWord = Coordinate('Y', y);
+        xWord_.clear();
+        yWord_.clear();
+        ProgramEmitter::AppendWord(xWord_, 'X', x);
+        ProgramEmitter::AppendWord(yWord_, 'Y', y);
         state_.LastX = x;
         state_.LastY = y;
-        if (state_.Observer != nullptr) {
-            conversion::HoleEvent hole;
-            hole.tool = state_.CurrentTool;
-            hole.x = x;
-            hole.y = y;
-            hole.hasX = true;
-            hole.hasY = true;
-            hole.xWord = xWord;
-            hole.yWord = yWord;
-            if (state_.Observer->TakeHole(state_, hole)) {
-                return;
-            }
-            state_.Observer->Flush(state_, output_);
-        }
-        Numbered("G00 " + state_.CurrentZUp);
-        Numbered("G00 " + xWord + " " + yWord);
-        Numbered("G01 " + state_.CurrentZDown);
+        conversion::HoleEvent hole;
+        hole.tool = state_.CurrentTool;
+        hole.x = x;
+        hole.y = y;
+        hole.hasX = true;
+        hole.hasY = true;
+        hole.xWord = xWord_;
+        hole.yWord = yWord_;
+        program_.Hole(hole);
     }
 
     void Path(const PathEvent& found) override {
@@ -141,58 +99,21 @@ public:
             segment.centerX += state_.XOffset;
             segment.centerY += state_.YOffset;
         }
-        if (state_.Observer != nullptr) {
-            state_.Observer->OnPath(path);
-        }
-        Flush();
-        Numbered("G00 " + state_.CurrentZUp);
-        Numbered("G00 " + Coordinate('X', path.startX) + " " + Coordinate('Y', path.startY));
-        Numbered("G01 " + state_.CurrentZDown);
-        double x = path.startX;
-        double y = path.startY;
-        for (const PathSegment& segment : path.segments) {
-            std::string line;
-            switch (segment.kind) {
-            case PathSegment::Kind::Line:
-                line = "G01 ";
-                break;
-            case PathSegment::Kind::ClockwiseArc:
-                line = "G02 ";
-                break;
-            case PathSegment::Kind::CounterClockwiseArc:
-                line = "G03 ";
-                break;
-            }
-            line += Coordinate('X', segment.x) + " " + Coordinate('Y', segment.y);
-            if (segment.kind != PathSegment::Kind::Line) {
-                line += " " + Coordinate('I', segment.centerX - x) + " " + Coordinate('J', segment.centerY - y);
-            }
-            Numbered(line);
-            x = segment.x;
-            y = segment.y;
-        }
-        Numbered("G01 " + state_.CurrentZUp);
-        state_.LastX = x;
-        state_.LastY = y;
+        program_.Path(path);
     }
 
     void EndOfProgram() override {
-        Flush();
-        Numbered("G00 " + zUpWord_);
-        Numbered("M30");
+        program_.Numbered("G00 " + zUpWord_);
+        program_.Numbered("M30");
         ended_ = true;
     }
 
 private:
-    void Numbered(std::string_view text) {
-        std::string line = conversion::LineNumberPrefix(state_);
-        line.append(text);
-        output_.WriteLine(line);
-    }
-
     ConversionState& state_;
-    platform::TextLineWriter& output_;
+    ProgramEmitter& program_;
     const std::string& zUpWord_;
+    std::string xWord_;
+    std::string yWord_;
     bool ended_ = false;
     bool anyDrillData_ = false;
     std::size_t unknownHeaderLines_ = 0;
@@ -217,7 +138,7 @@ void NoteUnknownHeaderLines(const ProgramWriter& writer, std::vector<std::string
 } // namespace
 
 void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost& host, platform::TextLineReader& input,
-                              platform::TextLineWriter& output, const std::string& zUpWord) {
+                              platform::TextLineWriter&, const std::string& zUpWord) {
     std::vector<std::string> lines;
     std::string line;
     while (input.ReadLine(line)) {
@@ -232,7 +153,8 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
 
     warnings_.clear();
     const std::string inputName = host.FieldText(conversion::HostField::InputFileName);
-    ProgramWriter writer(state, output, zUpWord);
+    ProgramEmitter& program = conversion::EmitterOf(state);
+    ProgramWriter writer(state, program, zUpWord);
     try {
         ReadExcellon(lines, 1, format_, writer);
     } catch (const conversion::ConversionError& error) {
@@ -248,10 +170,10 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     if (!writer.AnyDrillData()) {
         throw conversion::ConversionError(NoDrillDataMessage(lines, inputName));
     }
-    writer.Flush();
+    program.Flush();
     if (!writer.Ended()) {
-        output.WriteLine("G00 " + zUpWord);
-        output.WriteLine("M30");
+        program.Plain("G00 " + zUpWord);
+        program.Plain("M30");
     }
 }
 

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "conversion/ConversionState.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunObserver.h"
 #include "fuzz/FuzzSupport.h"
 #include "order/ShortOrderObserver.h"
@@ -69,6 +70,10 @@ void CheckObserver(const std::uint8_t* data, std::size_t count) {
     CountingWriter output;
     state.OutputFile = &output;
     korvex::order::ShortOrderObserver observer;
+    korvex::conversion::ProgramEmitter program(state);
+    state.Emitter = &program;
+    state.Observer = &observer;
+    state.Order = &observer;
     std::size_t holes = 0;
     double x = 0.0;
     double y = 0.0;
@@ -77,7 +82,7 @@ void CheckObserver(const std::uint8_t* data, std::size_t count) {
     for (std::size_t i = 0; i < count; ++i) {
         const std::uint8_t* bytes = data + 4 * i;
         if (bytes[3] == 0x7F) {
-            observer.Flush(state, output);
+            program.Flush();
             continue;
         }
         korvex::conversion::HoleEvent hole;
@@ -96,10 +101,11 @@ void CheckObserver(const std::uint8_t* data, std::size_t count) {
         }
         hole.x = x;
         hole.y = y;
-        KORVEX_FUZZ_CHECK(observer.TakeHole(state, hole), "a hole not taken");
+        program.Hole(hole);
+        KORVEX_FUZZ_CHECK(program.Holding(), "a hole not held");
         ++holes;
     }
-    observer.Flush(state, output);
+    program.Flush();
     KORVEX_FUZZ_CHECK(output.lines == 3 * holes, "not three lines per hole");
 }
 

@@ -6,7 +6,8 @@
 //   without the fast path.
 // - Odd first byte, files: it and the next byte choose the settings (first: bits 1-2 the increment, bits 3-5
 //   the divisor, bit 7 line numbers off; second: bits 0-1 and 2-3 the X and Y offsets, bit 4 a metric start,
-//   bit 5 a hole-taking observer, bit 6 an observer that watches every hole (told in batches on the fast side),
+//   bit 5 a hole order (the writer holds every run of holes), bit 6 an observer of every hole (told in batches
+//   on the fast side),
 //   bit 7 a writer that offers rooms of at most 300 bytes in its buffer), the rest is the drill file. It is converted
 //   with the fast paths and without them, and the two programs (or the two errors) must be the same bytes.
 #include <cfloat>
@@ -24,6 +25,7 @@
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunConversion.h"
 #include "conversion/RunObserver.h"
 #include "fuzz/FuzzSupport.h"
@@ -109,44 +111,27 @@ private:
 // Notes every hole it is told about; batches and single holes must tell the same.
 class WatchingObserver : public korvex::conversion::RunObserver {
 public:
-    explicit WatchingObserver(bool batches) : batches_(batches) {}
-    bool TakeHole(ConversionState&, const korvex::conversion::HoleEvent& hole) override {
+    void OnHole(ConversionState&, const korvex::conversion::HoleEvent& hole) override {
         char values[96];
         std::snprintf(values, sizeof values, " %a %a %d%d T%d;", hole.x, hole.y, hole.hasX, hole.hasY, hole.tool);
         seen_.append(hole.xWord).append("|").append(hole.yWord).append(values);
-        return false;
     }
-    bool MayTakeHoles() const override { return !batches_; }
     const std::string& Seen() const { return seen_; }
 
 private:
-    bool batches_;
     std::string seen_;
 };
 
-// Takes every third hole and writes it, with what it was told, when flushed.
-class TakingObserver : public korvex::conversion::RunObserver {
+// Drills every run of holes that may be reordered backwards, so the writer holds holes from both paths.
+class ReversingOrder : public korvex::conversion::HoleOrder {
 public:
-    bool TakeHole(ConversionState& state, const korvex::conversion::HoleEvent& hole) override {
-        if (++count_ % 3 != 1) {
-            return false;
+    std::vector<std::size_t> Order(const std::vector<korvex::conversion::HolePosition>& holes, bool fixed) override {
+        std::vector<std::size_t> order(holes.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = fixed ? i : order.size() - 1 - i;
         }
-        char values[96];
-        std::snprintf(values, sizeof values, " %a %a %d%d T%d Z%s", hole.x, hole.y, hole.hasX, hole.hasY, hole.tool,
-                      state.CurrentZDown.c_str());
-        held_.push_back(std::string(hole.xWord) + "|" + std::string(hole.yWord) + values);
-        return true;
+        return order;
     }
-    void Flush(ConversionState& state, korvex::platform::TextLineWriter& output) override {
-        for (const std::string& hole : held_) {
-            output.WriteLine(korvex::conversion::LineNumberPrefix(state) + "HELD " + hole);
-        }
-        held_.clear();
-    }
-
-private:
-    std::size_t count_ = 0;
-    std::vector<std::string> held_;
 };
 
 class MemoryHost : public ConversionHost {
@@ -220,16 +205,10 @@ std::string Convert(int fd, std::uint8_t first, std::uint8_t second, bool fast) 
     static const std::int32_t kIncrements[] = {1, 5, 50, INT_MAX - 2};
     state.LineNumberIncrement = kIncrements[(first >> 1) & 3];
     state.LineNumber = 0;
-    TakingObserver observer;
-    WatchingObserver watching(fast);
-    korvex::conversion::ObserverList observers;
-    if ((second & 0x20) != 0) {
-        observers.Add(&observer);
-    }
-    if ((second & 0x40) != 0) {
-        observers.Add(&watching);
-    }
-    state.Observer = observers.Empty() ? nullptr : &observers;
+    ReversingOrder order;
+    WatchingObserver watching;
+    state.Order = (second & 0x20) != 0 ? &order : nullptr;
+    state.Observer = (second & 0x40) != 0 ? &watching : nullptr;
     MemoryHost host(fd, first, second, program);
     try {
         korvex::conversion::RunConversion(state, host);

@@ -41,7 +41,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         event.tool = hole.tool;
         event.x = hole.x;
         event.y = hole.y;
-        expected.TakeHole(state, event);
+        expected.OnHole(state, event);
     }
     for (const MilledPath& path : program.paths) {
         KORVEX_FUZZ_CHECK(!path.pieces.empty(), shown);

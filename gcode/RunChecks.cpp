@@ -66,10 +66,9 @@ void CheckBlock(const char* which, const std::vector<std::string>& lines, const 
 
 } // namespace
 
-bool RunShape::TakeHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
+void RunShape::OnHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
     Include(hole.x, hole.y);
     Use(hole.tool);
-    return false;
 }
 
 void RunShape::WatchHoles(conversion::ConversionState&, const conversion::HoleEvent* holes, std::size_t count) {

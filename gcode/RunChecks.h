@@ -24,8 +24,7 @@ namespace korvex::gcode {
 // The extent of everything the run drills and mills, and which tools it uses; kept small for any file size.
 class RunShape : public conversion::RunObserver {
 public:
-    bool TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
-    bool MayTakeHoles() const override { return false; }
+    void OnHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
     void WatchHoles(conversion::ConversionState& state, const conversion::HoleEvent* holes, std::size_t count) override;
     void OnPath(const conversion::PathEvent& path) override;
 

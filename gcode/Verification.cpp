@@ -14,9 +14,8 @@ using conversion::PathEvent;
 using conversion::PathKind;
 using conversion::PathSegment;
 
-bool ExpectedWork::TakeHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
+void ExpectedWork::OnHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
     holes_.push_back({hole.tool, hole.x, hole.y});
-    return false;
 }
 
 void ExpectedWork::OnPath(const PathEvent& path) {

@@ -26,7 +26,7 @@ public:
         double y = 0.0;
     };
 
-    bool TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
+    void OnHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
     void OnPath(const conversion::PathEvent& path) override;
     void OnToolDiameter(std::int32_t tool, double diameterMm) override;
 

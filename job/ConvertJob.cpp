@@ -33,16 +33,18 @@ namespace {
 class RunHooks {
 public:
     RunHooks(conversion::ConversionState& state, conversion::RunObserver* observer, conversion::BodyReading* reading,
-             conversion::LineWatcher* watcher)
+             conversion::LineWatcher* watcher, conversion::HoleOrder* order)
         : state_(state) {
         state_.Observer = observer;
         state_.Reading = reading;
         state_.Watcher = watcher;
+        state_.Order = order;
     }
     ~RunHooks() {
         state_.Observer = nullptr;
         state_.Reading = nullptr;
         state_.Watcher = nullptr;
+        state_.Order = nullptr;
     }
     RunHooks(const RunHooks&) = delete;
     RunHooks& operator=(const RunHooks&) = delete;
@@ -140,7 +142,6 @@ class ToolDiameters : public conversion::RunObserver {
 public:
     explicit ToolDiameters(std::map<std::int32_t, double>& diameters) : diameters_(diameters) {}
     void OnToolDiameter(std::int32_t tool, double diameterMm) override { diameters_[tool] = diameterMm; }
-    bool MayTakeHoles() const override { return false; }
     void WatchHoles(conversion::ConversionState&, const conversion::HoleEvent*, std::size_t) override {}
 
 private:
@@ -205,7 +206,7 @@ void ExpectWork(const excellon::DrillWork& work, const conversion::ConversionSta
         event.tool = hole.tool;
         event.x = hole.x + state.XOffset;
         event.y = hole.y + state.YOffset;
-        expected.TakeHole(scratch, event);
+        expected.OnHole(scratch, event);
     }
     for (conversion::PathEvent path : work.paths) {
         path.startX += state.XOffset;
@@ -282,7 +283,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         }
     };
 
-    // -- Drill order: the observer that takes holes goes last --
+    // -- Drill order: the run's writer holds each run of holes and writes it in the short order --
     std::unique_ptr<order::ShortOrderObserver> shortOrder;
     if (options.order == order::DrillOrder::Short) {
         shortOrder = std::make_unique<order::ShortOrderObserver>();
@@ -304,7 +305,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
 
     // A run that fails writes no program: where its holes would have landed no longer matters.
     {
-        RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher);
+        RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher, shortOrder.get());
         report.outcome = conversion::RunConversion(state, runHost);
     }
     if (report.outcome != conversion::RunOutcome::Finished) {

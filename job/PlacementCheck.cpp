@@ -73,9 +73,8 @@ const char* const kWhatToDo = "use the Excellon reading (File > Drill file forma
 PlacementCheck::PlacementCheck(const excellon::DrillWork& work)
     : work_(work), candidates_((1u << kCandidateCount) - 1) {}
 
-bool PlacementCheck::TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) {
+void PlacementCheck::OnHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) {
     Compare(state, hole.x, hole.y);
-    return false;
 }
 
 void PlacementCheck::WatchHoles(conversion::ConversionState& state, const conversion::HoleEvent* holes,

@@ -24,8 +24,7 @@ public:
     // `work` must be readable and outlive the check.
     explicit PlacementCheck(const excellon::DrillWork& work);
 
-    bool TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
-    bool MayTakeHoles() const override { return false; }
+    void OnHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
     void WatchHoles(conversion::ConversionState& state, const conversion::HoleEvent* holes, std::size_t count) override;
 
     // After the run: whether every hole, slot and route lands within the tolerance of the Excellon reading's

@@ -6,10 +6,9 @@
 
 namespace korvex::job {
 
-bool RunSummary::TakeHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
+void RunSummary::OnHole(conversion::ConversionState&, const conversion::HoleEvent& hole) {
     ++holes_;
     Extend(hole.x, hole.y);
-    return false;
 }
 
 void RunSummary::WatchHoles(conversion::ConversionState&, const conversion::HoleEvent* holes, std::size_t count) {

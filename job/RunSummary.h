@@ -10,8 +10,7 @@ namespace korvex::job {
 
 class RunSummary : public conversion::RunObserver {
 public:
-    bool TakeHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
-    bool MayTakeHoles() const override { return false; }
+    void OnHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
     void WatchHoles(conversion::ConversionState& state, const conversion::HoleEvent* holes, std::size_t count) override;
     void OnPath(const conversion::PathEvent& path) override;
 

@@ -4,6 +4,7 @@
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/fast/FastPaths.h"
 #include "tests/fakes/MemoryTextWriter.h"
 
 namespace korvex::conversion {
@@ -249,6 +250,37 @@ TEST_F(ConvertLineTest, BadCoordinatesRaiseAfterEarlierLines) {
             EXPECT_STREQ(error.what(), c.message);
         }
         EXPECT_EQ(output.lines, c.before);
+    }
+}
+
+// The coordinate-line fast path takes numbers of at most fifteen digits (one exact division) and leaves
+// longer ones to ConvertLine; what it takes it writes as ConvertLine does.
+TEST_F(ConvertLineTest, CoordinateLinesTakeAtMostFifteenDigits) {
+    const struct {
+        const char* line;
+        bool taken;
+    } cases[] = {
+        {"X.123456789012345", true},   {"X.1234567890123456", false},   {"X123456789012345", true},
+        {"X1234567890123456", false},  {"X-12345678901234.5", true},    {"X-12345678901234.56", false},
+        {"X9.30633599643092Y1", true}, {"X1Y9.306335996430919", false}, {"X99999.9995Y-0", true},
+        {"X-0.0005Y100000", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        for (const bool inch : {false, true}) {
+            state.InchMode = inch;
+            output.lines.clear();
+            CoordinateLines coordinates(state);
+            EXPECT_EQ(coordinates.Take(c.line), c.taken);
+            coordinates.Flush();
+            const Lines fast = output.lines;
+            if (c.taken) {
+                EnableFastPaths(false);
+                const Lines full = Convert(c.line);
+                EnableFastPaths(true);
+                EXPECT_EQ(fast, full);
+            }
+        }
     }
 }
 

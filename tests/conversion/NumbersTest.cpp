@@ -77,6 +77,9 @@ TEST(ParseReal, NumberSyntaxWithPointSeparator) {
 
 TEST(ParseReal, NearestDoubleAndSignOfZero) {
     EXPECT_EQ(*ParseReal("0.30000000000000004", '.'), 0.30000000000000004);
+    // Fifteen digits are one exact division; a sixteenth would round twice (to 9.30633599643092).
+    EXPECT_EQ(*ParseReal("9.30633599643092", '.'), 9.30633599643092);
+    EXPECT_EQ(*ParseReal("9.306335996430919", '.'), 9.306335996430919);
     EXPECT_EQ(*ParseReal("2.2250738585072014e-308", '.'), std::numeric_limits<double>::min());
     EXPECT_EQ(*ParseReal("1.7976931348623157e308", '.'), std::numeric_limits<double>::max());
     EXPECT_TRUE(std::signbit(*ParseReal("-0", '.')));
@@ -289,6 +292,14 @@ TEST(LineNumberPrefix, NumbersEachLineAndAdvances) {
 // The three-decimal fast path either gives the full algorithm's text or declines (0), never another text.
 TEST(RealToStr, FastPathGivesTheFullTextOrDeclines) {
     const double tie = 0.0625; // exactly 62.5 thousandths
+    // 2.0625 is a tie too; one of its ulps is 1000 units of 2^-51 in value * 1000, and the path declines
+    // what lies closer than 2^-28 (8388.608 ulps) to a tie.
+    auto ulpsAbove = [](double value, int ulps) {
+        for (int i = 0; i < ulps; ++i) {
+            value = std::nextafter(value, 4.0);
+        }
+        return value;
+    };
     struct Case {
         const char* name;
         Extended value;
@@ -312,6 +323,8 @@ TEST(RealToStr, FastPathGivesTheFullTextOrDeclines) {
         {"one ulp above a tie", std::nextafter(tie, 1.0), 0, "0.063"},
         {"negative tie", -tie, 0, "-0.063"},
         {"decimal tie", 1.0005, 0, "1.000"},
+        {"8388 ulps above a tie", ulpsAbove(2.0625, 8388), 0, "2.063"},
+        {"8389 ulps above a tie", ulpsAbove(2.0625, 8389), 1, "2.063"},
         {"large decimal tie", 12345.6785, -1, nullptr},
         {"just below 1e5", std::nextafter(1e5, 0.0), 1, "100000.000"},
         {"1e5", 1e5, 0, "100000.000"},

@@ -10,6 +10,7 @@
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunObserver.h"
 #include "platform/TextFile.h"
 #include "tests/fakes/RecordingHost.h"
@@ -271,7 +272,7 @@ TEST_F(RunConversionTest, OverflowingValuesEndTheRunAndLeaveNoProgram) {
          {{HostField::Divider, "1e-300"}},
          "Value out of range: X1000000000000"},
         {"inch y, tiny divisor",
-         "X1Y1000000000000\r\n",
+         "X0Y1000000000000\r\n",
          {{HostField::Divider, "1e-300"}},
          "Value out of range: Y1000000000000"},
         {"metric x, 308 zeros",
@@ -300,8 +301,21 @@ TEST_F(RunConversionTest, OverflowingValuesEndTheRunAndLeaveNoProgram) {
          "Value out of range: z offset 1e308 + z up 1e308"},
         {"z down",
          "",
-         {{HostField::ZOffsett, "-1e308"}, {HostField::Zab, "1e308"}},
+         {{HostField::ZOffsett, "-1e308"}, {HostField::Zauf, "1e308"}, {HostField::Zab, "1e308"}},
          "Value out of range: z offset -1e308 - z down 1e308"},
+        // From 10^36 up a value has no plain decimal text: "1.00000E+36" (and "Z1.00" once cut) is no number a
+        // machine should get.
+        {"metric x, 10^36",
+         "M71\r\nX1Y1\r\nX1" + std::string(36, '0') + "\r\n",
+         {},
+         "Value out of range: X1" + std::string(36, '0')},
+        {"metric y, 36 nines read as 10^36",
+         "M71\r\nY" + std::string(36, '9') + "\r\n",
+         {},
+         "Value out of range: Y" + std::string(36, '9')},
+        {"inch x, divided beyond 10^36", "X1\r\n", {{HostField::Divider, "1e-38"}}, "Value out of range: X1"},
+        {"z up 10^36", "", {{HostField::Zauf, "1e36"}}, "Value out of range: z offset 0 + z up 1e36"},
+        {"z down -10^36", "", {{HostField::Zab, "1e36"}}, "Value out of range: z offset 0 - z down 1e36"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -346,54 +360,34 @@ TEST_F(RunConversionTest, M30Variants) {
     }
 }
 
-// Takes every third hole and writes it when flushed, with what it was told about it.
-class TakingObserver : public RunObserver {
+// Drills every run of holes that may be reordered backwards, so the held holes' words show in the program.
+class ReversingOrder : public HoleOrder {
 public:
-    bool TakeHole(ConversionState&, const HoleEvent& hole) override {
-        if (++count_ % 3 != 1) {
-            return false;
+    std::vector<std::size_t> Order(const std::vector<HolePosition>& holes, bool fixed) override {
+        std::vector<std::size_t> order(holes.size());
+        for (std::size_t i = 0; i < order.size(); ++i) {
+            order[i] = fixed ? i : order.size() - 1 - i;
         }
-        std::ostringstream text;
-        text << hole.xWord << '|' << hole.yWord << ' ' << hole.x << ' ' << hole.y << ' ' << hole.hasX << hole.hasY
-             << " T" << hole.tool;
-        held_.push_back(text.str());
-        return true;
+        return order;
     }
-    void Flush(ConversionState& state, platform::TextLineWriter& output) override {
-        for (const std::string& hole : held_) {
-            output.WriteLine(LineNumberPrefix(state) + "HELD " + hole);
-        }
-        held_.clear();
-    }
-
-private:
-    int count_ = 0;
-    std::vector<std::string> held_;
 };
 
-// Takes no hole and notes every one it is told about, in whatever batches they come.
+// Notes every hole it is told about, in whatever batches they come.
 class WatchingObserver : public RunObserver {
 public:
-    bool TakeHole(ConversionState&, const HoleEvent& hole) override {
+    void OnHole(ConversionState&, const HoleEvent& hole) override {
         text_ << hole.xWord << '|' << hole.yWord << ' ' << hole.x << ' ' << hole.y << ' ' << hole.hasX << hole.hasY
               << " T" << hole.tool << '\n';
-        return false;
     }
-    bool MayTakeHoles() const override { return true; }
     std::string Text() const { return text_.str(); }
 
 private:
     std::ostringstream text_;
 };
 
-class BatchWatchingObserver : public WatchingObserver {
-public:
-    bool MayTakeHoles() const override { return false; }
-};
-
 // Random drill files of coordinate lines and the lines between them, converted with the fast paths and
-// without: the same program, with and without an observer that takes holes, and the same holes told to an
-// observer that watches (one by one without the fast paths, in batches with them).
+// without: the same program, with and without a hole order (the writer holds the holes), and the same holes
+// told to an observer (one by one without the fast paths, in batches with them).
 TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
     std::mt19937 random(20261208);
     auto pick = [&random](std::initializer_list<const char*> texts) {
@@ -445,18 +439,18 @@ TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
                          host.fields[HostField::Divider] + " increment " + std::to_string(state.LineNumberIncrement));
             std::string programs[2];
             for (const bool fast : {true, false}) {
-                TakingObserver taking;
+                ReversingOrder reversing;
                 WatchingObserver watching;
-                BatchWatchingObserver batchWatching;
-                RunObserver* const observers[] = {nullptr, &taking, fast ? &batchWatching : &watching};
-                state.Observer = observers[observed];
+                state.Order = observed == 1 ? &reversing : nullptr;
+                state.Observer = observed == 2 ? &watching : nullptr;
                 EnableFastPaths(fast);
                 const RunOutcome outcome = RunConversion(state, host);
                 EnableFastPaths(true);
                 state.Observer = nullptr;
+                state.Order = nullptr;
                 ASSERT_EQ(outcome, RunOutcome::Finished);
-                programs[fast ? 0 : 1] = ReadFile(output) + " " + std::to_string(state.FirstInchDecimalLine) +
-                                         (fast ? batchWatching.Text() : watching.Text());
+                programs[fast ? 0 : 1] =
+                    ReadFile(output) + " " + std::to_string(state.FirstInchDecimalLine) + watching.Text();
             }
             EXPECT_EQ(programs[0], programs[1]);
         }

@@ -50,7 +50,7 @@ TEST_P(PlacementCheckTest, ComparesWhereTheHolesLand) {
         conversion::HoleEvent hole;
         hole.x = x;
         hole.y = y;
-        EXPECT_FALSE(check.TakeHole(state, hole));
+        check.OnHole(state, hole);
     }
     EXPECT_EQ(check.Agrees(), row.agrees);
     EXPECT_EQ(check.ReproducingDivisor(), row.divisorToUse);

@@ -30,7 +30,7 @@ ExpectedWork WorkedExample() {
         hole.tool = tool;
         hole.x = x;
         hole.y = y;
-        work.TakeHole(state, hole);
+        work.OnHole(state, hole);
     }
     PathEvent slot;
     slot.tool = 3;
@@ -123,7 +123,7 @@ TEST(VerificationLogTest, NamesTheFirstDifferencesByPositionAndCountsTheRest) {
         HoleEvent hole;
         hole.tool = 1;
         hole.x = k;
-        work.TakeHole(state, hole);
+        work.OnHole(state, hole);
     }
     const VerificationResult result = Verify(work, ReadProgram(""));
     EXPECT_EQ(result.differenceCount, 8u);

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "conversion/ConversionState.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunObserver.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
@@ -292,7 +293,7 @@ TEST_F(ShortOrderRunTest, SameHolesPerRunInShorterOrder) {
 }
 
 // After a slot or route the machine starts the next holes where the path ended.
-TEST(ShortOrderObserverTest, HolesAfterAPathStartWhereItEnded) {
+TEST(ShortOrderTest, HolesAfterAPathStartWhereItEnded) {
     conversion::ConversionState state;
     state.LineNumbersOn = false;
     state.CurrentZUp = "Z1.00";
@@ -301,19 +302,25 @@ TEST(ShortOrderObserverTest, HolesAfterAPathStartWhereItEnded) {
     state.OutputFile = &output;
 
     ShortOrderObserver observer;
+    conversion::ProgramEmitter program(state);
+    state.Emitter = &program;
+    state.Observer = &observer;
+    state.Order = &observer;
     conversion::PathEvent route;
     route.startX = 0.0;
     route.segments.push_back({conversion::PathSegment::Kind::Line, 100.0, 0.0, 0.0, 0.0});
-    observer.OnPath(route);
+    program.Path(route);
     const std::string words[] = {"X0.000", "X90.000", "Y0.000"};
     for (const auto& [x, xWord] : {std::pair{0.0, words[0]}, std::pair{90.0, words[1]}}) {
-        conversion::HoleEvent hole{1, x, 0.0, true, true, xWord, words[2]};
-        EXPECT_TRUE(observer.TakeHole(state, hole));
+        program.Hole(conversion::HoleEvent{1, x, 0.0, true, true, xWord, words[2]});
     }
-    observer.Flush(state, output);
+    EXPECT_TRUE(program.Holding());
+    program.Flush();
 
-    EXPECT_EQ(output.lines, (std::vector<std::string>{"G00 Z1.00", "G00 X90.000 Y0.000", "G01 Z-2.0", "G00 Z1.00",
-                                                      "G00 X0.000 Y0.000", "G01 Z-2.0"}));
+    EXPECT_EQ(output.lines,
+              (std::vector<std::string>{"G00 Z1.00", "G00 X0.000 Y0.000", "G01 Z-2.0", "G01 X100.000 Y0.000",
+                                        "G01 Z1.00", "G00 Z1.00", "G00 X90.000 Y0.000", "G01 Z-2.0", "G00 Z1.00",
+                                        "G00 X0.000 Y0.000", "G01 Z-2.0"}));
     // To the route's start, then from its end to 90 and back to 0; in the file's order 100 + 90.
     EXPECT_DOUBLE_EQ(observer.WrittenTravel(), 100.0);
     EXPECT_DOUBLE_EQ(observer.FileOrderTravel(), 190.0);
