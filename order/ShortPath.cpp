@@ -29,10 +29,11 @@ constexpr std::size_t kShiftsPerPoint = 1000;
 // far reversal costs more than it gains. After a kick only near moves are looked for.
 constexpr std::size_t kMaxReversal = 50000;
 constexpr std::size_t kKickReversal = 1000;
-// Kicks after the local moves settle: one per two points, and on small boards up to this many in all, each
-// followed by at most kStepsPerKick looks and moves.
+// Kicks after the local moves settle: one per two points, and on small boards fifty per point up to this many
+// in all (more found nothing more on real boards), each followed by at most kStepsPerKick looks and moves.
 constexpr std::size_t kPointsPerKick = 2;
-constexpr std::size_t kSmallBoardKicks = 60000;
+constexpr std::size_t kKicksPerSmallPoint = 50;
+constexpr std::size_t kSmallBoardKicks = 20000;
 constexpr std::size_t kStepsPerKick = 25;
 // The longest piece a kick moves.
 constexpr std::size_t kKickSpan = 30;
@@ -700,7 +701,7 @@ std::vector<std::size_t> TourOrder(const std::vector<Point>& places, Point start
     Improver improver(tour, lists, k, std::max(kMaxReversal, n / 5));
     const std::size_t maxShifts = kShiftsPerPoint * n;
     improver.Settle(n, kStepsPerPoint * n, maxShifts);
-    const std::size_t kicks = std::max(n / kPointsPerKick, std::min(kSmallBoardKicks, 100 * n));
+    const std::size_t kicks = std::max(n / kPointsPerKick, std::min(kSmallBoardKicks, kKicksPerSmallPoint * n));
     improver.Kick(n, kicks, kStepsPerKick, 2 * maxShifts, kKickReversal);
     std::vector<std::size_t> path = tour.Path();
     for (std::size_t& c : path) {
