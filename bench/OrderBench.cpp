@@ -4,6 +4,7 @@
 // Counters: travel_ratio = short order / file order, holes_per_s.
 #include <benchmark/benchmark.h>
 
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -84,9 +85,9 @@ constexpr SharedBoard kSharedBoards[] = {
     {"tracespace-kicad_mchck.drl", 271, 272},
 };
 
-// The rapid travel korvex-cli reports for a file in short order, or a negative number when it reports none.
-double CliTravel(const std::filesystem::path& drill, const std::filesystem::path& output) {
-    const std::string command = std::string("\"") + KORVEX_CLI_PATH + "\" --excellon --order=short -o \"" +
+// The rapid travel korvex-cli reports for a file in this order, or a negative number when it reports none.
+double CliTravel(const std::filesystem::path& drill, const std::filesystem::path& output, const char* order) {
+    const std::string command = std::string("\"") + KORVEX_CLI_PATH + "\" --excellon --order=" + order + " -o \"" +
                                 output.string() + "\" \"" + drill.string() + "\" 2>&1";
     FILE* pipe = popen(command.c_str(), "r");
     if (pipe == nullptr) {
@@ -105,6 +106,65 @@ double CliTravel(const std::filesystem::path& drill, const std::filesystem::path
     return std::stod(match[1].str());
 }
 
+// The holes of a written program, in runs: a run ends at any line that is not part of a hole (a tool change,
+// a slot, a route). A hole is "G00 Z", "G00 X Y" (either word may be left out), "G01 Z".
+std::vector<std::vector<Point>> ProgramRuns(const std::filesystem::path& program) {
+    std::vector<std::string> lines;
+    FILE* file = std::fopen(program.string().c_str(), "r");
+    if (file == nullptr) {
+        return {};
+    }
+    char buffer[4096];
+    while (std::fgets(buffer, sizeof buffer, file) != nullptr) {
+        std::string line(buffer);
+        while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
+            line.pop_back();
+        }
+        if (!line.empty() && line[0] == 'N' && line.find(' ') != std::string::npos) {
+            line.erase(0, line.find(' ') + 1);
+        }
+        lines.push_back(line);
+    }
+    std::fclose(file);
+    std::vector<std::vector<Point>> runs;
+    Point at;
+    bool inRun = false;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        const bool hole = i + 2 < lines.size() && lines[i].rfind("G00 Z", 0) == 0 &&
+                          lines[i + 1].rfind("G00 ", 0) == 0 && lines[i + 1].rfind("G00 Z", 0) != 0 &&
+                          lines[i + 2].rfind("G01 Z", 0) == 0;
+        if (!hole) {
+            inRun = false;
+            continue;
+        }
+        const std::string& move = lines[i + 1];
+        for (std::size_t word = move.find_first_of("XY"); word != std::string::npos;
+             word = move.find_first_of("XY", word + 1)) {
+            double value = 0.0;
+            std::from_chars(move.data() + word + 1, move.data() + move.size(), value);
+            (move[word] == 'X' ? at.x : at.y) = value;
+        }
+        if (!inRun) {
+            runs.emplace_back();
+            inRun = true;
+        }
+        runs.back().push_back(at);
+        i += 2;
+    }
+    return runs;
+}
+
+// The whole travel through the runs in these orders from X0 Y0.
+double RunsTravel(const std::vector<std::vector<Point>>& runs, const std::vector<std::vector<std::size_t>>& orders) {
+    double length = 0.0;
+    Point at{0.0, 0.0};
+    for (std::size_t r = 0; r < runs.size(); ++r) {
+        length += korvex::order::TravelLength(runs[r], orders[r], at);
+        at = orders[r].empty() ? at : runs[r][orders[r].back()];
+    }
+    return length;
+}
+
 void PrintSharedBoards() {
     const std::filesystem::path folder = KORVEX_REALDATA_DIR;
     std::printf("Shared boards (korvex-cli --excellon --order=short, rapid travel in mm):\n");
@@ -114,23 +174,43 @@ void PrintSharedBoards() {
     }
     const std::filesystem::path output =
         std::filesystem::temp_directory_path() / ("korvex-order-bench-" + std::to_string(::getpid()) + ".cnc");
-    std::printf("  %-42s %9s %9s %9s %7s\n", "board", "LKH", "before", "now", "now/LKH");
-    double lkhSum = 0.0;
-    double beforeSum = 0.0;
-    double nowSum = 0.0;
+    // "runs" orders the holes of the file-order program with OrderRuns (each run's end towards the next run);
+    // it counts holes only, no moves to slots and routes, and so does "chained" (ShortOrder run after run).
+    std::printf("  %-42s %8s %8s %8s %8s  %9s %9s %9s\n", "board", "LKH", "before", "now", "now/LKH", "holes:file",
+                "chained", "runs");
+    double sums[6] = {};
     for (const SharedBoard& board : kSharedBoards) {
-        const double now = CliTravel(folder / board.file, output);
-        if (now < 0.0) {
-            std::printf("  %-42s no rapid travel reported\n", board.file);
+        const double now = CliTravel(folder / board.file, output, "short");
+        CliTravel(folder / board.file, output, "file"); // only the program is wanted: the log gives no travel
+        const std::vector<std::vector<Point>> runs = ProgramRuns(output);
+        if (now < 0.0 || runs.empty()) {
+            std::printf("  %-42s no rapid travel reported or no holes read back\n", board.file);
             continue;
         }
-        std::printf("  %-42s %9.0f %9.0f %9.1f %7.4f\n", board.file, board.lkh, board.before, now, now / board.lkh);
-        lkhSum += board.lkh;
-        beforeSum += board.before;
-        nowSum += now;
+        std::vector<std::vector<std::size_t>> fileOrders(runs.size());
+        std::vector<std::vector<std::size_t>> chained(runs.size());
+        Point at{0.0, 0.0};
+        for (std::size_t r = 0; r < runs.size(); ++r) {
+            fileOrders[r].resize(runs[r].size());
+            std::iota(fileOrders[r].begin(), fileOrders[r].end(), std::size_t{0});
+            chained[r] = korvex::order::ShortOrder(runs[r], at);
+            at = chained[r].empty() ? at : runs[r][chained[r].back()];
+        }
+        const double row[6] = {board.lkh,
+                               board.before,
+                               now,
+                               RunsTravel(runs, fileOrders),
+                               RunsTravel(runs, chained),
+                               RunsTravel(runs, korvex::order::OrderRuns(runs, Point{0.0, 0.0}))};
+        std::printf("  %-42s %8.0f %8.0f %8.1f %8.4f  %9.1f %9.1f %9.1f\n", board.file, row[0], row[1], row[2],
+                    row[2] / row[0], row[3], row[4], row[5]);
+        for (int i = 0; i < 6; ++i) {
+            sums[i] += row[i];
+        }
     }
     std::filesystem::remove(output);
-    std::printf("  %-42s %9.0f %9.0f %9.1f %7.4f\n\n", "total", lkhSum, beforeSum, nowSum, nowSum / lkhSum);
+    std::printf("  %-42s %8.0f %8.0f %8.1f %8.4f  %9.1f %9.1f %9.1f\n\n", "total", sums[0], sums[1], sums[2],
+                sums[2] / sums[0], sums[3], sums[4], sums[5]);
 }
 
 void PrintUniformBoards() {
