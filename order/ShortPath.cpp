@@ -360,21 +360,6 @@ public:
         }
     }
 
-    // Reverses the run of the cycle from `from` forward to `to` (or the rest of the cycle, the same cycle).
-    void Reverse(std::size_t from, std::size_t to) {
-        std::size_t i = pos_[from];
-        const std::size_t j = pos_[to];
-        std::size_t length = (j + size_ - i) % size_ + 1;
-        if (2 * length > size_) {
-            i = j + 1 == size_ ? 0 : j + 1;
-            length = size_ - length;
-        }
-        ReversePositions(i, length);
-        if (logging_) {
-            log_.emplace_back(i, length);
-        }
-    }
-
     void StartLog() {
         log_.clear();
         logging_ = true;
@@ -399,6 +384,21 @@ public:
     }
 
 private:
+    // Reverses the run of the cycle from `from` forward to `to` (or the rest of the cycle, the same cycle).
+    void Reverse(std::size_t from, std::size_t to) {
+        std::size_t i = pos_[from];
+        const std::size_t j = pos_[to];
+        std::size_t length = (j + size_ - i) % size_ + 1;
+        if (2 * length > size_) {
+            i = j + 1 == size_ ? 0 : j + 1;
+            length = size_ - length;
+        }
+        ReversePositions(i, length);
+        if (logging_) {
+            log_.emplace_back(i, length);
+        }
+    }
+
     std::size_t ReverseCost(std::size_t from, std::size_t to) const {
         const std::size_t length = (pos_[to] + size_ - pos_[from]) % size_ + 1;
         return std::min(length, size_ - length);
