@@ -5,7 +5,8 @@
 // whose Y byte is 0x7F ends the run of holes (as any other program line would).
 //
 // Checked besides memory safety: every point exactly once, the same order twice, never longer than the
-// points' own order; the observer writes three lines per hole, no more, no less.
+// points' own order (also when ending towards a next point, and over two runs in sequence); the observer
+// writes three lines per hole, no more, no less.
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
@@ -61,6 +62,43 @@ void CheckOrder(const std::vector<Point>& points, Point start) {
     const double shortLength = korvex::order::TravelLength(points, order, start);
     const double fileLength = korvex::order::TravelLength(points, fileOrder, start);
     KORVEX_FUZZ_CHECK(!(shortLength > fileLength), "longer than the points' own order");
+
+    // Ending towards the first point (the next run's start, say): still every point once, still never longer.
+    const Point towards = points.empty() ? start : points.front();
+    const std::vector<std::size_t> towardsOrder = korvex::order::ShortOrder(points, start, towards);
+    KORVEX_FUZZ_CHECK(towardsOrder.size() == points.size(), "order of another size");
+    std::vector<char> taken(points.size(), 0);
+    for (const std::size_t index : towardsOrder) {
+        KORVEX_FUZZ_CHECK(index < points.size() && taken[index] == 0, "a point twice or out of range");
+        taken[index] = 1;
+    }
+    KORVEX_FUZZ_CHECK(!(korvex::order::TravelLength(points, towardsOrder, start, towards) >
+                        korvex::order::TravelLength(points, fileOrder, start, towards)),
+                      "longer than the points' own order on to the next point");
+}
+
+// The points as two runs, the first half and the rest: the whole travel is never longer than in file order.
+void CheckRuns(const std::vector<Point>& points, Point start) {
+    const std::size_t half = points.size() / 2;
+    const std::vector<std::vector<Point>> runs{{points.begin(), points.begin() + static_cast<std::ptrdiff_t>(half)},
+                                               {points.begin() + static_cast<std::ptrdiff_t>(half), points.end()}};
+    const std::vector<std::vector<std::size_t>> orders = korvex::order::OrderRuns(runs, start);
+    KORVEX_FUZZ_CHECK(orders.size() == 2 && orders[0].size() == runs[0].size() && orders[1].size() == runs[1].size(),
+                      "orders of other sizes");
+    auto total = [&](bool file) {
+        double length = 0.0;
+        Point at = start;
+        for (std::size_t r = 0; r < 2; ++r) {
+            std::vector<std::size_t> order = orders[r];
+            for (std::size_t i = 0; file && i < order.size(); ++i) {
+                order[i] = i;
+            }
+            length += korvex::order::TravelLength(runs[r], order, at);
+            at = order.empty() ? at : runs[r][order.back()];
+        }
+        return length;
+    };
+    KORVEX_FUZZ_CHECK(!(total(false) > total(true)), "runs longer than in file order");
 }
 
 void CheckObserver(const std::uint8_t* data, std::size_t count) {
@@ -123,6 +161,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         points.push_back({Coordinate(data + 4 + 4 * i), Coordinate(data + 6 + 4 * i)});
     }
     CheckOrder(points, start);
+    CheckRuns(points, start);
     CheckObserver(data + 4, count);
     return 0;
 }

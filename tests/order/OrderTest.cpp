@@ -155,6 +155,139 @@ INSTANTIATE_TEST_SUITE_P(
         OrderRow{"not_a_number", {{1, 0}, {kNaN, 0}, {0, 0}}, {0, 0}, kUnknown, kUnknown, true}),
     [](const ::testing::TestParamInfo<OrderRow>& row) { return std::string(row.param.name); });
 
+std::vector<std::size_t> Identity(std::size_t count) {
+    std::vector<std::size_t> order(count);
+    std::iota(order.begin(), order.end(), std::size_t{0});
+    return order;
+}
+
+bool IsPermutation(std::vector<std::size_t> order, std::size_t count) {
+    std::sort(order.begin(), order.end());
+    return order == Identity(count);
+}
+
+// Points on a line either side of the start at x = 2, the left side a little shorter: with the end free the
+// path goes left first and ends at the right; ending near `towards` on the left, it goes right first.
+std::vector<Point> TwoSides() {
+    return Shuffled({{0, 0}, {1, 0}, {3, 0}, {4, 0}, {5, 0}, {6, 0}});
+}
+
+struct TowardsRow {
+    const char* name;
+    std::vector<Point> points;
+    Point start;
+    Point towards;
+    double shortest = kUnknown; // path plus the move on to `towards`, where the optimum is known
+    double atMost = kUnknown;
+};
+
+void PrintTo(const TowardsRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ShortOrderTowardsTest : public ::testing::TestWithParam<TowardsRow> {};
+
+TEST_P(ShortOrderTowardsTest, EndsTowardsTheNextPointAndIsRepeatable) {
+    const TowardsRow& row = GetParam();
+    const std::vector<std::size_t> order = ShortOrder(row.points, row.start, row.towards);
+    ASSERT_TRUE(IsPermutation(order, row.points.size()));
+    EXPECT_EQ(ShortOrder(row.points, row.start, row.towards), order) << "another order for the same input";
+    const double length = TravelLength(row.points, order, row.start, row.towards);
+    if (std::isnan(length)) {
+        EXPECT_EQ(order, Identity(row.points.size()));
+        return;
+    }
+    EXPECT_LE(length, TravelLength(row.points, Identity(row.points.size()), row.start, row.towards));
+    if (row.shortest != kUnknown) {
+        EXPECT_NEAR(length, row.shortest, 1e-9);
+    }
+    if (row.atMost != kUnknown) {
+        EXPECT_LE(length, row.atMost);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Instances, ShortOrderTowardsTest,
+                         ::testing::Values(
+                             // Free, the path would go left first (2 + 6) and end at 6, then 11 on to -5.
+                             TowardsRow{"two_sides_next_on_the_left", TwoSides(), {2, 0}, {-5, 0}, 4.0 + 6.0 + 5.0},
+                             TowardsRow{"two_sides_next_on_the_right", TwoSides(), {2, 0}, {9, 0}, 2.0 + 6.0 + 3.0},
+                             TowardsRow{"next_where_it_starts", {{3, 0}, {1, 0}, {2, 0}}, {0, 0}, {0, 0}, 6.0},
+                             // A snake through the grid can end at (14, 14), 16 below the next point: 224 + 16 at best.
+                             // Free, it may end at any corner and then pay up to 30 more.
+                             TowardsRow{
+                                 "grid_15x15_next_above_a_corner", Grid(15), {0, 0}, {14, 30}, kUnknown, 1.03 * 240.0},
+                             TowardsRow{"scattered_3000_next_at_the_far_corner",
+                                        Scattered(3000, 100.0),
+                                        {0, 0},
+                                        {100, 100},
+                                        kUnknown,
+                                        0.80 * 100.0 * std::sqrt(3000.0)},
+                             TowardsRow{"next_not_a_number", {{1, 0}, {0, 0}, {2, 0}}, {0, 0}, {kNaN, 0}}),
+                         [](const ::testing::TestParamInfo<TowardsRow>& row) { return std::string(row.param.name); });
+
+struct RunsRow {
+    const char* name;
+    std::vector<std::vector<Point>> runs;
+    double shortest = kUnknown; // the whole travel from X0 Y0, where the optimum is known
+};
+
+void PrintTo(const RunsRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OrderRunsTest : public ::testing::TestWithParam<RunsRow> {};
+
+TEST_P(OrderRunsTest, NeverLongerThanTheFileOrderNorThanRunsOnTheirOwn) {
+    const RunsRow& row = GetParam();
+    const Point origin{0, 0};
+    const std::vector<std::vector<std::size_t>> orders = OrderRuns(row.runs, origin);
+    ASSERT_EQ(orders.size(), row.runs.size());
+    EXPECT_EQ(OrderRuns(row.runs, origin), orders) << "other orders for the same input";
+    // The whole travel of some orders, and of each run ordered on its own from where the last one ended.
+    auto total = [&](auto orderOf) {
+        double length = 0.0;
+        Point at = origin;
+        for (std::size_t r = 0; r < row.runs.size(); ++r) {
+            const std::vector<std::size_t> order = orderOf(r, at);
+            length += TravelLength(row.runs[r], order, at);
+            at = order.empty() ? at : row.runs[r][order.back()];
+        }
+        return length;
+    };
+    for (std::size_t r = 0; r < row.runs.size(); ++r) {
+        ASSERT_TRUE(IsPermutation(orders[r], row.runs[r].size())) << "run " << r;
+    }
+    const double length = total([&](std::size_t r, Point) { return orders[r]; });
+    if (std::isnan(length)) {
+        for (std::size_t r = 0; r < row.runs.size(); ++r) {
+            EXPECT_EQ(orders[r], Identity(row.runs[r].size()));
+        }
+        return;
+    }
+    EXPECT_LE(length, total([&](std::size_t r, Point) { return Identity(row.runs[r].size()); }));
+    EXPECT_LE(length, total([&](std::size_t r, Point at) { return ShortOrder(row.runs[r], at); }));
+    if (row.shortest != kUnknown) {
+        EXPECT_NEAR(length, row.shortest, 1e-9);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Instances, OrderRunsTest,
+    ::testing::Values(
+        RunsRow{"none", {}, 0.0}, RunsRow{"empty_runs", {{}, {{3, 4}}, {}}, 5.0},
+        // Each run's own shortest order ends at (0, 1.1); the file's order ends at (0, -1), next to the next run.
+        RunsRow{"chained_short_runs_would_be_longer", {{{0, 1.1}, {0, -1}}, {{0, -10}}}, 3.2 + 9.0},
+        // The first run on its own goes right first and ends at -6, far from the next run at 20.
+        RunsRow{
+            "next_run_on_the_other_side",
+            {Shuffled({{-6, 0}, {-5, 0}, {-4, 0}, {-3, 0}, {-2, 0}, {-1, 0}, {1, 0}, {2, 0}, {3, 0}, {4, 0}, {5, 0}}),
+             {{20, 0}, {21, 0}}},
+            6.0 + 11.0 + 15.0 + 1.0},
+        RunsRow{"three_tools_over_a_board",
+                {Scattered(400, 100.0), Shuffled(Circle(60, 20.0)), Grid(12), Scattered(3, 10.0)}},
+        RunsRow{"not_a_number", {{{1, 0}, {kNaN, 0}, {0, 0}}, {{2, 2}, {1, 1}}}}),
+    [](const ::testing::TestParamInfo<RunsRow>& row) { return std::string(row.param.name); });
+
 TEST(DrillOrderTest, NamesRoundTripAndNothingElseIsAnOrder) {
     for (const DrillOrder order : {DrillOrder::File, DrillOrder::Short}) {
         EXPECT_EQ(ParseDrillOrder(DrillOrderName(order)), order);
