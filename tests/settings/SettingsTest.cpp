@@ -850,6 +850,50 @@ TEST_F(SettingsTest, DefaultMacroFilesAreCopiedOnlyWhenAbsent) {
     EXPECT_EQ(Get("TxMacroAfter.txt"), "the user's block");
 }
 
+// Both kinds of build start from the shipped korvex.INI and blocks: a portable copy finds them beside the
+// executable, where the build's copy script puts them; an installed one copies them from share/korvex/. Either
+// way the first start shows the window's design values, not the keys' reading defaults.
+TEST_F(SettingsTest, FirstStartOfEitherBuildShowsTheShippedValues) {
+    const std::pair<const char*, const char*> shipped[] = {{"resources/install/korvex.INI", "korvex.INI"},
+                                                           {"resources/TxMacroBefore.txt", "TxMacroBefore.txt"},
+                                                           {"resources/TxMacroAfter.txt", "TxMacroAfter.txt"}};
+    const auto copyShipped = [&](const std::string& target) {
+        for (const auto& [source, name] : shipped) {
+            const std::string command = std::string(KORVEX_CMAKE_COMMAND) + " -DSOURCE=" + KORVEX_SOURCE_DIR + "/" +
+                                        source + " -DDESTINATION=" + target + name + " -P " + KORVEX_SOURCE_DIR +
+                                        "/cmake/KorvexDefaultMacros.cmake";
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        }
+    };
+    const std::string share = root + "/share/korvex/";
+    fs::create_directories(share);
+    copyShipped(share);
+    for (const bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "installed" : "portable");
+        for (const auto& [source, name] : shipped) {
+            fs::remove(PathOf(name));
+        }
+        fs::remove_all(root + "/config");
+        if (!installed) {
+            copyShipped(folder + "/");
+        }
+        store = SettingsStore(SettingsFilesFor(folder + "/korvex", root + "/config/", installed ? share : ""));
+        FakeWindow fresh{state};
+        fresh.texts.fill("");
+        state.LineNumbersOn = true;
+        ASSERT_NO_THROW(store.LoadSettings(fresh, state));
+        const SettingsValues design;
+        EXPECT_EQ(fresh.texts, design.texts);
+        EXPECT_EQ(fresh.includeLineNumber, design.includeLineNumber);
+        EXPECT_FALSE(state.LineNumbersOn);
+        EXPECT_EQ(fresh.suppressLeadingZeros, design.suppressLeadingZeros);
+        EXPECT_EQ(fresh.DeltaLineNumberIndex(), design.deltaLineNumberIndex);
+        EXPECT_EQ(fresh.macroBefore, design.macroBefore);
+        EXPECT_EQ(fresh.macroAfter, design.macroAfter);
+        EXPECT_EQ(store.Files().settingsFile, installed ? root + "/config/korvex.INI" : Ini());
+    }
+}
+
 // A file its owner made read-only, or one that belongs to somebody else, keeps its content in a writable
 // folder too, and the message is the one an unwritable folder gives.
 struct ProtectedFileCase {
