@@ -24,9 +24,9 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
         return result;
     };
 
-    DrillFileFormat1 = action("DrillFileFormat1", QStringLiteral("Drill file format…"));
+    DrillFileFormat1 = action("DrillFileFormat1", QStringLiteral("&Drill file format…"));
 
-    DrillOrder1 = new QMenu(QStringLiteral("Drill order"), &fileMenu);
+    DrillOrder1 = new QMenu(QStringLiteral("Drill &order"), &fileMenu);
     DrillOrder1->setObjectName(QStringLiteral("DrillOrder1"));
     fileMenu.insertMenu(before, DrillOrder1);
     auto* orders = new QActionGroup(this);
@@ -38,11 +38,11 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
         orders->addAction(result);
         return result;
     };
-    FileOrder1 = orderEntry("FileOrder1", QStringLiteral("As in the file"));
-    ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("Short path (each tool's holes reordered)"));
+    FileOrder1 = orderEntry("FileOrder1", QStringLiteral("&As in the file"));
+    ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("&Short path (each tool's holes reordered)"));
 
-    Controller1 = action("Controller1", QStringLiteral("Controller…"));
-    Verify1 = action("Verify1", QStringLiteral("Verify after converting"));
+    Controller1 = action("Controller1", QStringLiteral("&Controller…"));
+    Verify1 = action("Verify1", QStringLiteral("&Verify after converting"));
     Verify1->setCheckable(true);
     fileMenu.insertSeparator(before);
     connect(Verify1, &QAction::toggled, this, [this](bool checked) { settings_.verify = checked; });

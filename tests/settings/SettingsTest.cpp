@@ -1,4 +1,5 @@
 #include "ui/Settings.h"
+#include "ui/RecentFiles.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/ExecutablePath.h"
@@ -945,4 +946,31 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ProtectedFileCase>& row) { return std::string(row.param.name); });
 
 } // namespace
+TEST_F(SettingsTest, RecentFilesKeepTheirOwnSection) {
+    Put("korvex.INI", "; mine\r\n[Settings]\r\nDivisor=5\r\n[RecentFiles]\r\nFile1=/a.drl\r\nFile2=\r\nFile3=/a.drl\r\n"
+                      "File4=/b.drl\r\n");
+    RecentFiles recent;
+    recent.Load(Ini());
+    EXPECT_EQ(recent.Paths(), (std::vector<std::string>{"/a.drl", "/b.drl"})) << "gaps and repeats are skipped";
+    for (int i = 1; i <= 9; ++i) {
+        recent.Add("/f" + std::to_string(i) + ".drl");
+    }
+    recent.Add("/f5.drl");
+    recent.Add("");
+    EXPECT_EQ(recent.Paths(), (std::vector<std::string>{"/f5.drl", "/f9.drl", "/f8.drl", "/f7.drl", "/f6.drl",
+                                                        "/f4.drl", "/f3.drl", "/f2.drl"}));
+    ASSERT_FALSE(recent.Save(Ini()));
+    RecentFiles again;
+    again.Load(Ini());
+    EXPECT_EQ(again.Paths(), recent.Paths());
+    EXPECT_EQ(Get("korvex.INI").rfind("; mine\r\n[Settings]\r\nDivisor=5\r\n[RecentFiles]\r\nFile1=/f5.drl\r\n", 0),
+              0u);
+
+    fs::remove(Ini());
+    again.Load(Ini());
+    EXPECT_TRUE(again.Paths().empty());
+    fs::create_directory(Ini());
+    EXPECT_TRUE(recent.Save(Ini())) << "an unreadable settings file is not replaced";
+}
+
 } // namespace korvex::ui
