@@ -193,6 +193,48 @@ private slots:
         QCOMPARE(fixture.BoxLog(), QStringList());
     }
 
+    // OK on the choice already in force: the boxes as filled stay without a word; text edited by hand since is
+    // replaced only after a yes.
+    void controllerKeepsHandEdits_data() {
+        QTest::addColumn<QString>("addedLine");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("boxes as filled") << QString() << false << false << false;
+        QTest::newRow("line added by hand, No keeps it") << "M08" << false << true << false;
+        QTest::newRow("line added by hand, Yes replaces it") << "M08" << true << true << true;
+    }
+
+    void controllerKeepsHandEdits() {
+        QFETCH(QString, addedLine);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        QFETCH(bool, replaced);
+        WindowFixture fixture;
+        TfrmKorvex window;
+        const ControllerSettings grbl{ControllerChoice::Grbl, 300, 9000, false};
+        JobSettings settings = window.jobMenu->Settings();
+        settings.controller = grbl;
+        window.jobMenu->SetSettings(settings);
+        FillToolChangeBlocks(window, grbl);
+        const std::string filledAfter = window.MacroText(MacroBlock::After);
+        if (!addedLine.isEmpty()) {
+            window.meTxAfter->appendPlainText(addedLine);
+        }
+        const std::string edited = window.MacroText(MacroBlock::After);
+        if (yes) {
+            fixture.Boxes().SetNextAnswer([](const korvex::platform::MessageBoxRequest& box) { *box.yes = true; });
+        }
+        Answer<ControllerDialog>([&] { window.jobMenu->Controller1->trigger(); },
+                                 [](ControllerDialog& dialog) { dialog.accept(); });
+        QCOMPARE(window.MacroText(MacroBlock::After), replaced ? filledAfter : edited);
+        QCOMPARE(fixture.BoxLog(), asked ? QStringList{QStringLiteral("question|Korvex|The tool-change boxes hold text "
+                                                                      "edited by hand.\nReplace it with the blocks of "
+                                                                      "GRBL 1.1?")}
+                                         : QStringList());
+        QVERIFY(window.jobMenu->Settings().controller == grbl);
+    }
+
     void choicesComeBackInTheNextWindow() {
         WindowFixture fixture;
         {
