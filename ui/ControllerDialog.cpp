@@ -140,8 +140,8 @@ void ControllerDialog::Validate() {
     const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
     const bool spindleFine =
         !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
-    lblFeedProblem->setText(feedFine ? QString() : QStringLiteral("1 to 10,000 mm/min"));
-    lblSpindleProblem->setText(spindleFine ? QString() : QStringLiteral("1 to 100,000 rpm"));
+    lblFeedProblem->setText(feedFine ? QString() : QStringLiteral("must be 1 to 10,000 mm/min"));
+    lblSpindleProblem->setText(spindleFine ? QString() : QStringLiteral("must be 1 to 100,000 rpm"));
     btnOk->setEnabled(feedFine && spindleFine);
 }
 

@@ -192,7 +192,7 @@ void DrillFileFormatDialog::Validate() {
             fine && box->hasAcceptableInput() && box->value() >= kDialogMinDigits && box->value() <= kDialogMaxDigits;
     }
     fine = fine || !judged;
-    lblDigitsProblem->setText(fine ? QString() : QStringLiteral("1 to 6 each"));
+    lblDigitsProblem->setText(fine ? QString() : QStringLiteral("must be 1 to 6 each"));
     btnOk->setEnabled(fine);
 }
 

@@ -171,12 +171,15 @@ QString DialogSuffix(QString extension) {
     return extension;
 }
 
-// The names real drill files come with. The dialog matches case-sensitively on Linux: each in both cases.
+// The names real drill files come with. The dialog matches case-sensitively on Linux, so each is listed in
+// the three spellings tools write: lower case, capitals, and capitalised (".Drill").
 QString DrillFileFilter() {
     QStringList patterns;
     for (const char* extension : {"drl", "drd", "xln", "exc", "txt", "ncd", "cnc", "tap", "fdr", "drill", "nc"}) {
-        const QString lower = QStringLiteral("*.") + QLatin1String(extension);
-        patterns << lower << lower.toUpper();
+        const QString lower = QLatin1String(extension);
+        const QString capitalised = lower.left(1).toUpper() + lower.mid(1);
+        patterns << QStringLiteral("*.") + lower << QStringLiteral("*.") + lower.toUpper()
+                 << QStringLiteral("*.") + capitalised;
     }
     return QStringLiteral("Drill files|") + patterns.join(u';') + QStringLiteral("|All files|*.*");
 }
@@ -277,7 +280,8 @@ void TfrmKorvex::CreateRecentFiles() {
     QAction* first = File1->actions().value(0);
     File1->insertMenu(first, RecentFiles1);
     File1->insertSeparator(first);
-    connect(RecentFiles1, &QMenu::aboutToShow, this, &TfrmKorvex::ShowRecentFiles);
+    // Refreshed whenever the File menu opens: an empty (greyed) submenu never opens itself.
+    connect(File1, &QMenu::aboutToShow, this, &TfrmKorvex::ShowRecentFiles);
     recentFiles_.Load(settings_.Files().settingsFile);
     ShowRecentFiles();
     fileSelection_->SetInputTakenHandler([this](const QString& path) { InputFileTaken(path); });
@@ -312,6 +316,7 @@ void TfrmKorvex::InputFileTaken(const QString& path) {
     recentFiles_.Add(ToHostText(QFileInfo(path).absoluteFilePath()));
     // A list that cannot be kept is no reason to bother the user: the file has been taken all the same.
     static_cast<void>(recentFiles_.Save(settings_.Files().settingsFile));
+    ShowRecentFiles();
 }
 
 void TfrmKorvex::OpenInputFile(const QString& path) {

@@ -38,8 +38,8 @@ const QString kBackupFailure =
     QStringLiteral("error|Korvex|Unable to create backup file. Specify also output file name.");
 
 const QString kDrillFiles = QStringLiteral(
-    "Drill files (*.drl *.DRL *.drd *.DRD *.xln *.XLN *.exc *.EXC *.txt *.TXT *.ncd *.NCD *.cnc *.CNC *.tap *.TAP "
-    "*.fdr *.FDR *.drill *.DRILL *.nc *.NC)");
+    "Drill files (*.drl *.DRL *.Drl *.drd *.DRD *.Drd *.xln *.XLN *.Xln *.exc *.EXC *.Exc *.txt *.TXT *.Txt *.ncd "
+    "*.NCD *.Ncd *.cnc *.CNC *.Cnc *.tap *.TAP *.Tap *.fdr *.FDR *.Fdr *.drill *.DRILL *.Drill *.nc *.NC *.Nc)");
 
 // Answers the dialogs in turn and remembers how each was set up when it opened.
 class ScriptedChooser final : public FileChooser {
@@ -125,7 +125,10 @@ QStringList ListFiles(const QString& folder) {
 }
 
 QStringList RecentEntries(TfrmKorvex& window) {
-    emit window.RecentFiles1->aboutToShow();
+    emit window.File1->aboutToShow();
+    if (!window.RecentFiles1->menuAction()->isEnabled()) {
+        return {};
+    }
     QStringList texts;
     for (const QAction* entry : window.RecentFiles1->actions()) {
         texts << entry->text();
@@ -502,7 +505,7 @@ private slots:
         }
         window_->OpenInputFile(InPcb("b5.drl")); // again: moves to the front, not listed twice
         QFile::remove(InPcb("b9.drl"));
-        emit window_->RecentFiles1->aboutToShow();
+        emit window_->File1->aboutToShow();
         QStringList shown;
         for (QAction* entry : window_->RecentFiles1->actions()) {
             shown << entry->text().section(u'/', -1) + (entry->isEnabled() ? "" : " (greyed)");

@@ -137,9 +137,9 @@ private slots:
         QTest::addColumn<QString>("field");
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("reason"); // empty: accepted
-        const QString feed = QStringLiteral("1 to 10,000 mm/min");
-        const QString spindle = QStringLiteral("1 to 100,000 rpm");
-        const QString digits = QStringLiteral("1 to 6 each");
+        const QString feed = QStringLiteral("must be 1 to 10,000 mm/min");
+        const QString spindle = QStringLiteral("must be 1 to 100,000 rpm");
+        const QString digits = QStringLiteral("must be 1 to 6 each");
         QTest::newRow("feed 0") << "seFeed"
                                 << "0" << feed;
         QTest::newRow("feed 1") << "seFeed"

@@ -310,9 +310,10 @@ private slots:
 
         QFileDialog* open = window_->InputFileDlg;
         QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
-        const QString drillFiles = QStringLiteral("Drill files (*.drl *.DRL *.drd *.DRD *.xln *.XLN *.exc *.EXC *.txt "
-                                                  "*.TXT *.ncd *.NCD *.cnc *.CNC *.tap *.TAP *.fdr *.FDR *.drill "
-                                                  "*.DRILL *.nc *.NC)");
+        const QString drillFiles =
+            QStringLiteral("Drill files (*.drl *.DRL *.Drl *.drd *.DRD *.Drd *.xln *.XLN *.Xln *.exc *.EXC *.Exc *.txt "
+                           "*.TXT *.Txt *.ncd *.NCD *.Ncd *.cnc *.CNC *.Cnc *.tap *.TAP *.Tap *.fdr *.FDR *.Fdr "
+                           "*.drill *.DRILL *.Drill *.nc *.NC *.Nc)");
         QCOMPARE(open->nameFilters(), (QStringList{drillFiles, QStringLiteral("All files (*)")}));
         QCOMPARE(open->selectedNameFilter(), drillFiles);
         QCOMPARE(open->defaultSuffix(), QStringLiteral("txt"));
