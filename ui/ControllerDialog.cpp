@@ -28,6 +28,10 @@ namespace {
 constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerChoice::LinuxCnc, ControllerChoice::Grbl,
                                              ControllerChoice::Generic};
 
+const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
+const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
+const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: it pauses for each tool.");
+
 QPlainTextEdit* BlockView(const char* name) {
     auto* view = new QPlainTextEdit;
     view->setObjectName(QLatin1String(name));
@@ -69,15 +73,17 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     chkToolChanger = new QCheckBox(QStringLiteral("The machine changes tools itself (M06)"));
     chkToolChanger->setObjectName(QStringLiteral("chkToolChanger"));
 
-    const auto note = [](const char* name) {
+    // As wide as the text they may show: an empty label asks for the font's average character width, which a
+    // bitmap face reports hundreds of pixels wide.
+    const auto note = [this](const char* name, const QString& longest) {
         auto* label = new QLabel;
         label->setObjectName(QLatin1String(name));
-        label->setWordWrap(true);
+        label->setFixedWidth(fontMetrics().horizontalAdvance(longest) + 2 * label->margin() + 2);
         return label;
     };
-    lblFeedProblem = note("lblFeedProblem");
-    lblSpindleProblem = note("lblSpindleProblem");
-    lblToolChangerNote = note("lblToolChangerNote");
+    lblFeedProblem = note("lblFeedProblem", kFeedProblem);
+    lblSpindleProblem = note("lblSpindleProblem", kSpindleProblem);
+    lblToolChangerNote = note("lblToolChangerNote", kGrblNote);
     const auto withNote = [](QWidget* field, QLabel* label) {
         auto* row = new QHBoxLayout;
         row->addWidget(field);
@@ -140,8 +146,8 @@ void ControllerDialog::Validate() {
     const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
     const bool spindleFine =
         !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
-    lblFeedProblem->setText(feedFine ? QString() : QStringLiteral("must be 1 to 10,000 mm/min"));
-    lblSpindleProblem->setText(spindleFine ? QString() : QStringLiteral("must be 1 to 100,000 rpm"));
+    lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
+    lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
     btnOk->setEnabled(feedFine && spindleFine);
 }
 
@@ -162,8 +168,7 @@ void ControllerDialog::ChoiceChanged() {
     // GRBL has no tool changer: its blocks pause for a change by hand whatever the box says.
     const bool grbl = settings.controller == ControllerChoice::Grbl;
     chkToolChanger->setEnabled(chosen && !grbl);
-    lblToolChangerNote->setText(grbl ? QStringLiteral("GRBL changes no tools itself: it pauses for each tool.")
-                                     : QString());
+    lblToolChangerNote->setText(grbl ? kGrblNote : QString());
     lblToolChangerNote->setVisible(grbl);
     Validate();
     if (!chosen) {

@@ -26,6 +26,8 @@ namespace korvex::ui {
 
 namespace {
 
+const QString kDigitsProblem = QStringLiteral("must be 1 to 6 each");
+
 // The combo boxes' entries carry their choice as item data, so the order of the entries is free.
 template <typename Choice>
 void AddEntry(QComboBox& box, const char* text, Choice choice) {
@@ -89,6 +91,9 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     digits->addWidget(new QLabel(QStringLiteral("(integer : decimal)")));
     lblDigitsProblem = new QLabel;
     lblDigitsProblem->setObjectName(QStringLiteral("lblDigitsProblem"));
+    // As wide as its text may be: empty, it would ask for the font's average character width, which a bitmap
+    // face reports hundreds of pixels wide.
+    lblDigitsProblem->setFixedWidth(fontMetrics().horizontalAdvance(kDigitsProblem) + 2);
     digits->addWidget(lblDigitsProblem);
     digits->addStretch();
 
@@ -192,7 +197,7 @@ void DrillFileFormatDialog::Validate() {
             fine && box->hasAcceptableInput() && box->value() >= kDialogMinDigits && box->value() <= kDialogMaxDigits;
     }
     fine = fine || !judged;
-    lblDigitsProblem->setText(fine ? QString() : QStringLiteral("must be 1 to 6 each"));
+    lblDigitsProblem->setText(fine ? QString() : kDigitsProblem);
     btnOk->setEnabled(fine);
 }
 

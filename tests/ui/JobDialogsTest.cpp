@@ -215,6 +215,8 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(QApplication::focusWidget(), dialog.cbController);
+        // The notes beside the fields take the room of their text only, even empty.
+        QVERIFY2(dialog.width() < 600, qPrintable(QString::number(dialog.width())));
         for (QPlainTextEdit* view : {dialog.meBefore, dialog.meAfter}) {
             QCOMPARE(view->focusPolicy(), Qt::NoFocus);
         }
@@ -251,6 +253,7 @@ private slots:
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(QApplication::focusWidget(), dialog.rbDivisor);
+        QVERIFY2(dialog.width() < 600, qPrintable(QString::number(dialog.width())));
     }
 
     void greyedDigitsShowTheFilesDigits() {
