@@ -194,6 +194,14 @@ TEST_F(RunConversionTest, NumericalErrorStopsTheRunAndDivisorZeroBecomesOne) {
             EXPECT_EQ(host.fields[HostField::Divider], "1");
         }
     }
+
+    // Without an input name the run ends before anything else, but after the divisor's rule.
+    host.boxes.clear();
+    host.fields[HostField::Divider] = "0";
+    host.fields[HostField::InputFileName] = "";
+    EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
+    EXPECT_TRUE(host.boxes.empty());
+    EXPECT_EQ(host.fields[HostField::Divider], "1");
 }
 
 TEST_F(RunConversionTest, EarlyEnds) {
