@@ -1,5 +1,6 @@
 // korvex: the windowed converter.
 #include <QIcon>
+#include <QStringList>
 
 #include "platform/MessageBox.h"
 #include "ui/ErrorGuard.h"
@@ -20,5 +21,10 @@ int main(int argc, char** argv) {
     frmKorvex.SetAboutDialog([&frmInfo] { frmInfo.ShowInFront(); });
 
     frmKorvex.show();
+    // `korvex FILE` (the desktop entry's "Exec=korvex %f"): FILE is the input, as if chosen with Input File.
+    const QStringList arguments = QApplication::arguments();
+    if (arguments.size() > 1 && !arguments.at(1).startsWith(u'-')) {
+        frmKorvex.OpenInputFile(arguments.at(1));
+    }
     return QApplication::exec();
 }

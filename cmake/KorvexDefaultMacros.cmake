@@ -1,6 +1,7 @@
-# The two tool-change blocks that a first start finds beside the executable, so that it starts without an
-# error. They are copied only when absent: the files beside the executable are the user's saved blocks, and a
-# rebuild must never replace them.
+# The first settings a portable copy finds beside the executable: the two tool-change blocks, so that it
+# starts without an error, and the shipped korvex.INI, so that its first start shows the same values as an
+# installed one's (which copies the same three files from share/korvex/). They are copied only when absent:
+# the files beside the executable are the user's saved settings, and a rebuild must never replace them.
 #
 #   korvex_install_default_macros(<target>)   after add_executable(<target> ...)
 #
@@ -16,9 +17,10 @@ endif()
 set(KORVEX_DEFAULT_MACROS_SCRIPT "${CMAKE_CURRENT_LIST_FILE}")
 
 function(korvex_install_default_macros target)
-    foreach(name IN ITEMS TxMacroBefore.txt TxMacroAfter.txt)
+    foreach(source IN ITEMS resources/TxMacroBefore.txt resources/TxMacroAfter.txt resources/install/korvex.INI)
+        get_filename_component(name ${source} NAME)
         add_custom_command(TARGET ${target} POST_BUILD
-            COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/resources/${name}
+            COMMAND ${CMAKE_COMMAND} -DSOURCE=${PROJECT_SOURCE_DIR}/${source}
                     -DDESTINATION=$<TARGET_FILE_DIR:${target}>/${name} -P ${KORVEX_DEFAULT_MACROS_SCRIPT}
             VERBATIM)
     endforeach()

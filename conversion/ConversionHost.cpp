@@ -15,13 +15,12 @@ std::unique_ptr<platform::TextLineReader> ConversionHost::OpenInput(const std::s
     return platform::TextLineReader::Open(name);
 }
 
-double ConversionHost::TextToReal(const std::string& text) {
+std::optional<double> ConversionHost::TextToReal(const std::string& text) {
     RealReading reading = ReadReal(text);
-    if (reading.value) {
-        return *reading.value;
+    if (!reading.value) {
+        ShowNumericalError("Cant convert " + reading.retried);
     }
-    ShowNumericalError("Cant convert " + reading.retried);
-    return 0.0;
+    return reading.value;
 }
 
 } // namespace korvex::conversion

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,9 +39,9 @@ public:
     // Opens the drill file; nullptr when it cannot be opened.
     virtual std::unique_ptr<platform::TextLineReader> OpenInput(const std::string& name);
 
-    // Reads a settings field that may be wrong without stopping the run: on a bad text it shows
-    // "Cant convert " + text under "Numerical Error" and gives 0.
-    double TextToReal(const std::string& text);
+    // Reads a settings field: on a bad text it shows "Cant convert " + text under "Numerical Error" and
+    // gives nothing, so the run can stop instead of going on with a value the user never gave.
+    std::optional<double> TextToReal(const std::string& text);
 };
 
 } // namespace korvex::conversion

@@ -2,7 +2,9 @@
 
 #include <cmath>
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
@@ -79,12 +81,48 @@ void ConvertBody(ConversionState& state, platform::TextLineReader& input, Progra
     }
 }
 
+// The settings fields read as numbers. A field that is no number has had its Numerical Error box; the run
+// then goes on reading the other fields, so every bad one is named at once, and stops before the program is
+// touched: converting with 0 in its place would replace a good program and report success.
+class SettingsReading {
+public:
+    explicit SettingsReading(ConversionHost& host) : host_(host) {}
+
+    double Read(HostField field, const char* caption) {
+        const std::string text = host_.FieldText(field);
+        if (const std::optional<double> value = host_.TextToReal(text)) {
+            return *value;
+        }
+        failures_.push_back(std::string(caption) + " \"" + text + "\"");
+        return 0.0;
+    }
+
+    void StopOnFailure() const {
+        if (failures_.empty()) {
+            return;
+        }
+        std::string message = "Numerical Error in ";
+        for (std::size_t i = 0; i < failures_.size(); ++i) {
+            message += (i == 0 ? "" : ", ") + failures_[i];
+        }
+        message += ": conversion stopped, no program written";
+        host_.AppendLogLine(message);
+        throw ConversionError(message);
+    }
+
+private:
+    ConversionHost& host_;
+    std::vector<std::string> failures_;
+};
+
 } // namespace
 
 RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     // Settings
     state.SuppressLeadingZeros = host.SuppressLeadingZerosChecked();
-    double divisor = host.TextToReal(host.FieldText(HostField::Divider));
+    SettingsReading settings(host);
+    double divisor = settings.Read(HostField::Divider, "Divisor");
+    // A divisor of 0 (typed, or a Numerical Error's) is taken as 1 and shown so.
     if (divisor == 0) {
         host.SetDividerText("1");
         divisor = 1.0;
@@ -127,8 +165,9 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     state.CurrentZDown = state.RunZ.ZDown;
     state.InchMode = true;
     state.InHeader = false;
-    state.XOffset = host.TextToReal(host.FieldText(HostField::XOffsett));
-    state.YOffset = host.TextToReal(host.FieldText(HostField::YOffsett));
+    state.XOffset = settings.Read(HostField::XOffsett, "xOffsett");
+    state.YOffset = settings.Read(HostField::YOffsett, "yOffsett");
+    settings.StopOnFailure();
     state.MacroBefore = host.MacroLines(HostMacro::Before);
     state.MacroAfter = host.MacroLines(HostMacro::After);
 

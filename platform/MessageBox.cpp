@@ -45,7 +45,10 @@ void Show(const MessageBoxRequest& request) {
     if (request.centredOnScreen) {
         CentreOnScreen(*box);
     }
-    box->exec();
+    const int answer = box->exec();
+    if (request.yes != nullptr) {
+        *request.yes = answer == QMessageBox::Yes;
+    }
 }
 
 } // namespace
@@ -82,10 +85,17 @@ std::unique_ptr<QMessageBox> CreateMessageBox(const MessageBoxRequest& request) 
     box->setWindowTitle(request.caption);
     box->setText(request.text);
     box->setTextFormat(Qt::PlainText);
-    box->setIcon(request.kind == MessageBoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
-    box->setStandardButtons(QMessageBox::Ok);
-    box->setDefaultButton(QMessageBox::Ok);
-    box->setEscapeButton(QMessageBox::Ok);
+    if (request.kind == MessageBoxKind::Question) {
+        box->setIcon(QMessageBox::Question);
+        box->setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box->setDefaultButton(QMessageBox::No);
+        box->setEscapeButton(QMessageBox::No);
+    } else {
+        box->setIcon(request.kind == MessageBoxKind::Error ? QMessageBox::Critical : QMessageBox::NoIcon);
+        box->setStandardButtons(QMessageBox::Ok);
+        box->setDefaultButton(QMessageBox::Ok);
+        box->setEscapeButton(QMessageBox::Ok);
+    }
     box->setWindowModality(Qt::ApplicationModal);
     // A box sized to a short text would leave the window manager too little room for the caption, which it
     // then cuts to "...": an empty row as wide as the caption needs keeps the box that wide.
@@ -121,6 +131,18 @@ void ShowNumericalErrorBox(const QString& message) {
     request.caption = QStringLiteral("Numerical Error");
     request.text = message;
     Show(request);
+}
+
+bool AskYesNo(const QString& question) {
+    bool yes = false;
+    MessageBoxRequest request;
+    request.kind = MessageBoxKind::Question;
+    request.caption = ApplicationTitle();
+    request.text = question;
+    request.owner = QApplication::activeWindow();
+    request.yes = &yes;
+    Show(request);
+    return yes;
 }
 
 MessageBoxHandler SetMessageBoxHandler(MessageBoxHandler handler) {

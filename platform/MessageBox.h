@@ -19,18 +19,21 @@ void SetApplicationTitle(const QString& title);
 QString ApplicationTitle();
 
 enum class MessageBoxKind {
-    Error,         // an error that left an event handler: error icon, caption = application title
-    Plain,         // the key filter's refusal: no icon, caption = application title, centred on the screen
-    NumericalError // a settings number that cannot be read: no icon, no owner, caption "Numerical Error"
+    Error,          // an error that left an event handler: error icon, caption = application title
+    Plain,          // the key filter's refusal: no icon, caption = application title, centred on the screen
+    NumericalError, // a settings number that cannot be read: no icon, no owner, caption "Numerical Error"
+    Question        // a yes/no question: question icon, caption = application title, "No" unless answered
 };
 
-// Everything a box shows. All boxes are modal and have exactly one "OK" button.
+// Everything a box shows. All boxes are modal and have exactly one "OK" button, except the question's
+// "Yes" and "No".
 struct MessageBoxRequest {
     MessageBoxKind kind = MessageBoxKind::Error;
     QString caption;
     QString text;
     QWidget* owner = nullptr;
     bool centredOnScreen = false;
+    bool* yes = nullptr; // a question's answer: set to true by whoever answers "Yes"
 };
 
 // The text the error box shows: a "." is added when the message's last character has a code above that
@@ -41,6 +44,8 @@ QString ErrorBoxText(const QString& message);
 void ShowErrorBox(const QString& message);
 void ShowPlainBox(const QString& message);
 void ShowNumericalErrorBox(const QString& message);
+// True when the user answers "Yes"; "No" is the default button and Escape's.
+bool AskYesNo(const QString& question);
 
 // The dialog the default handler shows for `request` (not yet shown). It is at least CaptionRoom(caption)
 // wide, so the window manager shows the whole caption.

@@ -6,9 +6,12 @@
 #include <QDoubleSpinBox>
 #include <QFormLayout>
 #include <QGroupBox>
+#include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -24,6 +27,10 @@ namespace {
 
 constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerChoice::LinuxCnc, ControllerChoice::Grbl,
                                              ControllerChoice::Generic};
+
+const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
+const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
+const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: it pauses for each tool.");
 
 QPlainTextEdit* BlockView(const char* name) {
     auto* view = new QPlainTextEdit;
@@ -55,21 +62,41 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seFeed->setObjectName(QStringLiteral("seFeed"));
     seFeed->setLocale(QLocale::c());
     seFeed->setDecimals(1);
-    seFeed->setRange(0.1, kMaxFeed);
+    // Wide enough to take whatever is typed, so that a wrong value is explained rather than silently changed.
+    seFeed->setRange(-999999.9, 999999.9);
     seFeed->setSuffix(QStringLiteral(" mm/min"));
     seSpindle = new QSpinBox;
     seSpindle->setObjectName(QStringLiteral("seSpindle"));
     seSpindle->setLocale(QLocale::c());
-    seSpindle->setRange(1, kMaxSpindle);
+    seSpindle->setRange(-9999999, 9999999);
     seSpindle->setSuffix(QStringLiteral(" rpm"));
     chkToolChanger = new QCheckBox(QStringLiteral("The machine changes tools itself (M06)"));
     chkToolChanger->setObjectName(QStringLiteral("chkToolChanger"));
 
+    // As wide as the text they may show: an empty label asks for the font's average character width, which a
+    // bitmap face reports hundreds of pixels wide.
+    const auto note = [this](const char* name, const QString& longest) {
+        auto* label = new QLabel;
+        label->setObjectName(QLatin1String(name));
+        label->setFixedWidth(fontMetrics().horizontalAdvance(longest) + 2 * label->margin() + 2);
+        return label;
+    };
+    lblFeedProblem = note("lblFeedProblem", kFeedProblem);
+    lblSpindleProblem = note("lblSpindleProblem", kSpindleProblem);
+    lblToolChangerNote = note("lblToolChangerNote", kGrblNote);
+    const auto withNote = [](QWidget* field, QLabel* label) {
+        auto* row = new QHBoxLayout;
+        row->addWidget(field);
+        row->addWidget(label, 1);
+        return row;
+    };
+
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("Controller:"), cbController);
-    form->addRow(QStringLiteral("Feed for drilling:"), seFeed);
-    form->addRow(QStringLiteral("Spindle speed:"), seSpindle);
+    form->addRow(QStringLiteral("Feed for drilling:"), withNote(seFeed, lblFeedProblem));
+    form->addRow(QStringLiteral("Spindle speed:"), withNote(seSpindle, lblSpindleProblem));
     form->addRow(QString(), chkToolChanger);
+    form->addRow(QString(), lblToolChangerNote);
 
     auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
     meBefore = BlockView("meBefore");
@@ -79,6 +106,7 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     blockLayout->addRow(QStringLiteral("After tool change:"), meAfter);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    btnOk = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -90,6 +118,8 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     // Room for the longest preset block without a scroll bar.
     for (QPlainTextEdit* view : {meBefore, meAfter}) {
         view->setFixedHeight(6 * fontMetrics().lineSpacing() + 4 * view->frameWidth());
+        // Read-only views show no focus: tabbing onto them would lose the user's place.
+        view->setFocusPolicy(Qt::NoFocus);
     }
 
     cbController->setCurrentIndex(std::max(0, cbController->findData(static_cast<int>(settings.controller))));
@@ -101,7 +131,24 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
     connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
     connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
+    // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
+    for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle)}) {
+        connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
+    }
     ChoiceChanged();
+    cbController->setFocus(Qt::OtherFocusReason);
+}
+
+void ControllerDialog::Validate() {
+    const bool chosen = Settings().controller != ControllerChoice::None;
+    const double feed = seFeed->value();
+    const int spindle = seSpindle->value();
+    const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
+    const bool spindleFine =
+        !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
+    lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
+    lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
+    btnOk->setEnabled(feedFine && spindleFine);
 }
 
 ControllerSettings ControllerDialog::Settings() const {
@@ -118,7 +165,12 @@ void ControllerDialog::ChoiceChanged() {
     const bool chosen = settings.controller != ControllerChoice::None;
     seFeed->setEnabled(chosen);
     seSpindle->setEnabled(chosen);
-    chkToolChanger->setEnabled(chosen);
+    // GRBL has no tool changer: its blocks pause for a change by hand whatever the box says.
+    const bool grbl = settings.controller == ControllerChoice::Grbl;
+    chkToolChanger->setEnabled(chosen && !grbl);
+    lblToolChangerNote->setText(grbl ? kGrblNote : QString());
+    lblToolChangerNote->setVisible(grbl);
+    Validate();
     if (!chosen) {
         meBefore->setPlainText(QStringLiteral("(unchanged)"));
         meAfter->setPlainText(QStringLiteral("(unchanged)"));

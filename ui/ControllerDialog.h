@@ -1,6 +1,8 @@
 // "Controller…": the machine's controller, the drilling feed, the spindle speed and whether the machine
 // changes tools itself. OK keeps the choice; the main window then fills its two tool-change boxes with the
 // controller's blocks, which the user may still edit. The blocks as they would come are shown as they change.
+// A feed or speed outside what a drilling machine takes is refused where it is typed: the reason stands
+// beside the field and OK waits until it is mended.
 #pragma once
 
 #include <QDialog>
@@ -10,7 +12,9 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLabel;
 class QPlainTextEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace korvex::ui {
@@ -29,9 +33,17 @@ public:
     QCheckBox* chkToolChanger = nullptr;
     QPlainTextEdit* meBefore = nullptr;
     QPlainTextEdit* meAfter = nullptr;
+    // Beside their fields: why a typed value is refused (empty while it is fine), and why the tool-changer
+    // box is greyed for GRBL.
+    QLabel* lblFeedProblem = nullptr;
+    QLabel* lblSpindleProblem = nullptr;
+    QLabel* lblToolChangerNote = nullptr;
+    QPushButton* btnOk = nullptr;
 
 private:
     void ChoiceChanged();
+    // Shows the reasons beside the fields and lets OK be pressed only while every field is valid.
+    void Validate();
 };
 
 } // namespace korvex::ui

@@ -50,8 +50,8 @@ std::optional<QString> TypedCharacter(const QKeyEvent& event) {
     case Qt::Key_Enter:
         return QString(kEnter);
     case Qt::Key_Backspace:
-        // Ctrl+Backspace types DEL, not a backspace.
-        return QString(QChar(modifiers & Qt::ControlModifier ? 0x7F : 8));
+        // Ctrl+Backspace is the field's "delete word", like every other Ctrl combination below.
+        return modifiers & Qt::ControlModifier ? std::nullopt : std::optional<QString>(QString(kBackspace));
     case Qt::Key_Tab:
     case Qt::Key_Backtab:
         return std::nullopt; // the window's tab order
@@ -61,12 +61,8 @@ std::optional<QString> TypedCharacter(const QKeyEvent& event) {
         break;
     }
     if (modifiers & Qt::ControlModifier) {
-        if (key >= Qt::Key_A && key <= Qt::Key_Z) {
-            return QString(QChar(key - Qt::Key_A + 1));
-        }
-        if (key >= Qt::Key_BracketLeft && key <= Qt::Key_BracketRight) {
-            return QString(QChar(key - Qt::Key_BracketLeft + 0x1B));
-        }
+        // Shortcuts (select all, copy, paste, undo …) are the field's own: judged as text they would be
+        // refused as "Invalid key: " with an invisible control character.
         return std::nullopt;
     }
     const QString text = event.text();

@@ -8,7 +8,11 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
+#include <QRegularExpression>
+#include <QSignalBlocker>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -21,6 +25,8 @@
 namespace korvex::ui {
 
 namespace {
+
+const QString kDigitsProblem = QStringLiteral("must be 1 to 6 each");
 
 // The combo boxes' entries carry their choice as item data, so the order of the entries is free.
 template <typename Choice>
@@ -70,6 +76,7 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     const auto digitBox = [](const char* name) {
         auto* box = new QSpinBox;
         box->setObjectName(QLatin1String(name));
+        // Any digit can be typed; what the reading cannot use is explained beside the boxes.
         box->setRange(0, kMaxDigits);
         return box;
     };
@@ -82,6 +89,12 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     digits->addWidget(new QLabel(QStringLiteral(":")));
     digits->addWidget(seDecimalDigits);
     digits->addWidget(new QLabel(QStringLiteral("(integer : decimal)")));
+    lblDigitsProblem = new QLabel;
+    lblDigitsProblem->setObjectName(QStringLiteral("lblDigitsProblem"));
+    // As wide as its text may be: empty, it would ask for the font's average character width, which a bitmap
+    // face reports hundreds of pixels wide.
+    lblDigitsProblem->setFixedWidth(fontMetrics().horizontalAdvance(kDigitsProblem) + 2);
+    digits->addWidget(lblDigitsProblem);
     digits->addStretch();
 
     cbZeros = new QComboBox;
@@ -96,7 +109,12 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     formatLayout->addRow(QStringLiteral("Zeros:"), cbZeros);
 
     const QString fileName = FromHostText(inputFile_);
-    auto* found = new QGroupBox(QStringLiteral("Found in %1").arg(QFileInfo(fileName).fileName()), this);
+    // The Input File field's texts before any choice (at start, and after Cancel) name no file.
+    hasInputFile_ = !fileName.trimmed().isEmpty() && fileName != QLatin1String("please specify") &&
+                    fileName != QLatin1String("specify File to Convert");
+    auto* found = new QGroupBox(hasInputFile_ ? QStringLiteral("Found in %1").arg(QFileInfo(fileName).fileName())
+                                              : QStringLiteral("Found in the input file"),
+                                this);
     found->setObjectName(QStringLiteral("gbFound"));
     found->setToolTip(fileName);
     lblFound = new QLabel;
@@ -109,6 +127,7 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     foundLayout->addWidget(lblFound);
 
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
+    btnOk = buttons->button(QDialogButtonBox::Ok);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 
@@ -122,6 +141,8 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     (settings.reading == ReadingChoice::Excellon ? rbExcellon : rbDivisor)->setChecked(true);
     Select(*cbUnits, settings.units);
     chkDigitsFromFile->setChecked(settings.digitsFromFile);
+    fixedInteger_ = settings.integerDigits;
+    fixedDecimal_ = settings.decimalDigits;
     seIntegerDigits->setValue(settings.integerDigits);
     seDecimalDigits->setValue(settings.decimalDigits);
     Select(*cbZeros, settings.zeros);
@@ -129,20 +150,65 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     connect(rbExcellon, &QRadioButton::toggled, this, &DrillFileFormatDialog::ChoiceChanged);
     connect(cbUnits, &QComboBox::currentIndexChanged, this, &DrillFileFormatDialog::ChoiceChanged);
     connect(chkDigitsFromFile, &QCheckBox::toggled, this, &DrillFileFormatDialog::ChoiceChanged);
-    connect(seIntegerDigits, &QSpinBox::valueChanged, this, &DrillFileFormatDialog::ChoiceChanged);
-    connect(seDecimalDigits, &QSpinBox::valueChanged, this, &DrillFileFormatDialog::ChoiceChanged);
+    for (QSpinBox* box : {seIntegerDigits, seDecimalDigits}) {
+        connect(box, &QSpinBox::valueChanged, this, &DrillFileFormatDialog::DigitsTyped);
+        // Text that is no number yet changes no value, but must hold OK back all the same.
+        connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &DrillFileFormatDialog::Validate);
+    }
     connect(cbZeros, &QComboBox::currentIndexChanged, this, &DrillFileFormatDialog::ChoiceChanged);
     ChoiceChanged();
+    (rbExcellon->isChecked() ? rbExcellon : rbDivisor)->setFocus(Qt::OtherFocusReason);
+}
+
+void DrillFileFormatDialog::DigitsTyped() {
+    if (!chkDigitsFromFile->isChecked()) {
+        fixedInteger_ = seIntegerDigits->value();
+        fixedDecimal_ = seDecimalDigits->value();
+    }
+    ChoiceChanged();
+}
+
+void DrillFileFormatDialog::ShowDigits(const QStringList& found) {
+    int integer = fixedInteger_;
+    int decimal = fixedDecimal_;
+    if (chkDigitsFromFile->isChecked()) {
+        // "Format: 3:3 (header), LZ (header), absolute"
+        static const QRegularExpression kFormat(QStringLiteral("^Format: (\\d):(\\d)"));
+        for (const QString& line : found) {
+            if (const QRegularExpressionMatch match = kFormat.match(line); match.hasMatch()) {
+                integer = match.captured(1).toInt();
+                decimal = match.captured(2).toInt();
+                break;
+            }
+        }
+    }
+    for (const auto& [box, value] : {std::pair{seIntegerDigits, integer}, std::pair{seDecimalDigits, decimal}}) {
+        const QSignalBlocker blocker(box);
+        box->setValue(value);
+    }
+}
+
+void DrillFileFormatDialog::Validate() {
+    // Only digits the user can edit are judged: greyed ones are the file's or unused.
+    const bool judged = seIntegerDigits->isEnabled();
+    bool fine = true;
+    for (QSpinBox* box : {seIntegerDigits, seDecimalDigits}) {
+        fine =
+            fine && box->hasAcceptableInput() && box->value() >= kDialogMinDigits && box->value() <= kDialogMaxDigits;
+    }
+    fine = fine || !judged;
+    lblDigitsProblem->setText(fine ? QString() : kDigitsProblem);
+    btnOk->setEnabled(fine);
 }
 
 DrillFileFormatSettings DrillFileFormatDialog::Settings() const {
     DrillFileFormatSettings settings;
     settings.reading = rbExcellon->isChecked() ? ReadingChoice::Excellon : ReadingChoice::Divisor;
     settings.units = Selected<UnitsChoice>(*cbUnits);
-    settings.integerDigits = seIntegerDigits->value();
-    settings.decimalDigits = seDecimalDigits->value();
-    // 0:0 holds no number: the file has to say.
-    settings.digitsFromFile = chkDigitsFromFile->isChecked() || settings.integerDigits + settings.decimalDigits == 0;
+    settings.integerDigits = fixedInteger_;
+    settings.decimalDigits = fixedDecimal_;
+    // "From the file" is its own choice; fixed digits out of range hold OK back instead of meaning it.
+    settings.digitsFromFile = chkDigitsFromFile->isChecked();
     settings.zeros = Selected<ZerosChoice>(*cbZeros);
     return settings;
 }
@@ -157,10 +223,16 @@ void DrillFileFormatDialog::ChoiceChanged() {
     cbZeros->setEnabled(excellon);
 
     QStringList lines;
-    // The fixed parts count in the look at the file either way, so the user sees what they would change.
-    for (const std::string& line : inspector_(inputFile_, settings)) {
-        lines << FromHostText(line);
+    if (!hasInputFile_) {
+        lines << QStringLiteral("No input file yet: choose one with Input File to see what this reading finds.");
+    } else {
+        // The fixed parts count in the look at the file either way, so the user sees what they would change.
+        for (const std::string& line : inspector_(inputFile_, settings)) {
+            lines << FromHostText(line);
+        }
     }
+    ShowDigits(lines);
+    Validate();
     if (!excellon) {
         lines << QString()
               << QStringLiteral("The divisor reading ignores this format: it divides the numbers as "

@@ -15,7 +15,9 @@
 
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QLabel;
+class QPushButton;
 class QRadioButton;
 class QSpinBox;
 
@@ -32,7 +34,8 @@ public:
     DrillFileFormatDialog(const DrillFileFormatSettings& settings, std::string inputFile, QWidget* parent = nullptr,
                           Inspector inspector = InspectInputFile);
 
-    // The choices as the controls hold them.
+    // The choices as the controls hold them; the fixed digits are the user's even while the greyed boxes show
+    // the file's.
     DrillFileFormatSettings Settings() const;
 
     QRadioButton* rbDivisor = nullptr;
@@ -43,12 +46,23 @@ public:
     QSpinBox* seDecimalDigits = nullptr;
     QComboBox* cbZeros = nullptr;
     QLabel* lblFound = nullptr;
+    QLabel* lblDigitsProblem = nullptr; // beside the digits: why they are refused; empty while they are fine
+    QPushButton* btnOk = nullptr;
 
 private:
     void ChoiceChanged();
+    // The user's fixed digits follow the boxes only while the boxes are theirs to edit.
+    void DigitsTyped();
+    // While "From the file" is ticked the greyed boxes show what the file says, or the user's fixed digits
+    // when the file says nothing.
+    void ShowDigits(const QStringList& found);
+    void Validate();
 
     std::string inputFile_;
+    bool hasInputFile_ = false; // the Input File field names a file, not its "please specify" placeholder
     Inspector inspector_;
+    int fixedInteger_ = 0;
+    int fixedDecimal_ = 0;
 };
 
 } // namespace korvex::ui

@@ -36,18 +36,27 @@ void KeepBackup(const std::string& target, const std::string& backup, const std:
 }
 
 void FileSelection::ChooseInputFile() {
-    QLineEdit& input = *controls_.inputFileName;
     if (const auto chosen = platform::ExecuteFileDialog(*controls_.openDialog, lastInput_)) {
-        lastInput_ = *chosen;
-        input.setText(*chosen);
+        TakeInputFile(*chosen);
     } else {
-        input.setText(QStringLiteral("specify File to Convert"));
+        ProposeOutputFor(QStringLiteral("specify File to Convert"));
     }
+}
 
+void FileSelection::TakeInputFile(const QString& path) {
+    lastInput_ = path;
+    ProposeOutputFor(path);
+    if (inputTaken_) {
+        inputTaken_(path);
+    }
+}
+
+void FileSelection::ProposeOutputFor(const QString& input) {
+    controls_.inputFileName->setText(input);
     // The names keep the folder part of the input: after a confirmed choice it is the working directory the
     // dialog left behind, and after Cancel there is none, so bare names resolve there just the same. Where
     // a file name itself holds a "\" or ":", the folder part keeps the backup beside the right file.
-    const std::string inputPath = ToHostText(input.text());
+    const std::string inputPath = ToHostText(controls_.inputFileName->text());
     const std::string output = WithExtension(inputPath, kOutputExtension);
     KeepBackup(output, WithExtension(inputPath, kBackupExtension), inputPath);
     controls_.outputFileName->setText(FromHostText(output));

@@ -5,8 +5,10 @@
 
 #include <QString>
 
+#include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
 
 class QFileDialog;
 class QLineEdit;
@@ -43,6 +45,13 @@ public:
     // thrown.
     void ChooseInputFile();
 
+    // A drill file named on the command line, dropped onto the window or picked from the recent files: taken
+    // as a confirmed choice of "Input File" is, with the same proposal and backup of the output.
+    void TakeInputFile(const QString& path);
+
+    // Called with each input file taken (a confirmed choice, or TakeInputFile) once its output is proposed.
+    void SetInputTakenHandler(std::function<void(const QString&)> handler) { inputTaken_ = std::move(handler); }
+
     // "Output File": the chosen path goes into the output field. Cancel puts back the name last confirmed in
     // this dialog, or empties the field before the first one.
     void ChooseOutputFile();
@@ -54,7 +63,10 @@ public:
     void BeforeReplacing(const std::string& outputName, const std::string& inputName);
 
 private:
+    void ProposeOutputFor(const QString& input);
+
     Controls controls_;
+    std::function<void(const QString&)> inputTaken_;
     // Each dialog offers the name last confirmed in it again, for as long as the program runs.
     QString lastInput_;
     QString lastOutput_;

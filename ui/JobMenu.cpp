@@ -6,10 +6,14 @@
 
 #include <utility>
 
+#include "platform/MessageBox.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobChoices.h"
+#include "ui/Settings.h"
+#include "ui/SettingsControls.h"
+#include "ui/WindowHost.h"
 
 namespace korvex::ui {
 
@@ -24,9 +28,9 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
         return result;
     };
 
-    DrillFileFormat1 = action("DrillFileFormat1", QStringLiteral("Drill file format…"));
+    DrillFileFormat1 = action("DrillFileFormat1", QStringLiteral("&Drill file format…"));
 
-    DrillOrder1 = new QMenu(QStringLiteral("Drill order"), &fileMenu);
+    DrillOrder1 = new QMenu(QStringLiteral("Drill &order"), &fileMenu);
     DrillOrder1->setObjectName(QStringLiteral("DrillOrder1"));
     fileMenu.insertMenu(before, DrillOrder1);
     auto* orders = new QActionGroup(this);
@@ -38,11 +42,11 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
         orders->addAction(result);
         return result;
     };
-    FileOrder1 = orderEntry("FileOrder1", QStringLiteral("As in the file"));
-    ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("Short path (each tool's holes reordered)"));
+    FileOrder1 = orderEntry("FileOrder1", QStringLiteral("&As in the file"));
+    ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("&Short path (each tool's holes reordered)"));
 
-    Controller1 = action("Controller1", QStringLiteral("Controller…"));
-    Verify1 = action("Verify1", QStringLiteral("Verify after converting"));
+    Controller1 = action("Controller1", QStringLiteral("&Controller…"));
+    Verify1 = action("Verify1", QStringLiteral("&Verify after converting"));
     Verify1->setCheckable(true);
     fileMenu.insertSeparator(before);
     connect(Verify1, &QAction::toggled, this, [this](bool checked) { settings_.verify = checked; });
@@ -74,12 +78,38 @@ void JobMenu::DrillFileFormat1Click() {
     });
 }
 
+bool JobMenu::BoxesHoldTheBlocks(const ControllerSettings& controller) const {
+    // Compared as the boxes hold text: line ends and a last line break do not count.
+    const auto comparable = [](const std::string& text) {
+        std::string result = NormalizeLineBreaks(text);
+        while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) {
+            result.pop_back();
+        }
+        return result;
+    };
+    const auto [before, after] = ToolChangeBlockTexts(controller);
+    return comparable(controls_.MacroText(MacroBlock::Before)) == comparable(before) &&
+           comparable(controls_.MacroText(MacroBlock::After)) == comparable(after);
+}
+
 void JobMenu::Controller1Click() {
     RunGuarded([this] {
         ControllerDialog dialog(settings_.controller, &dialogParent_);
-        if (dialog.exec() == QDialog::Accepted) {
-            settings_.controller = dialog.Settings();
-            FillToolChangeBlocks(controls_, settings_.controller);
+        if (dialog.exec() != QDialog::Accepted) {
+            return;
+        }
+        const ControllerSettings chosen = dialog.Settings();
+        const bool changed = chosen != settings_.controller;
+        settings_.controller = chosen;
+        if (chosen.controller == ControllerChoice::None || BoxesHoldTheBlocks(chosen)) {
+            return;
+        }
+        // A new choice writes its blocks, as the dialog said. The same choice again would only throw away what
+        // the user changed in the boxes since: that needs a yes.
+        if (changed || platform::AskYesNo(QStringLiteral("The tool-change boxes hold text edited by hand.\n"
+                                                         "Replace it with the blocks of %1?")
+                                              .arg(FromHostText(ControllerTitle(chosen.controller))))) {
+            FillToolChangeBlocks(controls_, chosen);
         }
     });
 }

@@ -46,6 +46,8 @@ public slots:
 
 private:
     void ShowOrder();
+    // Whether the main window's tool-change boxes hold what `controller` would write into them.
+    bool BoxesHoldTheBlocks(const ControllerSettings& controller) const;
 
     QWidget& dialogParent_;
     SettingsControls& controls_;

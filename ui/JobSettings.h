@@ -56,6 +56,15 @@ constexpr int kMaxSpindle = 100000;
 // Digits of a fixed number format: each part 0 to 9, not both 0.
 constexpr int kMaxDigits = 9;
 
+// What the dialogs accept where the values are typed: narrower than what a settings file may hold, so that a
+// mistyped digit is caught at once.
+constexpr double kDialogMinFeed = 1;
+constexpr double kDialogMaxFeed = 10000;
+constexpr int kDialogMinSpindle = 1;
+constexpr int kDialogMaxSpindle = 100000;
+constexpr int kDialogMinDigits = 1;
+constexpr int kDialogMaxDigits = 6;
+
 // The words the settings file uses; also what the dialogs and korvex-cli call the choices.
 std::string_view SettingsWord(ReadingChoice choice);
 std::string_view SettingsWord(UnitsChoice choice);

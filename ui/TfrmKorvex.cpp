@@ -4,7 +4,11 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
@@ -13,6 +17,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QMimeData>
 #include <QPainter>
 #include <QPixmap>
 #include <QPlainTextEdit>
@@ -23,6 +28,7 @@
 #include <QStylePainter>
 #include <QStyledItemDelegate>
 #include <QSvgRenderer>
+#include <QUrl>
 
 #include <iterator>
 #include <vector>
@@ -103,6 +109,23 @@ protected:
     }
 };
 
+// Alt with a letter opens a menu (or does nothing); the fields would otherwise insert the letter, since the
+// key carries its text. AltGr is no Alt here: the characters it types still arrive.
+class AltKeysBelongToTheMenus : public QObject {
+public:
+    using QObject::QObject;
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        if (event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return (key->modifiers() & (Qt::AltModifier | Qt::MetaModifier)) != 0 && !key->text().isEmpty() &&
+               key->text().front().isPrint();
+    }
+};
+
 // The captions and the room their controls give them: a stand-in font may run wider than the design face.
 std::vector<CaptionRoom> CaptionRooms(const QWidget& client) {
     std::vector<CaptionRoom> rooms;
@@ -148,6 +171,68 @@ QString DialogSuffix(QString extension) {
     return extension;
 }
 
+// The names real drill files come with. The dialog matches case-sensitively on Linux, so each is listed in
+// the three spellings tools write: lower case, capitals, and capitalised (".Drill").
+QString DrillFileFilter() {
+    QStringList patterns;
+    for (const char* extension : {"drl", "drd", "xln", "exc", "txt", "ncd", "cnc", "tap", "fdr", "drill", "nc"}) {
+        const QString lower = QLatin1String(extension);
+        const QString capitalised = lower.left(1).toUpper() + lower.mid(1);
+        patterns << QStringLiteral("*.") + lower << QStringLiteral("*.") + lower.toUpper()
+                 << QStringLiteral("*.") + capitalised;
+    }
+    return QStringLiteral("Drill files|") + patterns.join(u';') + QStringLiteral("|All files|*.*");
+}
+
+// The first local file (not a folder) a drag carries.
+QString DroppedFile(const QMimeData* data) {
+    if (data == nullptr || !data->hasUrls()) {
+        return QString();
+    }
+    for (const QUrl& url : data->urls()) {
+        if (url.isLocalFile() && !QFileInfo(url.toLocalFile()).isDir()) {
+            return url.toLocalFile();
+        }
+    }
+    return QString();
+}
+
+// The text fields take dropped text themselves; a dropped file is the window's wherever it lands.
+class FileDropsGoToTheWindow : public QObject {
+public:
+    explicit FileDropsGoToTheWindow(TfrmKorvex& window) : QObject(&window), window_(window) {}
+
+protected:
+    bool eventFilter(QObject* /*watched*/, QEvent* event) override {
+        switch (event->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* drag = static_cast<QDragMoveEvent*>(event);
+            if (DroppedFile(drag->mimeData()).isEmpty()) {
+                return false;
+            }
+            drag->acceptProposedAction();
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* drop = static_cast<QDropEvent*>(event);
+            const QString file = DroppedFile(drop->mimeData());
+            if (file.isEmpty()) {
+                return false;
+            }
+            drop->acceptProposedAction();
+            window_.OpenInputFile(file);
+            return true;
+        }
+        default:
+            return false;
+        }
+    }
+
+private:
+    TfrmKorvex& window_;
+};
+
 void ConfigureFileDialog(QFileDialog& dialog, const char* name, const QString& title, const QString& filter,
                          const QString& defaultExtension) {
     dialog.setObjectName(QLatin1String(name));
@@ -164,7 +249,19 @@ void ConfigureFileDialog(QFileDialog& dialog, const char* name, const QString& t
 TfrmKorvex::TfrmKorvex(QWidget* parent) : QMainWindow(parent) {
     InitMainWindowResources();
     CreateComponents();
+    KeepAltKeysForTheMenus();
     FormCreate();
+    CreateRecentFiles();
+}
+
+void TfrmKorvex::KeepAltKeysForTheMenus() {
+    auto* filter = new AltKeysBelongToTheMenus(this);
+    for (QLineEdit* field : centralWidget()->findChildren<QLineEdit*>()) {
+        field->installEventFilter(filter);
+    }
+    for (QPlainTextEdit* block : centralWidget()->findChildren<QPlainTextEdit*>()) {
+        block->installEventFilter(filter);
+    }
 }
 
 TfrmKorvex::~TfrmKorvex() {
@@ -174,6 +271,69 @@ TfrmKorvex::~TfrmKorvex() {
          {static_cast<QObject*>(cbDeltaLineNumber), static_cast<QObject*>(cbDeltaLineNumber->lineEdit()),
           static_cast<QObject*>(chkIncludeLineNumber), static_cast<QObject*>(chkG79)}) {
         disconnect(sender, nullptr, this, nullptr);
+    }
+}
+
+void TfrmKorvex::CreateRecentFiles() {
+    RecentFiles1 = new QMenu(QStringLiteral("&Recent files"), File1);
+    RecentFiles1->setObjectName(QStringLiteral("RecentFiles1"));
+    QAction* first = File1->actions().value(0);
+    File1->insertMenu(first, RecentFiles1);
+    File1->insertSeparator(first);
+    // Refreshed whenever the File menu opens: an empty (greyed) submenu never opens itself.
+    connect(File1, &QMenu::aboutToShow, this, &TfrmKorvex::ShowRecentFiles);
+    recentFiles_.Load(settings_.Files().settingsFile);
+    ShowRecentFiles();
+    fileSelection_->SetInputTakenHandler([this](const QString& path) { InputFileTaken(path); });
+
+    setAcceptDrops(true);
+    auto* drops = new FileDropsGoToTheWindow(*this);
+    for (QLineEdit* field : centralWidget()->findChildren<QLineEdit*>()) {
+        field->installEventFilter(drops);
+    }
+    for (QPlainTextEdit* block : centralWidget()->findChildren<QPlainTextEdit*>()) {
+        block->viewport()->installEventFilter(drops);
+    }
+}
+
+void TfrmKorvex::ShowRecentFiles() {
+    RecentFiles1->clear();
+    int number = 0;
+    for (const std::string& path : recentFiles_.Paths()) {
+        const QString shown = FromHostText(path);
+        QString text = QStringLiteral("&%1 ").arg(++number) + QString(shown).replace(u'&', QStringLiteral("&&"));
+        QAction* entry = RecentFiles1->addAction(text);
+        // A file that is gone (or on a medium not mounted now) stays in the list, greyed, until newer ones push
+        // it out: it may come back.
+        entry->setEnabled(QFileInfo(shown).isFile());
+        connect(entry, &QAction::triggered, this, [this, shown] { OpenInputFile(shown); });
+    }
+    RecentFiles1->setEnabled(number > 0);
+}
+
+void TfrmKorvex::InputFileTaken(const QString& path) {
+    recentFiles_.Load(settings_.Files().settingsFile); // another window may have added to it meanwhile
+    recentFiles_.Add(ToHostText(QFileInfo(path).absoluteFilePath()));
+    // A list that cannot be kept is no reason to bother the user: the file has been taken all the same.
+    static_cast<void>(recentFiles_.Save(settings_.Files().settingsFile));
+    ShowRecentFiles();
+}
+
+void TfrmKorvex::OpenInputFile(const QString& path) {
+    RunGuarded([this, &path] { fileSelection_->TakeInputFile(QDir::cleanPath(QFileInfo(path).absoluteFilePath())); });
+}
+
+void TfrmKorvex::dragEnterEvent(QDragEnterEvent* event) {
+    if (!DroppedFile(event->mimeData()).isEmpty()) {
+        event->acceptProposedAction();
+    }
+}
+
+void TfrmKorvex::dropEvent(QDropEvent* event) {
+    const QString file = DroppedFile(event->mimeData());
+    if (!file.isEmpty()) {
+        event->acceptProposedAction();
+        OpenInputFile(file);
     }
 }
 
@@ -254,8 +414,8 @@ void TfrmKorvex::CreateComponents() {
 
     InputFileDlg = new QFileDialog(this);
     InputFileDlg->setAcceptMode(QFileDialog::AcceptOpen);
-    ConfigureFileDialog(*InputFileDlg, "InputFileDlg", QStringLiteral("Select cnc file"),
-                        QStringLiteral("Excellon files|*.drl|txt files|*.txt|all files|*.*"), QStringLiteral("*.txt"));
+    ConfigureFileDialog(*InputFileDlg, "InputFileDlg", QStringLiteral("Select cnc file"), DrillFileFilter(),
+                        QStringLiteral("*.txt"));
     SaveDialog1 = new QFileDialog(this);
     SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
     ConfigureFileDialog(*SaveDialog1, "SaveDialog1", QStringLiteral("Save File"),
@@ -300,21 +460,21 @@ void TfrmKorvex::CreateComponents() {
 
     MainMenu1 = menuBar();
     MainMenu1->setObjectName(QStringLiteral("MainMenu1"));
-    File1 = MainMenu1->addMenu(QStringLiteral("File"));
+    File1 = MainMenu1->addMenu(QStringLiteral("&File"));
     File1->setObjectName(QStringLiteral("File1"));
-    Exit1 = new QAction(QStringLiteral("Close Converter"), this);
+    Exit1 = new QAction(QStringLiteral("C&lose Converter"), this);
     Exit1->setObjectName(QStringLiteral("Exit1"));
-    Info1 = MainMenu1->addMenu(QStringLiteral("Info"));
+    Info1 = MainMenu1->addMenu(QStringLiteral("&Info"));
     Info1->setObjectName(QStringLiteral("Info1"));
-    About1 = Info1->addAction(QStringLiteral("About"));
+    About1 = Info1->addAction(QStringLiteral("&About"));
     About1->setObjectName(QStringLiteral("About1"));
     Label9 = label("Label9", "mm", 146, 143, 16, 13);
-    Savesettings1 = new QAction(QStringLiteral("Save settings"), this);
+    Savesettings1 = new QAction(QStringLiteral("&Save settings"), this);
     Savesettings1->setObjectName(QStringLiteral("Savesettings1"));
     File1->addAction(Savesettings1);
     File1->addAction(Exit1);
     jobMenu = new JobMenu(*File1, Savesettings1, *this, *this, [this] { return ToHostText(edInputFileName->text()); });
-    Preview1 = new QAction(QStringLiteral("Preview…"), this);
+    Preview1 = new QAction(QStringLiteral("&Preview…"), this);
     Preview1->setObjectName(QStringLiteral("Preview1"));
     File1->insertAction(Savesettings1, Preview1);
     preview_ = std::make_unique<PreviewLink>();

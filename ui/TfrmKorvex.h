@@ -11,12 +11,15 @@
 #include <utility>
 
 #include "ui/FileSelection.h"
+#include "ui/RecentFiles.h"
 #include "ui/Settings.h"
 #include "ui/SettingsControls.h"
 
 class QAction;
 class QCheckBox;
 class QComboBox;
+class QDragEnterEvent;
+class QDropEvent;
 class QFileDialog;
 class QLabel;
 class QLineEdit;
@@ -40,6 +43,11 @@ public:
     // How "Info" / "About" shows the About dialog: without blocking this window, in front of it. The dialog
     // lives as long as the application; the window does not own it.
     void SetAboutDialog(std::function<void()> showInFront) { showAbout_ = std::move(showInFront); }
+
+    // `korvex FILE`, a drill file dropped onto the window, or File › Recent files: FILE becomes the input and
+    // its output is proposed, as "Input File" does with a chosen file. A relative path is taken from the
+    // working directory. Errors are shown in the window's boxes.
+    void OpenInputFile(const QString& path);
 
     // The run is about to create `outputName`: a program chosen with "Output File" is kept as its ".BAK"
     // now. Throws FileSelectionError when it cannot be, and the file is then left as it is.
@@ -91,7 +99,8 @@ public:
     QLineEdit* edG81 = nullptr;
     QComboBox* cbDeltaLineNumber = nullptr;
     QLabel* Label16 = nullptr;
-    QAction* Preview1 = nullptr; // File / Preview…
+    QAction* Preview1 = nullptr;   // File / Preview…
+    QMenu* RecentFiles1 = nullptr; // File / Recent files, filled each time it opens
 
     // SettingsControls
     std::string Text(SettingsText field) const override;
@@ -130,10 +139,19 @@ public slots:
 protected:
     void closeEvent(QCloseEvent* event) override; // FormClose
     void changeEvent(QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void CreateComponents();
     void FormCreate();
+    // Alt+letter reaches the menu bar's mnemonics, never a field as text.
+    void KeepAltKeysForTheMenus();
+    // File › Recent files and dropped files: the list is read from the settings file now and written back
+    // whenever a file is taken as input.
+    void CreateRecentFiles();
+    void ShowRecentFiles();
+    void InputFileTaken(const QString& path);
 
     // LoadSettings runs from FormCreate; SaveSettings from closing and "Save settings". Virtual so tests can
     // make saving fail. One store for both: it remembers what was loaded, so a save never replaces stored
@@ -151,6 +169,7 @@ private:
     std::function<void()> showAbout_;
     std::unique_ptr<PreviewLink> preview_;
     bool closeRefused_ = false; // a failed save has kept the window open once
+    RecentFiles recentFiles_;
 };
 
 } // namespace korvex::ui

@@ -149,17 +149,54 @@ TEST_F(RunConversionTest, HolesBeforeTheFirstToolUseThisRunsZ) {
                                       "G00 Z3.000\r\nM30\r\n");
 }
 
-TEST_F(RunConversionTest, DivisorFieldAndNumericalErrors) {
+TEST_F(RunConversionTest, NumericalErrorStopsTheRunAndDivisorZeroBecomesOne) {
+    struct Case {
+        const char* divisor;
+        const char* xOffset;
+        std::vector<std::string> boxes;
+        const char* stop; // nullptr: the run converts
+    };
+    const Case cases[] = {
+        {"abc",
+         "1.2.3",
+         {"Cant convert abc", "Cant convert 1,2,3"},
+         "Numerical Error in Divisor \"abc\", xOffsett \"1.2.3\": conversion stopped, no program written"},
+        {"1",
+         "0.000f",
+         {"Cant convert 0,000f"},
+         "Numerical Error in xOffsett \"0.000f\": conversion stopped, no program written"},
+        {"", "0", {"Cant convert "}, "Numerical Error in Divisor \"\": conversion stopped, no program written"},
+        {"0", "0", {}, nullptr},
+    };
     WriteFile(input, "M71\r\nX10Y10\r\n");
-    host.fields[HostField::Divider] = "abc";
-    host.fields[HostField::XOffsett] = "1.2.3";
-    host.fields[HostField::YOffsett] = "2";
-    ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
-    EXPECT_EQ(host.boxes, (std::vector<std::string>{"Cant convert abc", "Cant convert 1,2,3"}));
-    EXPECT_EQ(host.fields[HostField::Divider], "1");
-    EXPECT_EQ(state.Divisor, 1.0);
-    EXPECT_NE(ReadFile(output).find("G00 X10.000 Y12.000"), std::string::npos);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.divisor) + " " + c.xOffset);
+        WriteFile(output, "older program\r\n");
+        host.boxes.clear();
+        host.fields[HostField::Divider] = c.divisor;
+        host.fields[HostField::XOffsett] = c.xOffset;
+        host.fields[HostField::YOffsett] = "2";
+        if (c.stop != nullptr) {
+            try {
+                RunConversion(state, host);
+                ADD_FAILURE() << "the run did not stop";
+            } catch (const ConversionError& error) {
+                EXPECT_STREQ(error.what(), c.stop);
+            }
+            EXPECT_EQ(ReadFile(output), "older program\r\n");
+            EXPECT_NE(host.LogText().find(c.stop), std::string::npos);
+        } else {
+            ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
+            EXPECT_NE(ReadFile(output).find("G00 X10.000 Y12.000"), std::string::npos);
+        }
+        EXPECT_EQ(host.boxes, c.boxes);
+        // The rule for 0 holds for a bad divisor too: the field shows what the run would divide by.
+        if (std::string(c.divisor) != "1") {
+            EXPECT_EQ(host.fields[HostField::Divider], "1");
+        }
+    }
 
+    // Without an input name the run ends before anything else, but after the divisor's rule.
     host.boxes.clear();
     host.fields[HostField::Divider] = "0";
     host.fields[HostField::InputFileName] = "";

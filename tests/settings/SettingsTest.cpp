@@ -1,4 +1,5 @@
 #include "ui/Settings.h"
+#include "ui/RecentFiles.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/ExecutablePath.h"
@@ -850,6 +851,50 @@ TEST_F(SettingsTest, DefaultMacroFilesAreCopiedOnlyWhenAbsent) {
     EXPECT_EQ(Get("TxMacroAfter.txt"), "the user's block");
 }
 
+// Both kinds of build start from the shipped korvex.INI and blocks: a portable copy finds them beside the
+// executable, where the build's copy script puts them; an installed one copies them from share/korvex/. Either
+// way the first start shows the window's design values, not the keys' reading defaults.
+TEST_F(SettingsTest, FirstStartOfEitherBuildShowsTheShippedValues) {
+    const std::pair<const char*, const char*> shipped[] = {{"resources/install/korvex.INI", "korvex.INI"},
+                                                           {"resources/TxMacroBefore.txt", "TxMacroBefore.txt"},
+                                                           {"resources/TxMacroAfter.txt", "TxMacroAfter.txt"}};
+    const auto copyShipped = [&](const std::string& target) {
+        for (const auto& [source, name] : shipped) {
+            const std::string command = std::string(KORVEX_CMAKE_COMMAND) + " -DSOURCE=" + KORVEX_SOURCE_DIR + "/" +
+                                        source + " -DDESTINATION=" + target + name + " -P " + KORVEX_SOURCE_DIR +
+                                        "/cmake/KorvexDefaultMacros.cmake";
+            ASSERT_EQ(std::system(command.c_str()), 0);
+        }
+    };
+    const std::string share = root + "/share/korvex/";
+    fs::create_directories(share);
+    copyShipped(share);
+    for (const bool installed : {false, true}) {
+        SCOPED_TRACE(installed ? "installed" : "portable");
+        for (const auto& [source, name] : shipped) {
+            fs::remove(PathOf(name));
+        }
+        fs::remove_all(root + "/config");
+        if (!installed) {
+            copyShipped(folder + "/");
+        }
+        store = SettingsStore(SettingsFilesFor(folder + "/korvex", root + "/config/", installed ? share : ""));
+        FakeWindow fresh{state};
+        fresh.texts.fill("");
+        state.LineNumbersOn = true;
+        ASSERT_NO_THROW(store.LoadSettings(fresh, state));
+        const SettingsValues design;
+        EXPECT_EQ(fresh.texts, design.texts);
+        EXPECT_EQ(fresh.includeLineNumber, design.includeLineNumber);
+        EXPECT_FALSE(state.LineNumbersOn);
+        EXPECT_EQ(fresh.suppressLeadingZeros, design.suppressLeadingZeros);
+        EXPECT_EQ(fresh.DeltaLineNumberIndex(), design.deltaLineNumberIndex);
+        EXPECT_EQ(fresh.macroBefore, design.macroBefore);
+        EXPECT_EQ(fresh.macroAfter, design.macroAfter);
+        EXPECT_EQ(store.Files().settingsFile, installed ? root + "/config/korvex.INI" : Ini());
+    }
+}
+
 // A file its owner made read-only, or one that belongs to somebody else, keeps its content in a writable
 // folder too, and the message is the one an unwritable folder gives.
 struct ProtectedFileCase {
@@ -901,4 +946,31 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ProtectedFileCase>& row) { return std::string(row.param.name); });
 
 } // namespace
+TEST_F(SettingsTest, RecentFilesKeepTheirOwnSection) {
+    Put("korvex.INI", "; mine\r\n[Settings]\r\nDivisor=5\r\n[RecentFiles]\r\nFile1=/a.drl\r\nFile2=\r\nFile3=/a.drl\r\n"
+                      "File4=/b.drl\r\n");
+    RecentFiles recent;
+    recent.Load(Ini());
+    EXPECT_EQ(recent.Paths(), (std::vector<std::string>{"/a.drl", "/b.drl"})) << "gaps and repeats are skipped";
+    for (int i = 1; i <= 9; ++i) {
+        recent.Add("/f" + std::to_string(i) + ".drl");
+    }
+    recent.Add("/f5.drl");
+    recent.Add("");
+    EXPECT_EQ(recent.Paths(), (std::vector<std::string>{"/f5.drl", "/f9.drl", "/f8.drl", "/f7.drl", "/f6.drl",
+                                                        "/f4.drl", "/f3.drl", "/f2.drl"}));
+    ASSERT_FALSE(recent.Save(Ini()));
+    RecentFiles again;
+    again.Load(Ini());
+    EXPECT_EQ(again.Paths(), recent.Paths());
+    EXPECT_EQ(Get("korvex.INI").rfind("; mine\r\n[Settings]\r\nDivisor=5\r\n[RecentFiles]\r\nFile1=/f5.drl\r\n", 0),
+              0u);
+
+    fs::remove(Ini());
+    again.Load(Ini());
+    EXPECT_TRUE(again.Paths().empty());
+    fs::create_directory(Ini());
+    EXPECT_TRUE(recent.Save(Ini())) << "an unreadable settings file is not replaced";
+}
+
 } // namespace korvex::ui

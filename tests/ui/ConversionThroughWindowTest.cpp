@@ -158,6 +158,26 @@ private slots:
         QVERIFY(window_->isVisible());
     }
 
+    // Both boxes, the log line naming the field, and the older program left as it was.
+    void badOffsetStopsTheRun() {
+        QVERIFY(QFile::copy(QStringLiteral(KORVEX_TEST_DATA_DIR "/worked-example-numbered/input.drl"),
+                            QStringLiteral("input.drl")));
+        QFile older(QStringLiteral("output.cnc"));
+        QVERIFY(older.open(QIODevice::WriteOnly));
+        older.write("; an older program\r\n");
+        older.close();
+        window_->edInputFileName->setText(QStringLiteral("input.drl"));
+        window_->edOutputFileName->setText(QStringLiteral("output.cnc"));
+        window_->edXOffsett->setText(QStringLiteral("0.000f"));
+        Convert();
+        const QString stop =
+            QStringLiteral("Numerical Error in xOffsett \"0.000f\": conversion stopped, no program written");
+        QCOMPARE(fixture_->BoxLog(), (QStringList{QStringLiteral("numerical|Numerical Error|Cant convert 0,000f"),
+                                                  QStringLiteral("error|Korvex|") + stop + u'.'}));
+        QVERIFY(window_->meOutput->toPlainText().contains(stop));
+        QCOMPARE(ReadAll(QStringLiteral("output.cnc")), QByteArray("; an older program\r\n"));
+    }
+
     void badDivisorBecomesOne() {
         window_->edDivider->setText(QStringLiteral("abc"));
         window_->edInputFileName->clear();

@@ -83,12 +83,13 @@ private slots:
         QTest::newRow("selection from the start, minus") << "25"  << 0 << 2 << int(Qt::Key_Minus) << none << "-" << "-"   << ok;
         QTest::newRow("selection from a digit, minus")   << "25"  << 1 << 1 << int(Qt::Key_Minus) << none << "-" << "25"  << "Only allowed at beginning of number: -";
         QTest::newRow("digit replaces the selection")    << "1.5" << 0 << 3 << int(Qt::Key_8) << none << "8" << "8"     << ok;
-        QTest::newRow("Ctrl+V pastes nothing")           << "25"  << 2 << 0 << int(Qt::Key_V) << ctrl << "v" << "25"   << "Invalid key: \x16";
-        QTest::newRow("Ctrl+X cuts nothing")             << "25"  << 0 << 2 << int(Qt::Key_X) << ctrl << "x" << "25"   << "Invalid key: \x18";
-        QTest::newRow("Ctrl+C")                          << "25"  << 0 << 2 << int(Qt::Key_C) << ctrl << "c" << "25"   << "Invalid key: \x03";
-        QTest::newRow("Ctrl+Z")                          << "25"  << 2 << 0 << int(Qt::Key_Z) << ctrl << "z" << "25"   << "Invalid key: \x1a";
-        QTest::newRow("Ctrl+A")                          << "25"  << 2 << 0 << int(Qt::Key_A) << ctrl << "a" << "25"   << "Invalid key: \x01";
-        QTest::newRow("Ctrl+Backspace is DEL")           << "25"  << 2 << 0 << int(Qt::Key_Backspace) << ctrl << "\b" << "25" << "Invalid key: \x7f";
+        // Shortcuts are the field's editing keys, never text the filter refuses; the clipboard holds "7".
+        QTest::newRow("Ctrl+V pastes")                   << "25"  << 2 << 0 << int(Qt::Key_V) << ctrl << "v" << "257"  << ok;
+        QTest::newRow("Ctrl+X cuts")                     << "25"  << 0 << 2 << int(Qt::Key_X) << ctrl << "x" << ""     << ok;
+        QTest::newRow("Ctrl+C")                          << "25"  << 0 << 2 << int(Qt::Key_C) << ctrl << "c" << "25"   << ok;
+        QTest::newRow("Ctrl+Z")                          << "25"  << 2 << 0 << int(Qt::Key_Z) << ctrl << "z" << "25"   << ok;
+        QTest::newRow("Ctrl+A")                          << "25"  << 2 << 0 << int(Qt::Key_A) << ctrl << "a" << "25"   << ok;
+        QTest::newRow("Ctrl+Backspace deletes the word") << "25"  << 2 << 0 << int(Qt::Key_Backspace) << ctrl << "\b" << "" << ok;
         QTest::newRow("Escape")                          << "25"  << 2 << 0 << int(Qt::Key_Escape) << none << "\x1b" << "25" << "Invalid key: \x1b";
         QTest::newRow("Delete types nothing")            << "25"  << 0 << 0 << int(Qt::Key_Delete) << none << "\x7f" << "5" << ok;
         QTest::newRow("arrow types nothing")             << "25"  << 2 << 0 << int(Qt::Key_Left) << none << ""  << "25"   << ok;
@@ -106,6 +107,7 @@ private slots:
         QFETCH(QString, after);
         QFETCH(QString, message);
         Focus();
+        QGuiApplication::clipboard()->setText(QStringLiteral("7"));
         Field().setText(text);
         if (selectionLength > 0) {
             Field().setSelection(selectionStart, selectionLength);
@@ -181,10 +183,11 @@ private slots:
         QShortcut paste(QKeySequence::Paste, window_.get());
         int fired = 0;
         connect(&paste, &QShortcut::activated, this, [&fired] { ++fired; });
+        QGuiApplication::clipboard()->setText(QStringLiteral("7"));
         QTest::keyClick(&Field(), Qt::Key_V, Qt::ControlModifier);
         QCOMPARE(fired, 0);
-        QCOMPARE(Field().text(), QStringLiteral("25"));
-        QCOMPARE(fixture_->BoxLog(), QStringList{Plain(QStringLiteral("Invalid key: \x16"))});
+        QCOMPARE(Field().text(), QStringLiteral("257"));
+        QCOMPARE(fixture_->BoxLog(), QStringList());
     }
 
     void textFromTheProgramIsNotFiltered() {

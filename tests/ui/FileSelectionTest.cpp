@@ -1,13 +1,21 @@
 // "Input File" and "Output File" on real files in a temporary folder, with the dialogs answered by a scripted
 // chooser; once also through the real dialog.
+#include <QAction>
+#include <QApplication>
 #include <QDir>
 #include <QDirIterator>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
 #include <QLineEdit>
+#include <QMenu>
+#include <QMimeData>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
+#include <QUrl>
 
 #include <deque>
 #include <memory>
@@ -28,6 +36,10 @@ namespace {
 
 const QString kBackupFailure =
     QStringLiteral("error|Korvex|Unable to create backup file. Specify also output file name.");
+
+const QString kDrillFiles = QStringLiteral(
+    "Drill files (*.drl *.DRL *.Drl *.drd *.DRD *.Drd *.xln *.XLN *.Xln *.exc *.EXC *.Exc *.txt *.TXT *.Txt *.ncd "
+    "*.NCD *.Ncd *.cnc *.CNC *.Cnc *.tap *.TAP *.Tap *.fdr *.FDR *.Fdr *.drill *.DRILL *.Drill *.nc *.NC *.Nc)");
 
 // Answers the dialogs in turn and remembers how each was set up when it opened.
 class ScriptedChooser final : public FileChooser {
@@ -110,6 +122,18 @@ QStringList ListFiles(const QString& folder) {
     }
     entries.sort();
     return entries;
+}
+
+QStringList RecentEntries(TfrmKorvex& window) {
+    emit window.File1->aboutToShow();
+    if (!window.RecentFiles1->menuAction()->isEnabled()) {
+        return {};
+    }
+    QStringList texts;
+    for (const QAction* entry : window.RecentFiles1->actions()) {
+        texts << entry->text();
+    }
+    return texts;
 }
 
 } // namespace
@@ -282,8 +306,8 @@ private slots:
         for (std::size_t i : {0, 1}) {
             QCOMPARE(seen[i].mode, QFileDialog::AcceptOpen);
             QCOMPARE(seen[i].title, QStringLiteral("Select cnc file"));
-            QCOMPARE(seen[i].filters, (QStringList{"Excellon files (*.drl)", "txt files (*.txt)", "all files (*)"}));
-            QCOMPARE(seen[i].selectedFilter, QStringLiteral("Excellon files (*.drl)"));
+            QCOMPARE(seen[i].filters, (QStringList{kDrillFiles, "All files (*)"}));
+            QCOMPARE(seen[i].selectedFilter, kDrillFiles);
             QCOMPARE(seen[i].defaultSuffix, QStringLiteral("txt"));
         }
         for (std::size_t i : {2, 3}) {
@@ -412,6 +436,84 @@ private slots:
     }
 
     // The real dialog once: the name typed into its name field and confirmed.
+    // Every other way of naming the input does what a confirmed "Input File" does, and lists the file first
+    // under File > Recent files.
+    void otherWaysToOpen_data() {
+        QTest::addColumn<QString>("way");
+        QTest::newRow("command line, relative path") << "argument";
+        QTest::newRow("dropped onto the input field") << "drop on field";
+        QTest::newRow("dropped onto the window, as where a field takes no drops") << "drop on window";
+        QTest::newRow("dropped onto a tool-change block") << "drop on block";
+        QTest::newRow("recent files entry") << "recent";
+    }
+
+    void otherWaysToOpen() {
+        QFETCH(QString, way);
+        MakeFiles(pcb_, {"board.drl=drill", "board.CNC=program", "other.drl=x"});
+        window_->OpenInputFile(InPcb("other.drl"));
+        const auto drop = [&](QWidget* target) {
+            QMimeData data;
+            data.setUrls({QUrl::fromLocalFile(InPcb("board.drl"))});
+            data.setText(QStringLiteral("not this"));
+            QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &enter);
+            QVERIFY(enter.isAccepted());
+            QDropEvent dropped(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(target, &dropped);
+            QVERIFY(dropped.isAccepted());
+        };
+        if (way == QLatin1String("argument")) {
+            QDir::setCurrent(pcb_);
+            window_->OpenInputFile(QStringLiteral("board.drl"));
+        } else if (way == QLatin1String("drop on field")) {
+            drop(window_->edInputFileName);
+        } else if (way == QLatin1String("drop on window")) {
+            drop(window_.get());
+        } else if (way == QLatin1String("drop on block")) {
+            drop(window_->meTxAfter->viewport());
+        } else {
+            window_->OpenInputFile(InPcb("board.drl"));
+            window_->OpenInputFile(InPcb("other.drl"));
+            QCOMPARE(RecentEntries(*window_).size(), 2);
+            MakeFiles(pcb_, {"board.CNC=program"}); // the first open above made its own backup
+            window_->RecentFiles1->actions().at(1)->trigger();
+        }
+        QCOMPARE(window_->edInputFileName->text(), InPcb("board.drl"));
+        QCOMPARE(window_->edOutputFileName->text(), InPcb("board.CNC"));
+        QCOMPARE(ListFiles(pcb_), (QStringList{"board.BAK=program", "board.drl=drill", "other.drl=x"}));
+        QCOMPARE(window_->meTxAfter->toPlainText(), QStringLiteral("M06\nG00 Z20\n"));
+        QCOMPARE(fixture_->BoxLog(), QStringList());
+
+        // The newest first, in its own section of the settings file; a new window reads it back.
+        QCOMPARE(RecentEntries(*window_), (QStringList{"&1 " + InPcb("board.drl"), "&2 " + InPcb("other.drl")}));
+        window_.reset();
+        window_ = std::make_unique<TfrmKorvex>();
+        QCOMPARE(RecentEntries(*window_), (QStringList{"&1 " + InPcb("board.drl"), "&2 " + InPcb("other.drl")}));
+    }
+
+    void recentFilesKeepEightAndGreyTheMissing() {
+        QStringList names;
+        for (int i = 1; i <= 10; ++i) {
+            names << QStringLiteral("b%1.drl=x").arg(i);
+        }
+        MakeFiles(pcb_, names);
+        QFile::remove(InPcb("b2.drl")); // never there: taken all the same, like a typed name
+        chooser_->Answer(InPcb("b1.drl"));
+        ClickInputFile();
+        for (int i = 2; i <= 10; ++i) {
+            window_->OpenInputFile(InPcb(QStringLiteral("b%1.drl").arg(i)));
+        }
+        window_->OpenInputFile(InPcb("b5.drl")); // again: moves to the front, not listed twice
+        QFile::remove(InPcb("b9.drl"));
+        emit window_->File1->aboutToShow();
+        QStringList shown;
+        for (QAction* entry : window_->RecentFiles1->actions()) {
+            shown << entry->text().section(u'/', -1) + (entry->isEnabled() ? "" : " (greyed)");
+        }
+        QCOMPARE(shown, (QStringList{"b5.drl", "b10.drl", "b9.drl (greyed)", "b8.drl", "b7.drl", "b6.drl", "b4.drl",
+                                     "b3.drl"}));
+    }
+
     void realDialogs() {
         chooser_.reset();
         MakeFiles(pcb_, {"board.drl=drill", "board.CNC=program"});

@@ -1,11 +1,14 @@
 // The File menu's dialogs for the run's choices: what the format dialog shows and hands back, the controller
 // dialog filling the tool-change boxes, and the choices coming back in the next window.
+#include <QAbstractSpinBox>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QDoubleSpinBox>
 #include <QFile>
+#include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
@@ -103,10 +106,11 @@ private slots:
         QVERIFY(looks.back().second == expected);
         QVERIFY(looks.size() >= 6);
 
-        // 0:0 holds no number, so the file has to say.
+        // 0:0 is no way to say "from the file": it is refused like any other digits the reading cannot use.
         dialog.seIntegerDigits->setValue(0);
         dialog.seDecimalDigits->setValue(0);
-        QVERIFY(dialog.Settings().digitsFromFile);
+        QVERIFY(!dialog.Settings().digitsFromFile);
+        QVERIFY(!dialog.btnOk->isEnabled());
     }
 
     void formatDialogLooksAtTheInputFile() {
@@ -126,6 +130,150 @@ private slots:
         dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(ZerosChoice::Trailing)));
         QCOMPARE(dialog.lblFound->text().section(u'\n', 1, 1),
                  QStringLiteral("Format: 2:4 (user), TZ (user), absolute"));
+    }
+
+    // A value is judged as it is typed: the reason beside the field, and OK only while every field is fine.
+    void fieldsAreJudgedWhereTyped_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("reason"); // empty: accepted
+        const QString feed = QStringLiteral("must be 1 to 10,000 mm/min");
+        const QString spindle = QStringLiteral("must be 1 to 100,000 rpm");
+        const QString digits = QStringLiteral("must be 1 to 6 each");
+        QTest::newRow("feed 0") << "seFeed"
+                                << "0" << feed;
+        QTest::newRow("feed 1") << "seFeed"
+                                << "1" << QString();
+        QTest::newRow("feed 10000") << "seFeed"
+                                    << "10000" << QString();
+        QTest::newRow("feed 10000.1") << "seFeed"
+                                      << "10000.1" << feed;
+        QTest::newRow("feed -5") << "seFeed"
+                                 << "-5" << feed;
+        QTest::newRow("feed empty") << "seFeed"
+                                    << "" << feed;
+        QTest::newRow("spindle -500") << "seSpindle"
+                                      << "-500" << spindle;
+        QTest::newRow("spindle 0") << "seSpindle"
+                                   << "0" << spindle;
+        QTest::newRow("spindle 100000") << "seSpindle"
+                                        << "100000" << QString();
+        QTest::newRow("spindle 100001") << "seSpindle"
+                                        << "100001" << spindle;
+        QTest::newRow("integer digits 0") << "seIntegerDigits"
+                                          << "0" << digits;
+        QTest::newRow("integer digits 6") << "seIntegerDigits"
+                                          << "6" << QString();
+        QTest::newRow("decimal digits 9") << "seDecimalDigits"
+                                          << "9" << digits;
+        QTest::newRow("decimal digits 1") << "seDecimalDigits"
+                                          << "1" << QString();
+    }
+
+    void fieldsAreJudgedWhereTyped() {
+        QFETCH(QString, field);
+        QFETCH(QString, typed);
+        QFETCH(QString, reason);
+        const bool controller = field.startsWith(QLatin1String("seFeed")) || field == QLatin1String("seSpindle");
+        std::unique_ptr<QDialog> dialog;
+        QLabel* problem = nullptr;
+        QPushButton* ok = nullptr;
+        if (controller) {
+            auto* controllerDialog =
+                new ControllerDialog(ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false});
+            dialog.reset(controllerDialog);
+            problem = field == QLatin1String("seFeed") ? controllerDialog->lblFeedProblem
+                                                       : controllerDialog->lblSpindleProblem;
+            ok = controllerDialog->btnOk;
+        } else {
+            DrillFileFormatSettings fixed;
+            fixed.reading = ReadingChoice::Excellon;
+            fixed.digitsFromFile = false;
+            auto* formatDialog = new DrillFileFormatDialog(fixed, "please specify");
+            dialog.reset(formatDialog);
+            problem = formatDialog->lblDigitsProblem;
+            ok = formatDialog->btnOk;
+        }
+        QVERIFY(ok->isEnabled());
+        QCOMPARE(problem->text(), QString());
+        auto* box = dialog->findChild<QAbstractSpinBox*>(field);
+        QVERIFY(box != nullptr);
+        QLineEdit* edit = box->findChild<QLineEdit*>();
+        // Typed over the number, the suffix left as it is.
+        edit->setFocus();
+        box->selectAll();
+        const QString suffix = edit->text().section(u' ', 1);
+        QTest::keyClick(edit, Qt::Key_Backspace);
+        QTest::keyClicks(edit, typed);
+        QVERIFY2(edit->text().startsWith(typed), qPrintable(edit->text() + " / " + suffix));
+        QCOMPARE(problem->text(), reason);
+        QCOMPARE(ok->isEnabled(), reason.isEmpty());
+    }
+
+    void controllerDialogLooks() {
+        ControllerDialog dialog(ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, true});
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog.cbController);
+        // The notes beside the fields take the room of their text only, even empty.
+        QVERIFY2(dialog.width() < 600, qPrintable(QString::number(dialog.width())));
+        for (QPlainTextEdit* view : {dialog.meBefore, dialog.meAfter}) {
+            QCOMPARE(view->focusPolicy(), Qt::NoFocus);
+        }
+        QVERIFY(dialog.chkToolChanger->isEnabled());
+        QVERIFY(dialog.lblToolChangerNote->isHidden());
+        // GRBL pauses for each tool: the box would do nothing, so it is greyed and says why.
+        dialog.cbController->setCurrentIndex(dialog.cbController->findData(static_cast<int>(ControllerChoice::Grbl)));
+        QVERIFY(!dialog.chkToolChanger->isEnabled());
+        QVERIFY(!dialog.lblToolChangerNote->isHidden());
+        QCOMPARE(dialog.lblToolChangerNote->text(),
+                 QStringLiteral("GRBL changes no tools itself: it pauses for each tool."));
+    }
+
+    void formatDialogWithoutAnInputFile_data() {
+        QTest::addColumn<QString>("input");
+        QTest::newRow("at start") << "please specify";
+        QTest::newRow("after Cancel") << "specify File to Convert";
+        QTest::newRow("emptied") << "";
+    }
+
+    void formatDialogWithoutAnInputFile() {
+        QFETCH(QString, input);
+        int looks = 0;
+        const auto inspector = [&looks](const std::string&, const DrillFileFormatSettings&) {
+            ++looks;
+            return std::vector<std::string>{};
+        };
+        DrillFileFormatDialog dialog(DrillFileFormatSettings{}, input.toStdString(), nullptr, inspector);
+        QCOMPARE(looks, 0);
+        QCOMPARE(dialog.findChild<QGroupBox*>(QStringLiteral("gbFound"))->title(),
+                 QStringLiteral("Found in the input file"));
+        QVERIFY(dialog.lblFound->text().startsWith(
+            QStringLiteral("No input file yet: choose one with Input File to see what this reading finds.")));
+        dialog.show();
+        QVERIFY(QTest::qWaitForWindowActive(&dialog));
+        QCOMPARE(QApplication::focusWidget(), dialog.rbDivisor);
+        QVERIFY2(dialog.width() < 600, qPrintable(QString::number(dialog.width())));
+    }
+
+    void greyedDigitsShowTheFilesDigits() {
+        WindowFixture fixture;
+        DrillFileFormatSettings settings;
+        settings.reading = ReadingChoice::Excellon;
+        settings.integerDigits = 2;
+        settings.decimalDigits = 4;
+        DrillFileFormatDialog dialog(settings, WriteDrillFile(fixture).toStdString());
+        QVERIFY(!dialog.seIntegerDigits->isEnabled());
+        QCOMPARE(dialog.seIntegerDigits->value() * 10 + dialog.seDecimalDigits->value(), 33); // the header's 3:3
+        QVERIFY(dialog.btnOk->isEnabled());
+        dialog.chkDigitsFromFile->setChecked(false);
+        QCOMPARE(dialog.seIntegerDigits->value() * 10 + dialog.seDecimalDigits->value(), 24); // the user's own
+        dialog.seDecimalDigits->setValue(5);
+        dialog.chkDigitsFromFile->setChecked(true);
+        QCOMPARE(dialog.seDecimalDigits->value(), 3);
+        const DrillFileFormatSettings chosen = dialog.Settings();
+        QVERIFY(chosen.digitsFromFile);
+        QCOMPARE(chosen.integerDigits * 10 + chosen.decimalDigits, 25);
     }
 
     void convertRunsWithTheChoices() {
@@ -191,6 +339,48 @@ private slots:
         }
         QVERIFY(window.jobMenu->Settings().controller == (accept ? chosen : ControllerSettings{}));
         QCOMPARE(fixture.BoxLog(), QStringList());
+    }
+
+    // OK on the choice already in force: the boxes as filled stay without a word; text edited by hand since is
+    // replaced only after a yes.
+    void controllerKeepsHandEdits_data() {
+        QTest::addColumn<QString>("addedLine");
+        QTest::addColumn<bool>("yes");
+        QTest::addColumn<bool>("asked");
+        QTest::addColumn<bool>("replaced");
+        QTest::newRow("boxes as filled") << QString() << false << false << false;
+        QTest::newRow("line added by hand, No keeps it") << "M08" << false << true << false;
+        QTest::newRow("line added by hand, Yes replaces it") << "M08" << true << true << true;
+    }
+
+    void controllerKeepsHandEdits() {
+        QFETCH(QString, addedLine);
+        QFETCH(bool, yes);
+        QFETCH(bool, asked);
+        QFETCH(bool, replaced);
+        WindowFixture fixture;
+        TfrmKorvex window;
+        const ControllerSettings grbl{ControllerChoice::Grbl, 300, 9000, false};
+        JobSettings settings = window.jobMenu->Settings();
+        settings.controller = grbl;
+        window.jobMenu->SetSettings(settings);
+        FillToolChangeBlocks(window, grbl);
+        const std::string filledAfter = window.MacroText(MacroBlock::After);
+        if (!addedLine.isEmpty()) {
+            window.meTxAfter->appendPlainText(addedLine);
+        }
+        const std::string edited = window.MacroText(MacroBlock::After);
+        if (yes) {
+            fixture.Boxes().SetNextAnswer([](const korvex::platform::MessageBoxRequest& box) { *box.yes = true; });
+        }
+        Answer<ControllerDialog>([&] { window.jobMenu->Controller1->trigger(); },
+                                 [](ControllerDialog& dialog) { dialog.accept(); });
+        QCOMPARE(window.MacroText(MacroBlock::After), replaced ? filledAfter : edited);
+        QCOMPARE(fixture.BoxLog(), asked ? QStringList{QStringLiteral("question|Korvex|The tool-change boxes hold text "
+                                                                      "edited by hand.\nReplace it with the blocks of "
+                                                                      "GRBL 1.1?")}
+                                         : QStringList());
+        QVERIFY(window.jobMenu->Settings().controller == grbl);
     }
 
     void choicesComeBackInTheNextWindow() {

@@ -175,12 +175,12 @@ private slots:
         row("meOutput", "QPlainTextEdit", {8, 565, 880, 186}, s("\n"), true);
         row("Label8", "QLabel", {8, 546, 60, 13}, s("Output result"), false);
         row("MainMenu1", "QMenuBar", none, QString(), false);
-        row("File1", "QMenu", none, s("File"), false, false);
-        row("Exit1", "QAction", none, s("Close Converter"), false);
-        row("Info1", "QMenu", none, s("Info"), false, false);
-        row("About1", "QAction", none, s("About"), false);
+        row("File1", "QMenu", none, s("&File"), false, false);
+        row("Exit1", "QAction", none, s("C&lose Converter"), false);
+        row("Info1", "QMenu", none, s("&Info"), false, false);
+        row("About1", "QAction", none, s("&About"), false);
         row("Label9", "QLabel", {146, 143, 16, 13}, s("mm"), false);
-        row("Savesettings1", "QAction", none, s("Save settings"), false);
+        row("Savesettings1", "QAction", none, s("&Save settings"), false);
         row("Label10", "QLabel", {8, 375, 132, 13}, s("G-Code before Tool change"), false);
         row("Label11", "QLabel", {8, 199, 119, 13}, s("G-Code after tool change"), false);
         row("meTxBefore", "QPlainTextEdit", {8, 394, 353, 129}, s("G00 Z30\n"), true);
@@ -291,27 +291,31 @@ private slots:
         for (QAction* action : window_->menuBar()->actions()) {
             menus << action->text();
         }
-        QCOMPARE(menus, (QStringList{QStringLiteral("File"), QStringLiteral("Info")}));
+        QCOMPARE(menus, (QStringList{QStringLiteral("&File"), QStringLiteral("&Info")}));
         // The run's choices and the preview come in front of the design's two entries, which close the menu as
         // before.
         QStringList file;
         for (QAction* action : window_->File1->actions()) {
             file << (action->isSeparator() ? QStringLiteral("-") : action->text());
         }
-        QCOMPARE(file, (QStringList{QStringLiteral("Drill file format…"), QStringLiteral("Drill order"),
-                                    QStringLiteral("Controller…"), QStringLiteral("Verify after converting"),
-                                    QStringLiteral("-"), QStringLiteral("Preview…"), QStringLiteral("Save settings"),
-                                    QStringLiteral("Close Converter")}));
-        QCOMPARE(window_->File1->actions().mid(5),
+        // Every entry has its Alt letter; the recent files come first.
+        QCOMPARE(file, (QStringList{QStringLiteral("&Recent files"), QStringLiteral("-"),
+                                    QStringLiteral("&Drill file format…"), QStringLiteral("Drill &order"),
+                                    QStringLiteral("&Controller…"), QStringLiteral("&Verify after converting"),
+                                    QStringLiteral("-"), QStringLiteral("&Preview…"), QStringLiteral("&Save settings"),
+                                    QStringLiteral("C&lose Converter")}));
+        QCOMPARE(window_->File1->actions().mid(7),
                  (QList<QAction*>{window_->Preview1, window_->Savesettings1, window_->Exit1}));
         QCOMPARE(window_->Info1->actions(), QList<QAction*>{window_->About1});
 
         QFileDialog* open = window_->InputFileDlg;
         QCOMPARE(open->acceptMode(), QFileDialog::AcceptOpen);
-        QCOMPARE(open->nameFilters(),
-                 (QStringList{QStringLiteral("Excellon files (*.drl)"), QStringLiteral("txt files (*.txt)"),
-                              QStringLiteral("all files (*)")}));
-        QCOMPARE(open->selectedNameFilter(), QStringLiteral("Excellon files (*.drl)"));
+        const QString drillFiles =
+            QStringLiteral("Drill files (*.drl *.DRL *.Drl *.drd *.DRD *.Drd *.xln *.XLN *.Xln *.exc *.EXC *.Exc *.txt "
+                           "*.TXT *.Txt *.ncd *.NCD *.Ncd *.cnc *.CNC *.Cnc *.tap *.TAP *.Tap *.fdr *.FDR *.Fdr "
+                           "*.drill *.DRILL *.Drill *.nc *.NC *.Nc)");
+        QCOMPARE(open->nameFilters(), (QStringList{drillFiles, QStringLiteral("All files (*)")}));
+        QCOMPARE(open->selectedNameFilter(), drillFiles);
         QCOMPARE(open->defaultSuffix(), QStringLiteral("txt"));
         QFileDialog* save = window_->SaveDialog1;
         QCOMPARE(save->acceptMode(), QFileDialog::AcceptSave);
@@ -320,6 +324,41 @@ private slots:
         QCOMPARE(save->defaultSuffix(), QStringLiteral("Cnc"));
         QVERIFY(save->testOption(QFileDialog::DontConfirmOverwrite));
         QVERIFY(!open->isVisible() && !save->isVisible());
+    }
+
+    // Alt with a letter opens the menu of that letter wherever the focus is, and no field takes the letter.
+    void altLetterOpensTheMenu_data() {
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<int>("key");
+        QTest::addColumn<QString>("menu"); // empty: no menu has the letter
+        for (const char* field : {"edXOffsett", "edInputFileName", "edDivider", "meTxBefore", "cbDeltaLineNumber"}) {
+            const QString name = QLatin1String(field);
+            QTest::addRow("%s Alt+F", field) << name << int(Qt::Key_F) << QStringLiteral("File1");
+            QTest::addRow("%s Alt+I", field) << name << int(Qt::Key_I) << QStringLiteral("Info1");
+            QTest::addRow("%s Alt+X", field) << name << int(Qt::Key_X) << QString();
+        }
+    }
+
+    void altLetterOpensTheMenu() {
+        QFETCH(QString, field);
+        QFETCH(int, key);
+        QFETCH(QString, menu);
+        ShowActive();
+        const QByteArray name = field.toLatin1();
+        QWidget* target = Widget(name.constData());
+        if (auto* combo = qobject_cast<QComboBox*>(target)) {
+            target = combo->lineEdit();
+        }
+        target->setFocus();
+        const QString before = Content(Widget(name.constData()));
+        QTest::keyClick(target, Qt::Key(key), Qt::AltModifier);
+        QCOMPARE(Content(Widget(name.constData())), before);
+        QMenu* opened = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        QCOMPARE(opened != nullptr ? opened->objectName() : QString(), menu);
+        if (opened != nullptr) {
+            opened->close();
+        }
+        QCOMPARE(fixture_->BoxLog(), QStringList());
     }
 
     void tabKeyFromYOffset() {

@@ -93,6 +93,8 @@ private slots:
         case MessageBoxKind::NumericalError:
             korvex::platform::ShowNumericalErrorBox(text);
             break;
+        case MessageBoxKind::Question:
+            QFAIL("questions have a test of their own");
         }
         QCOMPARE(boxes.Shown().size(), std::size_t{1});
         const MessageBoxRequest request = boxes.Shown().front();
@@ -109,6 +111,19 @@ private slots:
         QCOMPARE(int(box->icon()), icon);
         QCOMPARE(box->standardButtons(), QMessageBox::StandardButtons(QMessageBox::Ok));
         QCOMPARE(box->windowModality(), Qt::ApplicationModal);
+    }
+
+    void questionIsNoUnlessAnsweredYes() {
+        MessageBoxRecorder boxes;
+        QVERIFY(!korvex::platform::AskYesNo(QStringLiteral("Replace?")));
+        boxes.SetNextAnswer([](const MessageBoxRequest& request) { *request.yes = true; });
+        QVERIFY(korvex::platform::AskYesNo(QStringLiteral("Replace?")));
+        QCOMPARE(boxes.Shown().size(), std::size_t{2});
+        const std::unique_ptr<QMessageBox> box = korvex::platform::CreateMessageBox(boxes.Shown().front());
+        QCOMPARE(box->standardButtons(), QMessageBox::Yes | QMessageBox::No);
+        QCOMPARE(box->defaultButton(), box->button(QMessageBox::No));
+        QCOMPARE(box->escapeButton(), box->button(QMessageBox::No));
+        QCOMPARE(box->icon(), QMessageBox::Question);
     }
 
     void realBoxWaitsForOk() {

@@ -27,6 +27,8 @@ const char* KindName(platform::MessageBoxKind kind) {
         return "plain";
     case platform::MessageBoxKind::NumericalError:
         return "numerical";
+    case platform::MessageBoxKind::Question:
+        return "question";
     }
     return "?";
 }
