@@ -64,6 +64,9 @@ Options:
       --feed=MM_PER_MIN    drilling feed rate for --controller (default 100)
       --spindle=RPM        spindle speed for --controller (default 10000)
       --tool-changer       the machine changes tools itself (M06; GRBL always pauses with M00)
+      --tool-change=HOW    GRBL only: "pause" with M00 naming the tool (default), "sender" writes
+                           M6 T<n> for a G-code sender's tool-change helper, "split" writes one
+                           program per tool beside the output (OUTPUT-T01-0.800mm.nc ...)
       --verify             read the written program back and compare it with the drill file; a
                            difference is an error (exit status 1, the program stays)
       --order=ORDER        drill order within each tool: "file" as the drill file lists the holes
@@ -118,6 +121,7 @@ struct Options {
     std::optional<double> feed;
     std::optional<double> spindle;
     bool toolChanger = false;
+    std::optional<korvex::gcode::GrblToolChange> toolChange;
 };
 
 class UsageError {
@@ -245,6 +249,7 @@ enum OptionId : int {
     kFeed,
     kSpindle,
     kToolChanger,
+    kToolChange,
     kVerify,
 
     // -- Preview options --
@@ -284,6 +289,7 @@ const option kLongOptions[] = {
     {"feed", required_argument, nullptr, kFeed},
     {"spindle", required_argument, nullptr, kSpindle},
     {"tool-changer", no_argument, nullptr, kToolChanger},
+    {"tool-change", required_argument, nullptr, kToolChange},
     {"verify", no_argument, nullptr, kVerify},
 
     // -- Preview options --
@@ -334,10 +340,21 @@ void ApplyController(Options& options) {
         if (options.feed || options.spindle || options.toolChanger) {
             throw UsageError("--feed, --spindle and --tool-changer need --controller");
         }
+        if (options.toolChange) {
+            throw UsageError("--tool-change needs --controller grbl");
+        }
     } else {
         options.preset->feedMmPerMin = options.feed.value_or(options.preset->feedMmPerMin);
         options.preset->spindleRpm = options.spindle.value_or(options.preset->spindleRpm);
         options.preset->toolChanger = options.toolChanger;
+        if (options.toolChange) {
+            if (options.preset->controller != korvex::gcode::Controller::Grbl) {
+                throw UsageError("--tool-change is for --controller grbl; the other controllers change tools with "
+                                 "M06 or pause");
+            }
+            options.preset->grblToolChange = *options.toolChange;
+            options.job.grblToolChange = *options.toolChange;
+        }
         const korvex::gcode::ToolChangeBlocks blocks = korvex::gcode::PresetBlocks(*options.preset);
         if (!options.before) {
             options.before = korvex::gcode::BlockText(blocks.before);
@@ -345,6 +362,9 @@ void ApplyController(Options& options) {
         if (!options.after) {
             options.after = korvex::gcode::BlockText(blocks.after);
         }
+    }
+    if (options.job.grblToolChange == korvex::gcode::GrblToolChange::Split && options.output == "-") {
+        throw UsageError("--tool-change split writes one program per tool beside the output: name it with -o");
     }
     if (options.job.verify && options.output == "-") {
         throw UsageError("--verify reads the program back: it needs an output file, not standard output");
@@ -490,6 +510,15 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         case kToolChanger:
             options.toolChanger = true;
             break;
+        case kToolChange: {
+            const std::optional<korvex::gcode::GrblToolChange> toolChange =
+                korvex::gcode::GrblToolChangeFromName(optarg);
+            if (!toolChange) {
+                throw UsageError("--tool-change must be pause, sender or split, not '" + std::string(optarg) + "'");
+            }
+            options.toolChange = *toolChange;
+            break;
+        }
         case kVerify:
             options.job.verify = true;
             break;

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <map>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -95,6 +96,17 @@ struct ConversionState {
     HoleOrder* Order = nullptr;
     // The run's program writer, set by the run while its body is written.
     ProgramEmitter* Emitter = nullptr;
+    // GRBL programs (set by whoever starts the run; off for the plain conversion): tool numbers above 255 are
+    // renumbered, tool definitions name the diameter in mm, and an after-block line equal to PauseMark or
+    // SenderMark becomes the tool's own pause or M6 line. With SplitMarks each tool-change block starts with a
+    // part comment (ProgramEmitter::kPartMark) and the pause line is left out: the parts become programs of
+    // their own.
+    bool GrblTools = false;
+    std::string PauseMark;
+    std::string SenderMark;
+    bool SplitMarks = false;
+    // Tool numbers given in advance (drill file tool -> program tool); others as ProgramEmitter::GrblNumber.
+    std::map<std::int32_t, std::int32_t> GrblToolNumbers;
     // The plain reading's input line (from 1), and the first line whose X or Y word has a decimal point while
     // the file is read in inch (0 when none): such a file needs another divisor.
     std::size_t InputLine = 0;

@@ -104,7 +104,7 @@ void DefineTool(ConversionState& state, ProgramEmitter& program, std::string_vie
         text.append(word);
         text.append("  ");
     } while (rest.Next(word));
-    program.Comment(text, " ; Tool-definition");
+    program.ToolDefinition(tool, text);
 }
 
 } // namespace

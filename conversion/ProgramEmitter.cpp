@@ -6,6 +6,7 @@
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "platform/DecimalText.h"
 #include "platform/TextFile.h"
 
 namespace korvex::conversion {
@@ -15,6 +16,9 @@ namespace {
 // Collected lines go to the output in pieces of about this size, so a line of millions of words does not
 // become one program-sized block.
 constexpr std::size_t kHandOnSize = 1 << 16;
+
+// GRBL keeps the tool number in one byte and refuses larger ones (error:38).
+constexpr std::int32_t kGrblLargestTool = 255;
 
 } // namespace
 
@@ -67,7 +71,12 @@ private:
 
 HoleOrder::~HoleOrder() = default;
 
-ProgramEmitter::ProgramEmitter(ConversionState& state) : state_(state), block_(std::make_unique<Block>()) {}
+ProgramEmitter::ProgramEmitter(ConversionState& state)
+    : state_(state), block_(std::make_unique<Block>()), grblNumbers_(state.GrblToolNumbers) {
+    for (const auto& [tool, number] : grblNumbers_) {
+        grblNumbersUsed_.insert(number);
+    }
+}
 
 ProgramEmitter::~ProgramEmitter() = default;
 
@@ -135,9 +144,59 @@ void ProgramEmitter::NumberedLine(std::string_view command, std::string_view res
 }
 
 void ProgramEmitter::ToolDiameter(std::int32_t tool, double diameterMm) {
+    if (state_.GrblTools) {
+        diameters_[tool] = diameterMm;
+    }
     if (state_.Observer != nullptr) {
         state_.Observer->OnToolDiameter(tool, diameterMm);
     }
+}
+
+std::int32_t ProgramEmitter::GrblNumber(std::int32_t tool) {
+    const auto known = grblNumbers_.find(tool);
+    if (known != grblNumbers_.end()) {
+        return known->second;
+    }
+    std::int32_t number = tool;
+    if (tool < 0 || tool > kGrblLargestTool || grblNumbersUsed_.count(tool) != 0) {
+        number = 1;
+        while (grblNumbersUsed_.count(number) != 0) {
+            ++number;
+        }
+    }
+    grblNumbersUsed_.insert(number);
+    grblNumbers_.emplace(tool, number);
+    return number;
+}
+
+std::string ProgramEmitter::DiameterText(std::int32_t tool) const {
+    const auto diameter = diameters_.find(tool);
+    return diameter == diameters_.end() ? std::string() : " " + platform::FixedText(diameter->second, 3) + " mm";
+}
+
+void ProgramEmitter::ToolDefinition(std::int32_t tool, std::string_view text, std::optional<double> diameterMm) {
+    if (!state_.GrblTools) {
+        Comment(text, " ; Tool-definition");
+        return;
+    }
+    if (diameterMm) {
+        diameters_[tool] = *diameterMm;
+    }
+    std::string suffix;
+    if (diameters_.count(tool) != 0) {
+        suffix += "=" + DiameterText(tool);
+    }
+    const std::int32_t number = GrblNumber(tool);
+    if (number != tool) {
+        suffix += (suffix.empty() ? "" : ", ");
+        suffix += "written as T" + std::to_string(number) + " for GRBL";
+    }
+    suffix += " ; Tool-definition";
+    // The plain reading's text ends in blanks already.
+    if (!text.empty() && text.back() != ' ') {
+        suffix.insert(0, " ");
+    }
+    Comment(text, suffix);
 }
 
 void ProgramEmitter::SelectTool(std::int32_t tool, std::string_view word) {
@@ -146,12 +205,39 @@ void ProgramEmitter::SelectTool(std::int32_t tool, std::string_view word) {
     state_.CurrentZUp = entry.ZUp;
     state_.CurrentZDown = entry.ZDown;
     state_.CurrentTool = tool;
+    std::string grblWord;
+    std::int32_t number = tool;
+    if (state_.GrblTools) {
+        const bool first = grblNumbers_.count(tool) == 0;
+        number = GrblNumber(tool);
+        if (state_.SplitMarks) {
+            std::string shown = std::to_string(number);
+            shown.insert(0, shown.size() < 2 ? 2 - shown.size() : 0, '0');
+            Comment(kPartMark, "T" + shown + DiameterText(tool));
+        }
+        if (number != tool) {
+            grblWord = "T" + std::to_string(number);
+            word = grblWord;
+            if (first) {
+                Comment("T" + std::to_string(tool) + " is written as " + grblWord +
+                        ": GRBL refuses tool numbers above 255");
+            }
+        }
+    }
     for (const std::string& line : state_.MacroBefore) {
         NumberedLine(line, {});
     }
     NumberedLine(word, {});
     for (const std::string& line : state_.MacroAfter) {
-        NumberedLine(line, {});
+        if (!state_.GrblTools || (line != state_.PauseMark && line != state_.SenderMark)) {
+            NumberedLine(line, {});
+        } else if (line == state_.SenderMark) {
+            NumberedLine("M6 T" + std::to_string(number),
+                         DiameterText(tool).empty() ? "" : " (" + DiameterText(tool).substr(1) + ")");
+        } else if (!state_.SplitMarks) {
+            // A part of a split program starts after the change: it needs no pause.
+            NumberedLine("M00 (T" + std::to_string(number) + DiameterText(tool), ": change tool, then cycle start)");
+        }
     }
     Written();
 }

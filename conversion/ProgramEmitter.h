@@ -4,7 +4,10 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
+#include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -51,9 +54,15 @@ public:
     void Numbered(std::string_view text);
     // The diameter the drill file gives a tool (only told to the observer: the program does not name it).
     void ToolDiameter(std::int32_t tool, double diameterMm);
+    // "; " + text + " ; Tool-definition"; for GRBL with the diameter in mm (`diameterMm`, or as ToolDiameter
+    // told it) and the number the program uses where it renumbers the tool.
+    void ToolDefinition(std::int32_t tool, std::string_view text, std::optional<double> diameterMm = {});
     // The tool-change block: the macro before, the tool word, the macro after; later holes drill with the
     // tool's Z words.
     void SelectTool(std::int32_t tool, std::string_view word);
+    // What starts each part's tool-change block with ConversionState::SplitMarks: "; " kPartMark "T01 0.800 mm".
+    static constexpr std::string_view kPartMark = "Program part: ";
+
     // A comment; later holes belong to no tool.
     void UnloadTool(std::string_view comment);
     // Retract, rapid to the hole, feed down: three numbered lines, now or (with a hole order) once the run of
@@ -83,6 +92,10 @@ private:
     };
     class Block;
 
+    // The tool number a GRBL program gives `tool`: itself up to 255 unless taken, otherwise the lowest free one.
+    std::int32_t GrblNumber(std::int32_t tool);
+    // " 1.000 mm", or nothing when the drill file gave no diameter.
+    std::string DiameterText(std::int32_t tool) const;
     void Hold(const HoleEvent& hole);
     void WriteHeld();
     void WriteHeldHole(const HeldHole& hole, bool bothWords);
@@ -92,6 +105,11 @@ private:
 
     ConversionState& state_;
     std::unique_ptr<Block> block_;
+    // GRBL: the diameters the drill file gave (mm), and the numbers given to tools so far (declared after
+    // state_, which fills them).
+    std::map<std::int32_t, double> diameters_;
+    std::map<std::int32_t, std::int32_t> grblNumbers_;
+    std::set<std::int32_t> grblNumbersUsed_;
     int collecting_ = 0;
 
     // Holes held for the hole order. Their coordinate words sit in heldWords_: the X word, then the Y word;

@@ -56,7 +56,7 @@ public:
                 program_.ToolDiameter(tool, *diameterMm);
             }
         }
-        program_.Comment(text, " ; Tool-definition");
+        program_.ToolDefinition(tool, text, diameterMm);
     }
 
     void SelectTool(std::int32_t tool, std::string_view word) override {

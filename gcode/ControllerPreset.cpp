@@ -116,6 +116,27 @@ std::optional<Controller> ControllerFromName(std::string_view name) {
     return std::nullopt;
 }
 
+std::string_view GrblToolChangeName(GrblToolChange toolChange) {
+    switch (toolChange) {
+    case GrblToolChange::Sender:
+        return "sender";
+    case GrblToolChange::Split:
+        return "split";
+    case GrblToolChange::Pause:
+        break;
+    }
+    return "pause";
+}
+
+std::optional<GrblToolChange> GrblToolChangeFromName(std::string_view name) {
+    for (const GrblToolChange toolChange : {GrblToolChange::Pause, GrblToolChange::Sender, GrblToolChange::Split}) {
+        if (name == GrblToolChangeName(toolChange)) {
+            return toolChange;
+        }
+    }
+    return std::nullopt;
+}
+
 ToolChangeBlocks PresetBlocks(const PresetOptions& options) {
     ToolChangeBlocks blocks;
     if (options.controller == Controller::None) {
@@ -129,6 +150,10 @@ ToolChangeBlocks PresetBlocks(const PresetOptions& options) {
     const bool toolChanger = options.toolChanger && options.controller != Controller::Grbl;
     if (toolChanger) {
         blocks.after.push_back("M06");
+    } else if (options.controller == Controller::Grbl && options.grblToolChange == GrblToolChange::Sender) {
+        blocks.after.emplace_back(kGrblSenderLine);
+    } else if (options.controller == Controller::Grbl) {
+        blocks.after.emplace_back(kGrblPauseLine);
     } else {
         // The converter's "Tn" line stands right above, so the operator sees which tool to put in.
         blocks.after.push_back("M00 (change to the tool named above, then resume)");

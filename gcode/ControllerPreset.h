@@ -14,11 +14,26 @@ namespace korvex::gcode {
 
 enum class Controller { None, LinuxCnc, Grbl, Generic };
 
+// How a GRBL program changes tools: GRBL 1.1 has no M6 and takes nothing but resume or stop during an M00
+// pause, so the operator cannot zero Z for the new drill there. Pause: M00 naming the tool. Sender: M6 for a
+// sender's tool-change helper, which holds it back from GRBL. Split: one program per tool.
+enum class GrblToolChange { Pause, Sender, Split };
+
+// "pause", "sender", "split" (the command line's and the settings file's words).
+std::string_view GrblToolChangeName(GrblToolChange toolChange);
+std::optional<GrblToolChange> GrblToolChangeFromName(std::string_view name);
+
+// The preset's GRBL lines that the writer replaces with each tool's own line (ConversionState::PauseMark and
+// SenderMark); a line the user edited stays as written.
+constexpr std::string_view kGrblPauseLine = "M00 (change to the tool named above, then resume)";
+constexpr std::string_view kGrblSenderLine = "M6 (tool named above, for the sender)";
+
 struct PresetOptions {
     Controller controller = Controller::None;
     double feedMmPerMin = 100.0;
     double spindleRpm = 10000.0;
     bool toolChanger = false; // the machine changes tools itself (M06); otherwise it pauses for the operator
+    GrblToolChange grblToolChange = GrblToolChange::Pause; // GRBL only
 };
 
 // "linuxcnc", "grbl", "generic" (the command line's and the settings file's words); "" for None.

@@ -23,6 +23,10 @@ std::string_view WithoutNumber(std::string_view line) {
     return line;
 }
 
+bool IsM6(std::string_view code) {
+    return code == "M6" || code == "M06";
+}
+
 std::optional<double> ZValue(std::string_view word) {
     if (word.size() < 2 || (word[0] != 'Z' && word[0] != 'z')) {
         return std::nullopt;
@@ -52,6 +56,9 @@ void CheckBlock(const char* which, const std::vector<std::string>& lines, const 
     const std::size_t maxLength = MaxLineLength(controller);
     for (const std::string& line : lines) {
         for (const std::string& code : CodesNotAccepted(controller, line)) {
+            if (input.m6ToSender && IsM6(code)) {
+                continue;
+            }
             warnings.push_back(std::string("Warning: the tool-change block ") + which + " holds " + code + ", which " +
                                title + " does not accept");
         }
@@ -131,6 +138,9 @@ void ProgramScan::Line(std::string_view line) {
         ++tooLongCount_;
     }
     for (std::string& code : CodesNotAccepted(controller_, reader_.Words())) {
+        if (m6ToSender_ && IsM6(code)) {
+            continue;
+        }
         if (refused_.size() < kShownFindings) {
             refused_.push_back({line_, std::move(code)});
         }

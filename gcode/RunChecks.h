@@ -54,6 +54,9 @@ public:
     ProgramScan(Controller controller, std::vector<std::string> blockLines)
         : controller_(controller), blockLines_(std::move(blockLines)) {}
 
+    // The program is for a sender that handles M6 itself and never passes it on: M6 is not refused.
+    void LeaveM6ToSender() { m6ToSender_ = true; }
+
     void Line(std::string_view line);
 
     struct Finding {
@@ -70,6 +73,7 @@ public:
 private:
     Controller controller_;
     std::vector<std::string> blockLines_;
+    bool m6ToSender_ = false;
     std::size_t line_ = 0;
     ProgramReader reader_{ReadOptions{0.0, false, false}}; // modes and words only: nothing kept per move
     std::vector<Finding> refused_;
@@ -101,6 +105,7 @@ struct CheckInput {
     std::vector<std::string> macroAfter;
     bool lineNumbers = true;
     const ProgramScan* scan = nullptr; // null without a controller
+    bool m6ToSender = false;           // as ProgramScan::LeaveM6ToSender
 };
 
 // Fills the Z values of `input` from the state after a run: the run's words and those tools of `shape` whose

@@ -5,10 +5,12 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 
 #include "conversion/ConversionHost.h"
 #include "conversion/ConversionState.h"
+#include "conversion/Numbers.h"
 #include "conversion/RunObserver.h"
 #include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
@@ -18,6 +20,7 @@
 #include "job/PlacementCheck.h"
 #include "job/PlainReadingHazards.h"
 #include "job/RunSummary.h"
+#include "job/SplitProgram.h"
 #include "order/ShortOrderObserver.h"
 #include "platform/AtomicFile.h"
 #include "platform/DecimalText.h"
@@ -203,12 +206,17 @@ void ExpectWork(const excellon::DrillWork& work, const conversion::ConversionSta
     conversion::ConversionState scratch;
     for (const excellon::DrillWork::Hole& hole : work.holes) {
         conversion::HoleEvent event;
-        event.tool = hole.tool;
+        const auto number = state.GrblToolNumbers.find(hole.tool);
+        event.tool = number == state.GrblToolNumbers.end() ? hole.tool : number->second;
         event.x = hole.x + state.XOffset;
         event.y = hole.y + state.YOffset;
         expected.OnHole(scratch, event);
     }
     for (conversion::PathEvent path : work.paths) {
+        const auto number = state.GrblToolNumbers.find(path.tool);
+        if (number != state.GrblToolNumbers.end()) {
+            path.tool = number->second;
+        }
         path.startX += state.XOffset;
         path.startY += state.YOffset;
         for (conversion::PathSegment& segment : path.segments) {
@@ -219,6 +227,29 @@ void ExpectWork(const excellon::DrillWork& work, const conversion::ConversionSta
         }
         expected.OnPath(path);
     }
+}
+
+// GRBL keeps a tool number in one byte (error:38 above 255): a file that uses larger numbers has all its
+// tools numbered 1..n in ascending order, so the program's numbers keep the file's order.
+std::map<std::int32_t, std::int32_t> GrblToolNumbers(const excellon::DrillWork& work) {
+    std::set<std::int32_t> tools;
+    for (const excellon::DrillWork::Hole& hole : work.holes) {
+        tools.insert(hole.tool);
+    }
+    for (const conversion::PathEvent& path : work.paths) {
+        tools.insert(path.tool);
+    }
+    std::map<std::int32_t, std::int32_t> numbers;
+    if (tools.empty() || (*tools.begin() >= 0 && *tools.rbegin() <= 255)) {
+        return numbers;
+    }
+    std::int32_t next = 1;
+    for (const std::int32_t tool : tools) {
+        if (tool >= 0) {
+            numbers.emplace(tool, next++);
+        }
+    }
+    return numbers;
 }
 
 } // namespace
@@ -254,7 +285,8 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     // with that reading, never with the run's own.
     std::optional<excellon::DrillWork> drillWork;
     std::string unreadReason;
-    if (watcher != nullptr || options.verify) {
+    const bool grbl = options.controller == gcode::Controller::Grbl;
+    if (watcher != nullptr || options.verify || grbl) {
         excellon::ReadingChoice choice = options.reading.excellon ? options.reading : excellon::ReadingChoice{};
         choice.excellon = true;
         drillWork = LoadDrillWork(host.FieldText(conversion::HostField::InputFileName), choice, unreadReason);
@@ -299,6 +331,16 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     std::vector<std::string> blockLines = macroBefore;
     blockLines.insert(blockLines.end(), macroAfter.begin(), macroAfter.end());
     gcode::ProgramScan scan(options.controller, std::move(blockLines));
+    const bool sender = grbl && options.grblToolChange == gcode::GrblToolChange::Sender;
+    const bool split = grbl && options.grblToolChange == gcode::GrblToolChange::Split;
+    state.GrblTools = grbl;
+    state.PauseMark = grbl ? std::string(gcode::kGrblPauseLine) : std::string();
+    state.SenderMark = grbl ? std::string(gcode::kGrblSenderLine) : std::string();
+    state.SplitMarks = split;
+    state.GrblToolNumbers = grbl && drillWork ? GrblToolNumbers(*drillWork) : std::map<std::int32_t, std::int32_t>{};
+    if (sender) {
+        scan.LeaveM6ToSender();
+    }
     ScanningHost scanningHost(host, scan, options.controller);
     conversion::ConversionHost& runHost =
         options.controller == gcode::Controller::None ? host : static_cast<conversion::ConversionHost&>(scanningHost);
@@ -333,9 +375,34 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     checks.macroAfter = macroAfter;
     checks.lineNumbers = state.LineNumbersOn;
     checks.scan = options.controller == gcode::Controller::None ? nullptr : &scan;
+    checks.m6ToSender = sender;
     for (const std::string& line : gcode::RunChecks(checks)) {
         host.AppendLogLine(line);
         report.warnings.push_back(line);
+    }
+    if (sender) {
+        host.AppendLogLine("Tool changes: M6 T<n> for the G-code sender's tool-change helper; GRBL itself refuses "
+                           "M6, so send the program through a sender that handles it");
+    }
+    const std::string outputName = host.FieldText(conversion::HostField::OutputFileName);
+    std::string partsProgram; // the parts one after the other, for the verification
+    if (split) {
+        std::string program;
+        std::string reason;
+        if (!ReadBack(outputName, program, reason)) {
+            throw conversion::ConversionError("cannot split the program: " + reason);
+        }
+        const std::vector<std::string> endLines{"M05", "G00 " + state.RunZ.ZUp, "M30"};
+        for (const ProgramPart& part : SplitProgram(program, endLines)) {
+            const std::string path = PartPath(outputName, part.tool);
+            const std::error_code error = platform::WriteFileAtomically(path, part.text);
+            if (error) {
+                throw conversion::ConversionError("cannot write " + path + ": " + platform::SystemReason(error));
+            }
+            report.partPaths.push_back(path);
+            partsProgram += part.text;
+            host.AppendLogLine("Program for " + part.tool + ": " + path);
+        }
     }
     if (options.verify) {
         std::string program;
@@ -343,7 +410,10 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         if (!drillWork) {
             report.verification.skipReason =
                 "the drill file could not be read as Excellon to compare with: " + unreadReason;
-        } else if (ReadBack(host.FieldText(conversion::HostField::OutputFileName), program, reason)) {
+        } else if (split || ReadBack(outputName, program, reason)) {
+            if (split) {
+                program = partsProgram;
+            }
             gcode::ReadOptions readOptions;
             readOptions.keepMoves = false;
             gcode::ExpectedWork expected;

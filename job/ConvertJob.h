@@ -33,6 +33,9 @@ struct JobOptions {
     // -- Controller and verification --
     // The controller the program is for: its checks (feed rate, codes it refuses) run only when one is chosen.
     gcode::Controller controller = gcode::Controller::None;
+    // GRBL only: how the program changes tools. Split writes one program per tool beside the output
+    // (PartPath) as well as the whole program.
+    gcode::GrblToolChange grblToolChange = gcode::GrblToolChange::Pause;
     // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
     bool verify = false;
 
@@ -61,6 +64,9 @@ struct JobReport {
     double drillOrderSeconds = 0.0;
 
     // -- Preview --
+    // The programs written with GrblToolChange::Split, one per tool.
+    std::vector<std::string> partPaths;
+
     // Tool diameters in mm by tool number (with collectToolDiameters or svgPath).
     std::map<std::int32_t, double> toolDiameters;
     // Why the picture could not be written; empty when it was, or none was asked for.
