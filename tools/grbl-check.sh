@@ -1,6 +1,7 @@
 #!/bin/sh
-# Runs every real drill file through korvex-cli for GRBL (--excellon --controller grbl --feed 100 --verify) and
-# the program through GRBL 1.1's own parser and planner: gvalidate from grbl-sim, built for the PC around
+# Runs every real drill file through korvex-cli for GRBL (--excellon --controller grbl --feed 100 --verify) with
+# each --tool-change choice (pause, sender, split: every part), and each program through GRBL 1.1's own parser
+# and planner: gvalidate from grbl-sim, built for the PC around
 # GRBL's unchanged sources. Also counts the bytes GRBL acts on the moment it receives them ('!', '~', '?',
 # Ctrl-X, 0x80 and up), which gvalidate cannot see because it reads past GRBL's serial interrupt.
 # Reports per file; exits 1 when any file fails. Not part of `make test`.
@@ -56,25 +57,62 @@ fi
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-printf '%-42s %-6s %-9s %-12s %s\n' FILE KORVEX LINES REALTIME GVALIDATE
-for drill in "$DRILL_DIR"/*; do
-    case $drill in *.md) continue ;; esac
-    name=$(basename "$drill")
-    program=$work/$name.nc
-    "$cli" -q --excellon --controller grbl --feed 100 --verify -o "$program" "$drill" 2>"$work/log"
-    korvex=$?
-    lines=$(wc -l <"$program" 2>/dev/null || echo 0)
-    realtime=$(LC_ALL=C tr -cd '!~?\030\200-\377' <"$program" 2>/dev/null | wc -c)
+# validate PROGRAM: the program's real-time bytes, then gvalidate's exit status and error lines, into $result;
+# counts a failure.
+validate() {
+    realtime=$(LC_ALL=C tr -cd '!~?\030\200-\377' <"$1" 2>/dev/null | wc -c)
     # M00 waits for a cycle start that the validator never sends; M01 takes the same path through the parser.
-    sed 's/\bM00\b/M01/' "$program" >"$work/validate.nc" 2>/dev/null
+    # A sender's tool-change helper holds M6 back from GRBL and runs its own routine instead.
+    sed -e 's/\bM00\b/M01/' -e '/\bM6 T[0-9]/d' "$1" >"$work/validate.nc" 2>/dev/null
     # Run where its EEPROM.DAT (the simulated settings memory) may stay.
     (cd "$root" && timeout 300 "$validator" "$work/validate.nc") >"$work/gvalidate" 2>&1
     gvalidate=$?
     errors=$(grep -c '^error' "$work/gvalidate")
-    printf '%-42s %-6s %-9s %-12s %s\n' "$name" "$korvex" "$lines" "$realtime" "exit $gvalidate, $errors errors"
-    if [ "$korvex" -ne 0 ] || [ "$realtime" -ne 0 ] || [ "$gvalidate" -ne 0 ] || [ "$errors" -ne 0 ]; then
-        failures=$((failures + 1))
-        sed -n '1,5p' "$work/log" "$work/gvalidate" | grep -v '^ok' | head -5
+    result="$realtime $gvalidate $errors"
+    if [ "$realtime" -ne 0 ] || [ "$gvalidate" -ne 0 ] || [ "$errors" -ne 0 ]; then
+        bad=1
+        grep -v '^ok' "$work/gvalidate" | head -3
     fi
+}
+
+printf '%-42s %-7s %-6s %-6s %-9s %-9s %s\n' FILE MODE KORVEX PARTS LINES REALTIME GVALIDATE
+for drill in "$DRILL_DIR"/*; do
+    case $drill in *.md) continue ;; esac
+    name=$(basename "$drill")
+    for mode in pause sender split; do
+        rm -f "$work"/out*
+        program=$work/out.nc
+        "$cli" -q --excellon --controller grbl --feed 100 --verify --tool-change "$mode" -o "$program" "$drill" \
+            2>"$work/log"
+        korvex=$?
+        bad=0
+        [ "$korvex" -eq 0 ] || bad=1
+        if [ "$mode" = split ]; then
+            set -- "$work"/out-T*.nc
+            [ -f "$1" ] || { set --; bad=1; }
+        else
+            set -- "$program"
+        fi
+        parts=$#
+        lines=0
+        realtimes=0
+        exits=0
+        errorsum=0
+        for part in "$@"; do
+            lines=$((lines + $(wc -l <"$part")))
+            validate "$part"
+            set -- $result "$@"
+            realtimes=$((realtimes + $1))
+            [ "$2" -eq 0 ] || exits=$2
+            errorsum=$((errorsum + $3))
+            shift 3
+        done
+        printf '%-42s %-7s %-6s %-6s %-9s %-9s %s\n' "$name" "$mode" "$korvex" "$parts" "$lines" "$realtimes" \
+            "exit $exits, $errorsum errors"
+        if [ "$bad" -ne 0 ]; then
+            failures=$((failures + 1))
+            sed -n '1,5p' "$work/log"
+        fi
+    done
 done
 [ "$failures" -eq 0 ]

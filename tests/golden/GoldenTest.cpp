@@ -79,8 +79,8 @@ struct Settings {
     bool explicitAfter = false;
 };
 
-// --controller NAME, --feed, --spindle, --tool-changer, --verify; false for any other option. A controller's
-// blocks replace the design values unless --before or --after name others, as in korvex-cli.
+// --controller NAME, --feed, --spindle, --tool-changer, --tool-change, --verify; false for any other option. A
+// controller's blocks replace the design values unless --before or --after name others, as in korvex-cli.
 bool ReadControllerArg(const std::string& name, const std::string& value, Settings& settings) {
     if (name == "--controller") {
         settings.preset.emplace();
@@ -92,6 +92,9 @@ bool ReadControllerArg(const std::string& name, const std::string& value, Settin
         settings.preset.value().spindleRpm = std::stod(value);
     } else if (name == "--tool-changer") {
         settings.preset.value().toolChanger = true;
+    } else if (name == "--tool-change") {
+        settings.preset.value().grblToolChange = korvex::gcode::GrblToolChangeFromName(value).value();
+        settings.job.grblToolChange = settings.preset->grblToolChange;
     } else if (name == "--verify") {
         settings.job.verify = true;
     } else {

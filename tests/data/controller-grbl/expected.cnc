@@ -7,14 +7,14 @@
 ;
 ; M48
 ; M71
-; T1  C0.8   ; Tool-definition
-; T2  C1.0  Z-1.5  B3   ; Tool-definition
+; T1  C0.8  = 0.800 mm ; Tool-definition
+; T2  C1.0  Z-1.5  B3  = 1.000 mm ; Tool-definition
 ;% of Header Definition
 N00000 G21 G90
 N00005 M05
 N00010 G00 Z30
 N00015 T1
-N00020 M00 (change to the tool named above, then resume)
+N00020 M00 (T1 0.800 mm: change tool, then cycle start)
 N00025 M03 S10000
 N00030 G04 P2
 N00035 F100
@@ -29,7 +29,7 @@ N00075 G21 G90
 N00080 M05
 N00085 G00 Z30
 N00090 T2
-N00095 M00 (change to the tool named above, then resume)
+N00095 M00 (T2 1.000 mm: change tool, then cycle start)
 N00100 M03 S10000
 N00105 G04 P2
 N00110 F100
