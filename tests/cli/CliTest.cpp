@@ -543,6 +543,18 @@ INSTANTIATE_TEST_SUITE_P(
                  "--number-format must be integer:decimal digits such as 2:4, not '10:4'"},
         UsageRow{"zeros_none", {"--zeros", "none", "input.drl"}, "--zeros must be LZ or TZ, not 'none'"},
         UsageRow{"excellon_with_value", {"--excellon=yes", "input.drl"}, "option --excellon takes no value"},
+        UsageRow{"tool_change_unknown",
+                 {"--controller", "grbl", "--tool-change", "m6", "input.drl"},
+                 "--tool-change must be pause, sender or split, not 'm6'"},
+        UsageRow{"tool_change_without_controller",
+                 {"--tool-change", "sender", "input.drl"},
+                 "--tool-change needs --controller grbl"},
+        UsageRow{"tool_change_for_linuxcnc",
+                 {"--controller", "linuxcnc", "--tool-change", "split", "input.drl"},
+                 "--tool-change is for --controller grbl; the other controllers change tools with M06 or pause"},
+        UsageRow{"split_to_standard_output",
+                 {"--controller", "grbl", "--tool-change", "split", "-o", "-", "input.drl"},
+                 "--tool-change split writes one program per tool beside the output: name it with -o"},
         UsageRow{"picture_of_standard_output",
                  {"--svg", "pic.svg", "-o", "-", "input.drl"},
                  "--svg draws the program from its file: name the output with -o"}),
@@ -793,7 +805,7 @@ TEST_F(CliTest, ControllerFillsTheBlocksUnlessTheyAreGiven) {
     WriteFile(folder_ / "after.txt", "M06\r\n");
     ASSERT_EQ(Run({"-q", "--controller", "grbl", "--feed", "250", "-o", "preset.nc", "input.drl"}).exitCode, 0);
     const std::string preset = ReadFile(folder_ / "preset.nc");
-    EXPECT_NE(preset.find("N00015 T1\r\nN00020 M00 (change to the tool named above, then resume)\r\n"),
+    EXPECT_NE(preset.find("N00015 T1\r\nN00020 M00 (T1 0.800 mm: change tool, then cycle start)\r\n"),
               std::string::npos);
     EXPECT_NE(preset.find("N00035 F250\r\n"), std::string::npos);
 
@@ -806,6 +818,40 @@ TEST_F(CliTest, ControllerFillsTheBlocksUnlessTheyAreGiven) {
     EXPECT_EQ(given.err, "Warning: line 20 of the program feeds before any F word; GRBL 1.1 refuses a feed move "
                          "without a feed rate\n"
                          "Warning: the tool-change block after holds M06, which GRBL 1.1 does not accept\n");
+}
+
+// Split: one whole program per tool beside the output, named from it, each starting with the request to change
+// the drill and zero Z and ending the program; the verification reads the parts.
+TEST_F(CliTest, SplitWritesOneProgramPerTool) {
+    WriteFile(folder_ / "input.drl", kDrillFile);
+    const ProcessResult result = Run(
+        {"--excellon", "--controller", "grbl", "--tool-change", "split", "--verify", "-o", "board.nc", "input.drl"});
+    ASSERT_EQ(result.exitCode, kExitFinished) << result.err;
+    EXPECT_EQ(EntryNames(folder_),
+              (std::vector<std::string>{"board-T01-0.800mm.nc", "board-T02-1.000mm.nc", "board.nc", "input.drl"}));
+    struct Part {
+        const char* file;
+        const char* start;
+        const char* block;
+        const char* end;
+    };
+    for (const Part& part :
+         {Part{"board-T01-0.800mm.nc", "; Put in the drill T01 0.800 mm, zero Z",
+               "N00000 G21 G90\r\nN00005 M05\r\nN00010 G00 Z30\r\nN00015 T1\r\nN00020 M03 S10000\r\n",
+               "N00065 G01 Z-2.0\r\nM05\r\nG00 Z1.00\r\nM30\r\n"},
+          Part{"board-T02-1.000mm.nc", "; Put in the drill T02 1.000 mm, zero Z",
+               "N00070 G21 G90\r\nN00075 M05\r\nN00080 G00 Z30\r\nN00085 T2\r\nN00090 M03 S10000\r\n",
+               "N00125 G00 Z1.000\r\nN00130 M30\r\n"}}) {
+        SCOPED_TRACE(part.file);
+        const std::string text = ReadFile(folder_ / part.file);
+        EXPECT_EQ(text.rfind(part.start, 0), 0u);
+        EXPECT_NE(text.find("; T2C1.0Z-1.5B3 = 1.000 mm ; Tool-definition\r\n"), std::string::npos);
+        EXPECT_NE(text.find(part.block), std::string::npos);
+        EXPECT_EQ(text.find("M00"), std::string::npos);
+        EXPECT_EQ(text.size() - text.rfind(part.end), std::string(part.end).size());
+    }
+    EXPECT_NE(result.err.find("Program for T02 1.000 mm: board-T02-1.000mm.nc\n"), std::string::npos);
+    EXPECT_NE(result.err.find("Verified against the drill file"), std::string::npos);
 }
 
 } // namespace
