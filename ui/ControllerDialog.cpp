@@ -30,7 +30,7 @@ constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerC
 
 const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
 const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
-const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: it pauses for each tool.");
+const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: choose how below.");
 
 QPlainTextEdit* BlockView(const char* name) {
     auto* view = new QPlainTextEdit;
@@ -72,6 +72,13 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seSpindle->setSuffix(QStringLiteral(" rpm"));
     chkToolChanger = new QCheckBox(QStringLiteral("The machine changes tools itself (M06)"));
     chkToolChanger->setObjectName(QStringLiteral("chkToolChanger"));
+    cbToolChange = new QComboBox;
+    cbToolChange->setObjectName(QStringLiteral("cbToolChange"));
+    cbToolChange->addItem(QStringLiteral("Pause: M00 naming the tool"), static_cast<int>(gcode::GrblToolChange::Pause));
+    cbToolChange->addItem(QStringLiteral("Sender: M6 T<n> for the sender's tool-change helper"),
+                          static_cast<int>(gcode::GrblToolChange::Sender));
+    cbToolChange->addItem(QStringLiteral("Split: one program per tool, zero Z before each"),
+                          static_cast<int>(gcode::GrblToolChange::Split));
 
     // As wide as the text they may show: an empty label asks for the font's average character width, which a
     // bitmap face reports hundreds of pixels wide.
@@ -97,6 +104,7 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     form->addRow(QStringLiteral("Spindle speed:"), withNote(seSpindle, lblSpindleProblem));
     form->addRow(QString(), chkToolChanger);
     form->addRow(QString(), lblToolChangerNote);
+    form->addRow(QStringLiteral("GRBL tool changes:"), cbToolChange);
 
     auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
     meBefore = BlockView("meBefore");
@@ -126,11 +134,13 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seFeed->setValue(settings.feed);
     seSpindle->setValue(settings.spindle);
     chkToolChanger->setChecked(settings.toolChanger);
+    cbToolChange->setCurrentIndex(std::max(0, cbToolChange->findData(static_cast<int>(settings.toolChange))));
 
     connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
     connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
     connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
+    connect(cbToolChange, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
     for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle)}) {
         connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
@@ -157,6 +167,7 @@ ControllerSettings ControllerDialog::Settings() const {
     settings.feed = seFeed->value();
     settings.spindle = seSpindle->value();
     settings.toolChanger = chkToolChanger->isChecked();
+    settings.toolChange = static_cast<gcode::GrblToolChange>(cbToolChange->currentData().toInt());
     return settings;
 }
 
@@ -165,9 +176,10 @@ void ControllerDialog::ChoiceChanged() {
     const bool chosen = settings.controller != ControllerChoice::None;
     seFeed->setEnabled(chosen);
     seSpindle->setEnabled(chosen);
-    // GRBL has no tool changer: its blocks pause for a change by hand whatever the box says.
+    // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box says.
     const bool grbl = settings.controller == ControllerChoice::Grbl;
     chkToolChanger->setEnabled(chosen && !grbl);
+    cbToolChange->setEnabled(grbl);
     lblToolChangerNote->setText(grbl ? kGrblNote : QString());
     lblToolChangerNote->setVisible(grbl);
     Validate();

@@ -75,6 +75,7 @@ gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller) {
     options.feedMmPerMin = controller.feed;
     options.spindleRpm = controller.spindle;
     options.toolChanger = controller.toolChanger;
+    options.grblToolChange = controller.toolChange;
     return options;
 }
 
@@ -83,6 +84,7 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     options.reading = ToReadingChoice(settings.format);
     options.order = ToDrillOrder(settings.order);
     options.controller = ToController(settings.controller.controller);
+    options.grblToolChange = settings.controller.toolChange;
     options.verify = settings.verify;
     return options;
 }

@@ -118,7 +118,7 @@ bool DrillFileFormatSettings::operator==(const DrillFileFormatSettings& other) c
 
 bool ControllerSettings::operator==(const ControllerSettings& other) const {
     return controller == other.controller && feed == other.feed && spindle == other.spindle &&
-           toolChanger == other.toolChanger;
+           toolChanger == other.toolChanger && toolChange == other.toolChange;
 }
 
 std::string_view SettingsWord(ReadingChoice choice) {
@@ -164,6 +164,9 @@ JobSettings ReadJobSettings(const platform::IniDocument& ini) {
         controller.spindle = spindle;
     }
     controller.toolChanger = ini.ReadBool(kControllerSection, "ToolChanger", controller.toolChanger);
+    if (const auto text = ini.Value(kControllerSection, "ToolChange")) {
+        controller.toolChange = gcode::GrblToolChangeFromName(*text).value_or(controller.toolChange);
+    }
     settings.verify = ini.ReadBool(kVerificationSection, "Verify", settings.verify);
     return settings;
 }
@@ -172,7 +175,7 @@ namespace {
 
 constexpr std::array<std::string_view, 4> kFormatKeys{"Reading", "Units", "Digits", "Zeros"};
 constexpr std::array<std::string_view, 1> kOrderKeys{"Order"};
-constexpr std::array<std::string_view, 4> kControllerKeys{"Controller", "Feed", "Spindle", "ToolChanger"};
+constexpr std::array<std::string_view, 5> kControllerKeys{"Controller", "Feed", "Spindle", "ToolChanger", "ToolChange"};
 constexpr std::array<std::string_view, 1> kVerificationKeys{"Verify"};
 
 template <std::size_t N>
@@ -215,6 +218,11 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
         ini.WriteString(kControllerSection, "Feed", NumberText(controller.feed));
         ini.WriteInteger(kControllerSection, "Spindle", controller.spindle);
         ini.WriteBool(kControllerSection, "ToolChanger", controller.toolChanger);
+        // A key of this round: files written before it stay as they were while it keeps its default.
+        if (controller.toolChange != defaults.controller.toolChange || ini.HasKey(kControllerSection, "ToolChange")) {
+            ini.WriteString(kControllerSection, "ToolChange",
+                            std::string(gcode::GrblToolChangeName(controller.toolChange)));
+        }
     }
     if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {
         ini.WriteBool(kVerificationSection, "Verify", settings.verify);

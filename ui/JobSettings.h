@@ -6,6 +6,8 @@
 #include <string>
 #include <string_view>
 
+#include "gcode/ControllerPreset.h"
+
 namespace korvex::platform {
 class IniDocument;
 }
@@ -35,6 +37,7 @@ struct ControllerSettings {
     double feed = 100;   // mm/min for drilling
     int spindle = 10000; // rpm
     bool toolChanger = false;
+    gcode::GrblToolChange toolChange = gcode::GrblToolChange::Pause; // GRBL only
 
     bool operator==(const ControllerSettings& other) const;
     bool operator!=(const ControllerSettings& other) const { return !(*this == other); }

@@ -66,6 +66,11 @@ const ReadCase kReadCases[] = {
     {"DigitsWithBlanksInside", "[DrillFileFormat]\nDigits=2: 4\n", JobSettings{}},
     {"FeedAndSpindleOutOfRange", "[Controller]\nController=linuxcnc\nFeed=0\nSpindle=-5\n",
      With([](JobSettings& s) { s.controller.controller = ControllerChoice::LinuxCnc; })},
+    {"GrblToolChange", "[Controller]\nController=grbl\nToolChange=split\n", With([](JobSettings& s) {
+         s.controller.controller = ControllerChoice::Grbl;
+         s.controller.toolChange = gcode::GrblToolChange::Split;
+     })},
+    {"GrblToolChangeUnknown", "[Controller]\nToolChange=m6\n", JobSettings{}},
     {"FeedNotANumber", "[Controller]\nFeed=fast\nSpindle=1e5\n", JobSettings{}},
     {"FeedTooHigh", "[Controller]\nFeed=100001\nSpindle=100001\n", JobSettings{}},
     {"HexSpindleAsTheIniReadsIt", "[Controller]\nSpindle=0x2710\nFeed=12.25\n", With([](JobSettings& s) {
@@ -109,6 +114,15 @@ TEST(JobSettingsWriteTest, DefaultsAddNothingButKeepAPresentSectionCurrent) {
     platform::IniDocument with("[DrillOrder]\r\nOrder=short\r\n");
     WriteJobSettings(with, JobSettings{});
     EXPECT_EQ(with.Text(), "[DrillOrder]\r\nOrder=file\r\n");
+
+    // The GRBL tool change is written once it is not the default, and kept current after that.
+    platform::IniDocument grbl("");
+    WriteJobSettings(grbl, With([](JobSettings& s) { s.controller.toolChange = gcode::GrblToolChange::Sender; }));
+    EXPECT_EQ(grbl.Text(), "[Controller]\r\nController=none\r\nFeed=100\r\nSpindle=10000\r\nToolChanger=0\r\n"
+                           "ToolChange=sender\r\n");
+    WriteJobSettings(grbl, JobSettings{});
+    EXPECT_TRUE(Same(ReadJobSettings(grbl), JobSettings{}));
+    EXPECT_NE(grbl.Text().find("ToolChange=pause\r\n"), std::string::npos);
 }
 
 // The window's values with the run's choices, as the settings store sees them.

@@ -32,6 +32,7 @@
 
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
+using korvex::gcode::GrblToolChange;
 
 Q_DECLARE_METATYPE(ControllerChoice)
 
@@ -226,8 +227,15 @@ private slots:
         dialog.cbController->setCurrentIndex(dialog.cbController->findData(static_cast<int>(ControllerChoice::Grbl)));
         QVERIFY(!dialog.chkToolChanger->isEnabled());
         QVERIFY(!dialog.lblToolChangerNote->isHidden());
-        QCOMPARE(dialog.lblToolChangerNote->text(),
-                 QStringLiteral("GRBL changes no tools itself: it pauses for each tool."));
+        QCOMPARE(dialog.lblToolChangerNote->text(), QStringLiteral("GRBL changes no tools itself: choose how below."));
+        // How GRBL's operator changes tools matters to GRBL alone, and its blocks follow the choice.
+        QVERIFY(dialog.cbToolChange->isEnabled());
+        dialog.cbToolChange->setCurrentIndex(dialog.cbToolChange->findData(static_cast<int>(GrblToolChange::Sender)));
+        QCOMPARE(dialog.Settings().toolChange, GrblToolChange::Sender);
+        QVERIFY(dialog.meAfter->toPlainText().contains(QStringLiteral("M6 (tool named above, for the sender)")));
+        dialog.cbController->setCurrentIndex(
+            dialog.cbController->findData(static_cast<int>(ControllerChoice::LinuxCnc)));
+        QVERIFY(!dialog.cbToolChange->isEnabled());
     }
 
     void formatDialogWithoutAnInputFile_data() {
