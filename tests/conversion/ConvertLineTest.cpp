@@ -4,6 +4,8 @@
 
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
+#include "conversion/ProgramEmitter.h"
+#include "conversion/RunObserver.h"
 #include "conversion/fast/FastPaths.h"
 #include "tests/fakes/MemoryTextWriter.h"
 
@@ -214,6 +216,98 @@ TEST_F(ConvertLineTest, ToolSelectionWithNumberingAndEmptyMacroLines) {
     EXPECT_EQ(Convert("G90"), Lines{"; G90 not implemented"});
     EXPECT_EQ(state.LineNumber, 30);
 }
+
+// GRBL programs: the preset's marked after-block lines become each tool's own, definitions name mm, numbers
+// above 255 are renumbered; any other line stays as the user wrote it.
+struct GrblCase {
+    const char* name;
+    bool inch;
+    bool split;
+    std::vector<std::string> macroAfter;
+    std::vector<std::string> input; // header lines, then "%", then body lines
+    Lines written;
+};
+
+const GrblCase kGrblCases[] = {
+    {"PauseNamesToolAndDiameter",
+     false,
+     false,
+     {"M00 (pause)", "G00 Z20"},
+     {"T2C1.0", "%", "T2"},
+     Lines{"; T2  C1.0  = 1.000 mm ; Tool-definition", "G00 Z30", "T2",
+           "M00 (T2 1.000 mm: change tool, then cycle start)", "G00 Z20"}},
+    {"InchDiameterInMm",
+     true,
+     false,
+     {"M00 (pause)"},
+     {"T1C0.020", "%", "T1"},
+     Lines{"; T1  C0.020  = 0.508 mm ; Tool-definition", "G00 Z30", "T1",
+           "M00 (T1 0.508 mm: change tool, then cycle start)"}},
+    {"NoDiameter",
+     false,
+     false,
+     {"M00 (pause)"},
+     {"%", "T3"},
+     Lines{"G00 Z30", "T3", "M00 (T3: change tool, then cycle start)"}},
+    {"Sender",
+     false,
+     false,
+     {"M6 (sender)"},
+     {"T2C1.0", "%", "T2"},
+     Lines{"; T2  C1.0  = 1.000 mm ; Tool-definition", "G00 Z30", "T2", "M6 T2 (1.000 mm)"}},
+    {"EditedLinesStay",
+     false,
+     false,
+     {"M00 (pause) ", "M00 (my words)"},
+     {"%", "T2"},
+     Lines{"G00 Z30", "T2", "M00 (pause) ", "M00 (my words)"}},
+    {"AboveTwoHundredFiftyFive",
+     false,
+     false,
+     {"M00 (pause)"},
+     {"T1C0.5", "T300C0.8", "%", "T300", "T1"},
+     Lines{"; T1  C0.5  = 0.500 mm ; Tool-definition", "; T300  C0.8  written as T2 for GRBL ; Tool-definition",
+           "G00 Z30", "T2", "M00 (T2: change tool, then cycle start)", "G00 Z30", "T1",
+           "M00 (T1 0.500 mm: change tool, then cycle start)"}},
+    {"SplitMarksPartsAndDropsThePause",
+     false,
+     true,
+     {"M00 (pause)", "G00 Z20"},
+     {"T2C1.0", "%", "T2"},
+     Lines{"; T2  C1.0  = 1.000 mm ; Tool-definition", "; Program part: T02 1.000 mm", "G00 Z30", "T2", "G00 Z20"}},
+};
+
+class ConvertLineGrblTest : public ConvertLineTest, public ::testing::WithParamInterface<GrblCase> {};
+
+TEST_P(ConvertLineGrblTest, WritesTheToolsOwnLines) {
+    const GrblCase& row = GetParam();
+    RunObserver observer; // the plain reading takes diameters only for an observer
+    ProgramEmitter emitter(state);
+    state.Emitter = &emitter;
+    state.Observer = &observer;
+    state.GrblTools = true;
+    state.PauseMark = "M00 (pause)";
+    state.SenderMark = "M6 (sender)";
+    state.SplitMarks = row.split;
+    state.InchMode = row.inch;
+    state.MacroAfter = row.macroAfter;
+    state.InHeader = true;
+    Lines written;
+    for (const std::string& line : row.input) {
+        if (line == "%") {
+            state.InHeader = false;
+            continue;
+        }
+        const Lines lines = Convert(line);
+        written.insert(written.end(), lines.begin(), lines.end());
+    }
+    state.Emitter = nullptr;
+    state.Observer = nullptr;
+    EXPECT_EQ(written, row.written);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, ConvertLineGrblTest, ::testing::ValuesIn(kGrblCases),
+                         [](const auto& row) { return std::string(row.param.name); });
 
 TEST_F(ConvertLineTest, InchDivisorAndOffset) {
     state.InchMode = true;
