@@ -240,7 +240,8 @@ std::map<std::int32_t, std::int32_t> GrblToolNumbers(const excellon::DrillWork& 
         tools.insert(path.tool);
     }
     std::map<std::int32_t, std::int32_t> numbers;
-    if (tools.empty() || (*tools.begin() >= 0 && *tools.rbegin() <= 255)) {
+    // -1 stands for work before any tool selection: no tool number to write.
+    if (tools.empty() || *tools.rbegin() <= 255) {
         return numbers;
     }
     std::int32_t next = 1;
