@@ -67,13 +67,15 @@ check-linuxcnc: deps $(BUILD_DIR)/build.ninja
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
 	tools/rs274-check.sh $(BUILD_DIR)/app/korvex-cli
 
-# One run: the conversion of 100k and 1M hole files against cat and the file layer, and korvex-cli's start-up.
+# One run: the conversion of 100k and 1M hole files against cat and the file layer, korvex-cli's start-up, and
+# the window's start-up to its first expose against an empty Qt window (offscreen unless DISPLAY is set).
 bench: deps
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCH=ON -DKORVEX_BUILD_TESTS=OFF \
-	  -DKORVEX_BUILD_GUI=OFF
-	cmake --build build-bench -j $(JOBS) --target korvex-bench korvex-order-bench
+	  -DKORVEX_BUILD_GUI=ON
+	cmake --build build-bench -j $(JOBS) --target korvex-bench korvex-order-bench korvex-startup-bench
 	build-bench/bench/korvex-bench
 	build-bench/bench/korvex-order-bench
+	build-bench/bench/korvex-startup-bench
 
 format-check: deps
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
