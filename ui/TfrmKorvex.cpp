@@ -34,6 +34,7 @@
 #include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
 #include "ui/JobStep.h"
+#include "ui/LogPresentation.h"
 #include "ui/OptionHandlers.h"
 #include "ui/PreviewWindow.h"
 #include "ui/WindowFont.h"
@@ -165,6 +166,7 @@ TfrmKorvex::TfrmKorvex(QWidget* parent) : QMainWindow(parent) {
     InitMainWindowResources();
     CreateComponents();
     FormCreate();
+    DecorateLog();
 }
 
 TfrmKorvex::~TfrmKorvex() {
@@ -450,6 +452,14 @@ void TfrmKorvex::changeEvent(QEvent* event) {
         platform::SetDecimalSeparator(platform::RegionalDecimalSeparator());
     }
     QMainWindow::changeEvent(event);
+}
+
+void TfrmKorvex::DecorateLog() {
+    lblWarnings = new QLabel(MainMenu1);
+    lblWarnings->setObjectName(QStringLiteral("lblWarnings"));
+    lblWarnings->setContentsMargins(0, 0, 8, 0);
+    MainMenu1->setCornerWidget(lblWarnings, Qt::TopRightCorner);
+    new LogDecoration(*meOutput, lblWarnings);
 }
 
 // ---- settings glue -------------------------------------------------------------------------------------

@@ -91,7 +91,8 @@ public:
     QLineEdit* edG81 = nullptr;
     QComboBox* cbDeltaLineNumber = nullptr;
     QLabel* Label16 = nullptr;
-    QAction* Preview1 = nullptr; // File / Preview…
+    QAction* Preview1 = nullptr;   // File / Preview…
+    QLabel* lblWarnings = nullptr; // how many warnings the log holds, right of the menu bar
 
     // SettingsControls
     std::string Text(SettingsText field) const override;
@@ -134,6 +135,8 @@ protected:
 private:
     void CreateComponents();
     void FormCreate();
+    // Warning lines of the log stand out and are counted; the log's text stays as written.
+    void DecorateLog();
 
     // LoadSettings runs from FormCreate; SaveSettings from closing and "Save settings". Virtual so tests can
     // make saving fail. One store for both: it remembers what was loaded, so a save never replaces stored
