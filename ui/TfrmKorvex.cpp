@@ -29,6 +29,7 @@
 
 #include "conversion/ConversionState.h"
 #include "platform/DecimalSeparator.h"
+#include "preview/ProgramPreview.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobChoices.h"
@@ -167,6 +168,7 @@ TfrmKorvex::TfrmKorvex(QWidget* parent) : QMainWindow(parent) {
     CreateComponents();
     FormCreate();
     DecorateLog();
+    ConnectPreview();
 }
 
 TfrmKorvex::~TfrmKorvex() {
@@ -462,6 +464,41 @@ void TfrmKorvex::DecorateLog() {
     new LogDecoration(*meOutput, lblWarnings);
 }
 
+void TfrmKorvex::ConnectPreview() {
+    preview_->SetSettingsFile(settings_.Files().settingsFile);
+    preview_->SetInputReader([this] { return ReadInputForPreview(); });
+    // At once, so that a conversion right after typing is never followed by an older reading; the file is read
+    // only while the preview is open, and a partly typed name fails fast.
+    connect(edInputFileName, &QLineEdit::textChanged, this,
+            [this] { RunGuarded([this] { preview_->InputChanged(); }); });
+}
+
+InputPreview TfrmKorvex::ReadInputForPreview() {
+    InputPreview input;
+    input.inputName = edInputFileName->text();
+    // A run of its own on a copy of the state, into memory: nothing is written, the log and the fields stay.
+    PreviewHost host(*this);
+    conversion::ConversionState state = conversion::TheConversionState();
+    job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+    options.collectToolDiameters = true;
+    options.verify = false;
+    try {
+        const job::JobReport report = job::ConvertJob(state, host, options);
+        if (report.outcome != conversion::RunOutcome::Finished) {
+            const std::vector<std::string> lines = TextLines(FromHostText(host.LogText()));
+            input.problem =
+                lines.empty() ? QStringLiteral("The input file cannot be read") : FromHostText(lines.back());
+        } else if (!host.NumericalError().empty()) {
+            input.problem = FromHostText(host.NumericalError());
+        }
+        input.scene = preview::ProgramTextScene(host.Program(), report.toolDiameters, {});
+    } catch (const std::exception& error) {
+        input.problem = QString::fromLocal8Bit(error.what());
+        input.scene = preview::ProgramTextScene("", {}, {});
+    }
+    return input;
+}
+
 // ---- settings glue -------------------------------------------------------------------------------------
 
 void TfrmKorvex::LoadSettings() {
@@ -479,10 +516,19 @@ void TfrmKorvex::btnConvertConClick() {
         WindowHost host(*this);
         job::JobOptions options = MakeJobOptions(jobMenu->Settings());
         options.collectToolDiameters = true; // for the preview
-        const job::JobReport report = job::ConvertJob(conversion::TheConversionState(), host, options);
+        job::JobReport report;
+        try {
+            report = job::ConvertJob(conversion::TheConversionState(), host, options);
+        } catch (const std::exception& error) {
+            preview_->ConversionFailed(QString::fromLocal8Bit(error.what()));
+            throw;
+        }
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
+        } else {
+            const std::vector<std::string> lines = TextLines(FromHostText(host.LogText()));
+            preview_->ConversionFailed(lines.empty() ? QString() : FromHostText(lines.back()));
         }
     });
 }

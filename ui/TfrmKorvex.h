@@ -28,6 +28,7 @@ class QPushButton;
 namespace korvex::ui {
 
 class PreviewLink;
+struct InputPreview;
 class JobMenu;
 
 class TfrmKorvex : public QMainWindow, public SettingsControls {
@@ -137,6 +138,9 @@ private:
     void FormCreate();
     // Warning lines of the log stand out and are counted; the log's text stays as written.
     void DecorateLog();
+    // The preview follows the input file: a new one is read as the chosen reading reads it, not converted yet.
+    void ConnectPreview();
+    InputPreview ReadInputForPreview();
 
     // LoadSettings runs from FormCreate; SaveSettings from closing and "Save settings". Virtual so tests can
     // make saving fail. One store for both: it remembers what was loaded, so a save never replaces stored

@@ -161,4 +161,46 @@ std::unique_ptr<platform::TextLineWriter> WindowHost::CreateOutput(const std::st
     return ConversionHost::CreateOutput(name, input);
 }
 
+namespace {
+
+class ProgramTextWriter final : public platform::TextLineWriter {
+public:
+    explicit ProgramTextWriter(std::string& program) : program_(program) {}
+    void WriteLine(std::string_view text) override {
+        program_.append(text);
+        program_.append("\r\n");
+    }
+    void WriteLines(std::string_view linesWithCrLf) override { program_.append(linesWithCrLf); }
+    void Close() override {}
+
+private:
+    std::string& program_;
+};
+
+} // namespace
+
+std::string PreviewHost::FieldText(conversion::HostField field) const {
+    // Any name will do for a program that is never written; the field may still say "please specify".
+    return field == conversion::HostField::OutputFileName ? std::string("preview") : fields_.FieldText(field);
+}
+
+void PreviewHost::AppendLogLine(const std::string& line) {
+    if (!log_.empty()) {
+        log_ += "\r\n";
+    }
+    log_ += line;
+}
+
+void PreviewHost::ShowNumericalError(const std::string& message) {
+    if (numericalError_.empty()) {
+        numericalError_ = message;
+    }
+}
+
+std::unique_ptr<platform::TextLineWriter> PreviewHost::CreateOutput(const std::string&,
+                                                                    const platform::TextLineReader&) {
+    program_.clear();
+    return std::make_unique<ProgramTextWriter>(program_);
+}
+
 } // namespace korvex::ui
