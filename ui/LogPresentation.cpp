@@ -115,7 +115,7 @@ QString WarningCountText(int count) {
     if (count <= 0) {
         return QString();
     }
-    return count == 1 ? QStringLiteral("1 warning") : QStringLiteral("%1 warnings").arg(count);
+    return count == 1 ? QStringLiteral("⚠ 1 warning") : QStringLiteral("⚠ %1 warnings").arg(count);
 }
 
 QString WarningHint(const QString& line) {
@@ -174,7 +174,13 @@ LogDecoration::LogDecoration(QPlainTextEdit& pane, QLabel* count) : QObject(&pan
         Recount();
         marks->update();
     });
-    connect(pane.verticalScrollBar(), &QScrollBar::valueChanged, marks, [marks] { marks->update(); });
+    // Scrolling moves the viewport's children along with the text: put the marks back over the whole viewport.
+    for (QScrollBar* bar : {pane.verticalScrollBar(), pane.horizontalScrollBar()}) {
+        connect(bar, &QScrollBar::valueChanged, marks, [marks, &pane] {
+            marks->setGeometry(pane.viewport()->rect());
+            marks->update();
+        });
+    }
     Recount();
 }
 

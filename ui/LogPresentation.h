@@ -15,7 +15,7 @@ namespace korvex::ui {
 
 // The warning lines of a log text: those that begin with "Warning: ".
 int CountWarnings(const QString& logText);
-// "" for none, "1 warning", "2 warnings".
+// "" for none, "⚠ 1 warning", "⚠ 2 warnings".
 QString WarningCountText(int count);
 // Where the user addresses a warning ("File › Controller…"), or "" when the line names it itself or is unknown.
 QString WarningHint(const QString& line);

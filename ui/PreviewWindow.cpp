@@ -94,6 +94,11 @@ void PreviewCanvas::SetFailure(const QString& message) {
     ViewChanged();
 }
 
+void PreviewCanvas::SetEmptyNote(const QString& note) {
+    emptyNote_ = note;
+    ViewChanged();
+}
+
 void PreviewCanvas::FitToWindow() {
     const preview::Box bounds = scene_ ? scene_->model.DrawingBounds() : preview::Box{};
     view_ = preview::FitViewport(bounds, width() - LegendWidth(), height());
@@ -563,7 +568,10 @@ void PreviewCanvas::DrawNotes(QPainter& painter, double drawingWidth, double dra
         painter.fillRect(QRectF(0.0, 0.0, width(), height()), QColor(128, 128, 128, 150));
         note = QStringLiteral("conversion failed: ") + failure_;
     } else if (IsEmpty(scene_.get())) {
-        note = QStringLiteral("Nothing to show yet: choose an input file with \"Input File\", or convert.");
+        note = emptyNote_.isEmpty()
+                   ? QStringLiteral("Nothing to show yet: choose an input file with \"Input File\", or "
+                                    "convert.")
+                   : emptyNote_;
     }
     if (note.isEmpty()) {
         return;
@@ -618,6 +626,7 @@ void PreviewWindow::ShowProgram(const std::string& programPath, const std::map<s
     std::error_code error;
     preview::Scene scene = preview::LoadProgramScene(programPath, toolDiameters, std::move(differences), error);
     SetScene(std::move(scene));
+    canvas->SetEmptyNote(QStringLiteral("The program has no holes or cuts."));
     setWindowTitle(QStringLiteral("Preview - ") + QString::fromStdString(programPath));
     if (error) {
         lblStatus->setText(
@@ -628,6 +637,11 @@ void PreviewWindow::ShowProgram(const std::string& programPath, const std::map<s
 
 void PreviewWindow::ShowInput(const QString& inputName, preview::Scene scene, const QString& problem) {
     SetScene(std::move(scene));
+    canvas->SetEmptyNote(problem.isEmpty()
+                             ? QStringLiteral("No holes or cuts in this file as it is read now: see z down, "
+                                              "Divisor and File › Drill file format…, and convert for "
+                                              "the log's warnings.")
+                             : problem);
     setWindowTitle(QStringLiteral("Preview - %1 (not converted yet)").arg(inputName));
     if (!problem.isEmpty()) {
         lblStatus->setText(problem);

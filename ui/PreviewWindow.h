@@ -36,6 +36,8 @@ public:
     // A failed conversion: the picture stays, greyed, under the message. An empty message clears it.
     void SetFailure(const QString& message);
     const QString& Failure() const { return failure_; }
+    // What an empty picture says instead.
+    void SetEmptyNote(const QString& note);
     void FitToWindow();
     // Zooms by `factor` around the centre of the drawing; pans by pixels.
     void ZoomBy(double factor);
@@ -81,6 +83,7 @@ private:
     double lastRenderMs_ = 0.0;
     std::optional<QPointF> pointer_; // where the pointer is over the canvas
     QString failure_;
+    QString emptyNote_;
 };
 
 class PreviewWindow : public QWidget {

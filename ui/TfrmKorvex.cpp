@@ -485,9 +485,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
     try {
         const job::JobReport report = job::ConvertJob(state, host, options);
         if (report.outcome != conversion::RunOutcome::Finished) {
-            const std::vector<std::string> lines = TextLines(FromHostText(host.LogText()));
-            input.problem =
-                lines.empty() ? QStringLiteral("The input file cannot be read") : FromHostText(lines.back());
+            input.problem = RunFailureReason("", host.LogText());
         } else if (!host.NumericalError().empty()) {
             input.problem = FromHostText(host.NumericalError());
         }
@@ -516,6 +514,7 @@ void TfrmKorvex::btnConvertConClick() {
         WindowHost host(*this);
         job::JobOptions options = MakeJobOptions(jobMenu->Settings());
         options.collectToolDiameters = true; // for the preview
+        const std::string logBefore = host.LogText();
         job::JobReport report;
         try {
             report = job::ConvertJob(conversion::TheConversionState(), host, options);
@@ -527,8 +526,7 @@ void TfrmKorvex::btnConvertConClick() {
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
         } else {
-            const std::vector<std::string> lines = TextLines(FromHostText(host.LogText()));
-            preview_->ConversionFailed(lines.empty() ? QString() : FromHostText(lines.back()));
+            preview_->ConversionFailed(RunFailureReason(logBefore, host.LogText()));
         }
     });
 }

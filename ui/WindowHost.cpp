@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -178,6 +179,33 @@ private:
 };
 
 } // namespace
+
+QString RunFailureReason(const std::string& logBefore, const std::string& logAfter) {
+    // Lines compared without the blanks and stray CRs around them: the run joins its open failures to the
+    // earlier text with LF CR.
+    const auto lines = [](const std::string& log) {
+        QStringList result;
+        for (const std::string& line : TextLines(FromHostText(log))) {
+            result.append(FromHostText(line).trimmed());
+        }
+        return result;
+    };
+    QStringList earlier = lines(logBefore);
+    QStringList added;
+    for (const QString& line : lines(logAfter)) {
+        if (!earlier.removeOne(line) && !line.isEmpty()) {
+            added.append(line);
+        }
+    }
+    for (const QString& line : added) {
+        if (line.startsWith(QStringLiteral("can not"), Qt::CaseInsensitive) ||
+            line.contains(QStringLiteral("not specified"), Qt::CaseInsensitive) ||
+            line.contains(QStringLiteral("error"), Qt::CaseInsensitive)) {
+            return line;
+        }
+    }
+    return added.isEmpty() ? QStringLiteral("the conversion did not finish") : added.front();
+}
 
 std::string PreviewHost::FieldText(conversion::HostField field) const {
     // Any name will do for a program that is never written; the field may still say "please specify".

@@ -38,6 +38,10 @@ void AppendLogLine(QPlainTextEdit& pane, const QString& line);
 // failures in front of the earlier text with that separator.
 void SetLogText(QPlainTextEdit& pane, const std::string& text);
 
+// Why a run did not finish, from the log before and after it: the first line the run added that names a failure
+// (the run puts open failures in front of the earlier text), else the first line it added.
+QString RunFailureReason(const std::string& logBefore, const std::string& logAfter);
+
 class WindowHost final : public conversion::ConversionHost {
 public:
     explicit WindowHost(TfrmKorvex& window) : window_(window) {}

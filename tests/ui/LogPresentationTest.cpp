@@ -79,10 +79,10 @@ private slots:
         const std::string text = "Conversion started\r\nWarning: line 5 of the program feeds before any F word\r\n"
                                  "12 holes\r\nWarning: something new";
         host.SetLogText(text);
-        QCOMPARE(window.lblWarnings->text(), QStringLiteral("2 warnings"));
+        QCOMPARE(window.lblWarnings->text(), QStringLiteral("⚠ 2 warnings"));
         QCOMPARE(host.LogText(), text);
         host.AppendLogLine("Warning: hole T1 at X1 Y1 is missing from the program");
-        QCOMPARE(window.lblWarnings->text(), QStringLiteral("3 warnings"));
+        QCOMPARE(window.lblWarnings->text(), QStringLiteral("⚠ 3 warnings"));
         const QColor warning = korvex::ui::WarningColour(window.meOutput->palette());
         for (QTextBlock block = window.meOutput->document()->begin(); block.isValid(); block = block.next()) {
             const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
