@@ -49,20 +49,22 @@ private:
 };
 
 // Draws over the pane's text area: a warning sign after each visible warning line, then the entry that addresses
-// it. Transparent for the mouse, so selecting and scrolling work as before.
+// it. Transparent for the mouse, so selecting and scrolling work as before. A child of the pane, not of its
+// viewport: scrolling moves the viewport's children along with the text.
 class WarningMarks : public QWidget {
 public:
-    WarningMarks(QPlainTextEdit& pane) : QWidget(pane.viewport()), pane_(pane) {
+    WarningMarks(QPlainTextEdit& pane) : QWidget(&pane), pane_(pane) {
         setObjectName(QStringLiteral("warningMarks"));
         setAttribute(Qt::WA_TransparentForMouseEvents);
-        setGeometry(pane.viewport()->rect());
+        setGeometry(pane.viewport()->geometry());
         pane.viewport()->installEventFilter(this);
+        raise();
     }
 
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Resize) {
-            setGeometry(pane_.viewport()->rect());
+        if (event->type() == QEvent::Resize || event->type() == QEvent::Move) {
+            setGeometry(pane_.viewport()->geometry());
         }
         return false;
     }
@@ -174,12 +176,8 @@ LogDecoration::LogDecoration(QPlainTextEdit& pane, QLabel* count) : QObject(&pan
         Recount();
         marks->update();
     });
-    // Scrolling moves the viewport's children along with the text: put the marks back over the whole viewport.
     for (QScrollBar* bar : {pane.verticalScrollBar(), pane.horizontalScrollBar()}) {
-        connect(bar, &QScrollBar::valueChanged, marks, [marks, &pane] {
-            marks->setGeometry(pane.viewport()->rect());
-            marks->update();
-        });
+        connect(bar, &QScrollBar::valueChanged, marks, [marks] { marks->update(); });
     }
     Recount();
 }
@@ -192,8 +190,8 @@ void LogDecoration::Recount() {
         QPalette colours = count_->palette();
         QPalette against = colours;
         against.setColor(QPalette::Base, colours.color(QPalette::Window));
-        colours.setColor(QPalette::WindowText, WarningColour(against));
-        count_->setPalette(colours);
+        // A style sheet, as a menu bar's style may draw its children's text in a colour of its own.
+        count_->setStyleSheet(QStringLiteral("QLabel { color: %1; }").arg(WarningColour(against).name()));
     }
     if (count != warnings_) {
         warnings_ = count;

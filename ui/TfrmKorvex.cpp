@@ -460,6 +460,9 @@ void TfrmKorvex::DecorateLog() {
     lblWarnings = new QLabel(MainMenu1);
     lblWarnings->setObjectName(QStringLiteral("lblWarnings"));
     lblWarnings->setContentsMargins(0, 0, 8, 0);
+    // Room for any count from the start: the menu bar places its corner widget by the width it had then.
+    lblWarnings->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblWarnings->setMinimumWidth(lblWarnings->fontMetrics().horizontalAdvance(QStringLiteral("⚠ 99999 warnings")) + 8);
     MainMenu1->setCornerWidget(lblWarnings, Qt::TopRightCorner);
     new LogDecoration(*meOutput, lblWarnings);
 }
