@@ -25,4 +25,8 @@ Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, do
 Scene LoadProgramScene(const std::string& path, const std::map<std::int32_t, double>& toolDiameters,
                        std::vector<Point> differences, std::error_code& error);
 
+// The picture of a program held in memory (one that was converted for the preview only, never written).
+Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
+                       std::vector<Point> differences);
+
 } // namespace korvex::preview
