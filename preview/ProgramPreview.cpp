@@ -69,9 +69,4 @@ Scene LoadProgramScene(const std::string& path, const std::map<std::int32_t, dou
     return ProgramTextScene(program, toolDiameters, std::move(differences));
 }
 
-Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
-                       std::vector<Point> differences) {
-    return BuildScene(PreviewModel(ReadProgramMoves(program), toolDiameters, std::move(differences)));
-}
-
 } // namespace korvex::preview

@@ -17,16 +17,12 @@ namespace korvex::preview {
 // until the program names X and Y, so nothing is drawn from an assumed origin.
 ProgramMoves ReadProgramMoves(std::string_view program);
 
-// The picture of a program's text.
+// The picture of a program's text, also of one converted into memory for the preview only, never written.
 Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
                        std::vector<Point> differences);
 
 // Reads the program at `path` and describes its picture; on a read error `error` is set and the scene is empty.
 Scene LoadProgramScene(const std::string& path, const std::map<std::int32_t, double>& toolDiameters,
                        std::vector<Point> differences, std::error_code& error);
-
-// The picture of a program held in memory (one that was converted for the preview only, never written).
-Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
-                       std::vector<Point> differences);
 
 } // namespace korvex::preview
