@@ -446,9 +446,10 @@ void CompleteFormat(Format& format, const DigitCounts& counts) {
     }
     // A tool that writes decimal points and leaves them out only for whole numbers (printing 7 for 7.0) mixes
     // both kinds; no declared format says otherwise, so implied decimals would put those numbers a thousand
-    // times too close to the origin.
-    format.wholeWithoutPoint = counts.decimalPoint && counts.longest > 0 &&
-                               (format.digits.source == Source::Default || format.digits.source == Source::Inference);
+    // times too close to the origin. A file that declares its zeros writes implied decimals on purpose.
+    const auto found = [](Source source) { return source == Source::Default || source == Source::Inference; };
+    format.wholeWithoutPoint =
+        counts.decimalPoint && counts.longest > 0 && found(format.digits.source) && found(format.zeros.source);
 }
 
 Format DetectFormat(const std::vector<std::string>& lines, const ReadingChoice& choice, const std::string& drillPath) {
