@@ -9,13 +9,13 @@
 ; Board "Fr_se" by M_ller_ _rev2 ok_
 ; (made with tool_1.0)
 ; METRIC,TZ
-; T1C0.8 ; Tool-definition
+; T1C0.8 = 0.800 mm ; Tool-definition
 ; %
 N00000 G21 G90
 N00005 M05
 N00010 G00 Z30
 N00015 T1
-N00020 M00 (change to the tool named above, then resume)
+N00020 M00 (T1 0.800 mm: change tool, then cycle start)
 N00025 M03 S10000
 N00030 G04 P2
 N00035 F100
