@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -24,15 +25,11 @@ using conversion::HostMacro;
 
 const char* const kWorkedExample = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
                                    "T2\r\nX-3.25Y7\r\nM30\r\n";
-// Its "Y7" has no decimal point: the Excellon reading takes it by the format (3:3, zeros inferred), 0.007 mm.
-const char* const kWorkedExampleMisread =
-    "Warning: this reading drills 3 holes at X -3.250 to 15.500, Y 7.000 to 20.000 mm, where the Excellon reading "
-    "(mm, 3:3 TZ, absolute (units header, digits default, zeros inference)) finds 3 holes, 0 slots, 0 routes at X "
-    "-3.250 to 15.500, Y 0.007 to 20.000 mm; hole 3 lands at X-3.250 Y7.000 instead of X-3.250 Y0.007; use the "
-    "Excellon reading (File > Drill file format..., or --excellon)";
-// The same board with every number written with its point: both readings agree.
+// The same board with every number written with its point: both readings agree on both.
 const char* const kWorkedExampleWhole = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\n"
                                         "X15.5Y20.0\r\nT2\r\nX-3.25Y7.0\r\nM30\r\n";
+// Inch 2:4 with trailing zeros left out: the default reading takes X1000 as thousandths, 25.4 mm; it is 2.54 mm.
+const char* const kInchTz = "M48\r\nINCH\r\nT1C0.03\r\n%\r\nT1\r\nX1000Y2000\r\nX3000Y2500\r\nM30\r\n";
 
 struct CheckCase {
     const char* name;
@@ -101,7 +98,7 @@ const std::vector<std::string> kLinuxCncAfter = PresetBlocks({Controller::LinuxC
 INSTANTIATE_TEST_SUITE_P(
     Runs, RunChecksTest,
     ::testing::Values(
-        CheckCase{"WorkedExample", kWorkedExample, "1", "2", "1", Controller::None, {}, {}, {kWorkedExampleMisread}},
+        CheckCase{"WorkedExample", kWorkedExample, "1", "2", "1", Controller::None, {}, {}, kNone},
         CheckCase{"WorkedExampleWhole", kWorkedExampleWhole, "1", "2", "1", Controller::None, {}, {}, kNone},
         CheckCase{"FirstStartZeros",
                   "M48\r\nT1C0.8\r\n%\r\nT1\r\nX1000Y2000\r\nX3000Y2500\r\nM30\r\n",
@@ -129,8 +126,7 @@ INSTANTIATE_TEST_SUITE_P(
                   Controller::None,
                   {},
                   {},
-                  {kWorkedExampleMisread,
-                   "Warning: the run retracts to Z-3, which is not above its drilling depth Z-2: the tool drags "
+                  {"Warning: the run retracts to Z-3, which is not above its drilling depth Z-2: the tool drags "
                    "between holes"}},
         CheckCase{"ToolOfItsOwnAboveTheSurface",
                   "M48\r\nM71\r\nT1C0.8Z0.5\r\n%\r\nT1\r\nX10.Y20.\r\nX15.Y20.\r\nM30\r\n",
@@ -274,13 +270,16 @@ TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
     // The default reading's own holes are no measure: a misread file fails against the Excellon reading.
     host.log.clear();
     host.fields[HostField::Zab] = "2";
-    testing::WriteFile(folder.Path() / "board.drl", kWorkedExample);
+    testing::WriteFile(folder.Path() / "board.drl", kInchTz);
     report = job::ConvertJob(state, host, options);
     EXPECT_FALSE(report.verification.Passed());
-    EXPECT_EQ(LinesAfterTheRun(host.log),
-              (std::vector<std::string>{
-                  kWorkedExampleMisread, "Warning: hole T2 at X-3.250 Y0.007 is missing from the program",
-                  "Warning: the program drills a hole T2 at X-3.250 Y7.000 that the drill file does not ask for"}));
+    EXPECT_EQ(report.verification.differenceCount, 4u); // both holes missing where they belong, both extra
+    const std::vector<std::string> lines = LinesAfterTheRun(host.log);
+    ASSERT_FALSE(lines.empty());
+    EXPECT_EQ(lines.front().rfind("Warning: this reading drills 2 holes at X 25.400 to 76.200", 0), 0u)
+        << lines.front();
+    EXPECT_NE(std::find(lines.begin(), lines.end(), "Warning: hole T1 at X2.540 Y5.080 is missing from the program"),
+              lines.end());
 }
 
 } // namespace
