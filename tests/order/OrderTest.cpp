@@ -402,6 +402,7 @@ TEST_F(ShortOrderRunTest, SameHolesPerRunInShorterOrder) {
     const std::string drill = ScatteredBoard();
     const std::string filed = Convert(drill, DrillOrder::File);
     const std::string fileLog = host_.log;
+    const double fileMachineSeconds = report_.machineTime.TotalSeconds();
     const std::string shortened = Convert(drill, DrillOrder::Short);
 
     const ReadBack before = ReadProgram(filed);
@@ -417,11 +418,18 @@ TEST_F(ShortOrderRunTest, SameHolesPerRunInShorterOrder) {
 
     EXPECT_GT(report_.fileOrderTravel, 0.0);
     EXPECT_LT(report_.drillOrderTravel, 0.5 * report_.fileOrderTravel);
-    // The file's order gives the log it always gave; the short one adds one line.
-    const std::string added = host_.log.substr(fileLog.size());
-    EXPECT_EQ(host_.log.substr(0, fileLog.size()), fileLog);
-    EXPECT_TRUE(std::regex_match(
-        added, std::regex(R"(Drill order: short, rapid travel \d+\.\d mm \(file order \d+\.\d mm\) in \d+\.\d\d s\n)")))
+    // The file's order gives the log it always gave; the short one adds one line and a shorter machine time,
+    // and knows the file order's time without running it.
+    EXPECT_NEAR(report_.fileOrderMachineSeconds, fileMachineSeconds, 1e-6);
+    EXPECT_LT(report_.machineTime.TotalSeconds(), fileMachineSeconds);
+    const std::regex machineTime("Machine time: [^\n]*\n");
+    const std::string shortLog = std::regex_replace(host_.log, machineTime, "");
+    const std::string fileLogWithoutTime = std::regex_replace(fileLog, machineTime, "");
+    const std::string added = shortLog.substr(fileLogWithoutTime.size());
+    EXPECT_EQ(shortLog.substr(0, fileLogWithoutTime.size()), fileLogWithoutTime);
+    EXPECT_TRUE(
+        std::regex_match(added, std::regex(R"(Drill order: short, rapid travel \d+\.\d mm \(file order \d+\.\d mm\) )"
+                                           R"(in \d+\.\d\d s; machine time .+ s \(file order .+ s\)\n)")))
         << added;
 }
 
