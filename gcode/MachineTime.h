@@ -35,7 +35,9 @@ struct MachineTime {
 // The seconds one move takes.
 double MoveSeconds(const Move& move, const MachineModel& model);
 
-// Times a program line by line, as it is written or read back.
+// Times a program line by line, as it is written or read back. The three lines Korvex writes per hole take a
+// short way past the reader (a run times millions of them); every other line goes through the reader, which
+// is told first where the short way left the machine.
 class MachineTimeScan {
 public:
     explicit MachineTimeScan(const MachineModel& model = {});
@@ -43,9 +45,23 @@ public:
     MachineTime Result() const;
 
 private:
+    bool ShortWay(std::string_view line);
+    void Count(const Move& move);
+    void FollowModes();
+
     MachineModel model_;
     ProgramReader reader_;
     MachineTime time_;
+    // What the short way needs to know of the program's modes, and where it left the machine.
+    bool inch_ = false;
+    bool incremental_ = false;
+    bool feedRateSet_ = false;
+    double feedRate_ = 0.0;
+    double x_ = 0.0;
+    double y_ = 0.0;
+    double z_ = 0.0;
+    bool readerBehind_ = false;
+    MoveKind lastMotion_ = MoveKind::Rapid;
 };
 
 MachineTime EstimateMachineTime(std::string_view program, const MachineModel& model = {});

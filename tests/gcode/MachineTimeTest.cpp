@@ -66,6 +66,11 @@ INSTANTIATE_TEST_SUITE_P(
         TimeCase{"ToolChanges", "T1\nM06\nT1\nT2\nT1\n", kDefault, 0, 0, 0, 3, 0},
         TimeCase{"ToolChangesSlowModel", "T1\nT2\n", kSlow, 0, 0, 0, 2, 0},
         TimeCase{"Dwell", "G04 P2.5\nG04 P0.5\n", kDefault, 0, 0, 0, 0, 3.0},
+        // modes the lines Korvex writes for holes do not set themselves
+        TimeCase{"IncrementalRapids", "G91\nG00 X10\nG00 X10 Y0\n", kDefault, 0.6, 0, 0, 0, 0},
+        TimeCase{"InchThenMm", "G20\nG00 X1\nG21\nG00 X25.4\n", kDefault, 0.762, 0, 0, 0, 0},
+        TimeCase{"ModalFeedAfterHoleLine", "F60\nN5 G01 Z-1\nX6 Y8\n", kDefault, 0, 1.0, 10.0, 0, 0},
+        TimeCase{"FeedInInch", "G20\nF10\nG21\nG01 Z-25.4\n", kDefault, 0, 6.0, 0, 0, 0},
         // one hole as Korvex writes it, numbered, with comments
         TimeCase{"KorvexHole",
                  "; banner\r\nN10 T1\r\nN20 G00 Z2\r\nN30 G00 X20 Y0 ; to the hole\r\nN40 F100 G01 Z-1.5\r\n"
