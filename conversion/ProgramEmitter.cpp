@@ -67,6 +67,8 @@ private:
 
 HoleOrder::~HoleOrder() = default;
 
+void HoleOrder::Foresee(const std::vector<Ahead>&) {}
+
 ProgramEmitter::ProgramEmitter(ConversionState& state) : state_(state), block_(std::make_unique<Block>()) {}
 
 ProgramEmitter::~ProgramEmitter() = default;
