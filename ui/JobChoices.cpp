@@ -84,6 +84,12 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     options.order = ToDrillOrder(settings.order);
     options.controller = ToController(settings.controller.controller);
     options.verify = settings.verify;
+    options.machine.rapidXyMmPerMin = settings.controller.rapidXy;
+    options.machine.rapidZMmPerMin = settings.controller.rapidZ;
+    options.machine.toolChangeSeconds = settings.controller.toolChangeSeconds;
+    if (settings.controller.controller != ControllerChoice::None) {
+        options.machine.feedMmPerMin = settings.controller.feed;
+    }
     return options;
 }
 

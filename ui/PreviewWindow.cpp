@@ -473,7 +473,22 @@ void PreviewWindow::ShowProgram(const std::string& programPath, const std::map<s
 void PreviewWindow::SetScene(preview::Scene scene) {
     scene_ = std::make_shared<const preview::Scene>(std::move(scene));
     canvas->SetScene(scene_);
-    lblStatus->setText(QString::fromStdString(scene_->extentsText));
+    ShowSceneStatus();
+}
+
+void PreviewWindow::SetMachineTime(const std::string& line) {
+    machineTime_ = line;
+    if (scene_) {
+        ShowSceneStatus();
+    }
+}
+
+void PreviewWindow::ShowSceneStatus() {
+    std::string text = scene_->extentsText;
+    if (!machineTime_.empty()) {
+        text += (text.empty() ? "" : "    ") + machineTime_;
+    }
+    lblStatus->setText(QString::fromStdString(text));
 }
 
 void PreviewLink::ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
@@ -483,6 +498,7 @@ void PreviewLink::ProgramWritten(const std::string& programPath, const std::map<
     differences_ = std::move(differences);
     shown_ = false;
     if (window_ && window_->isVisible()) {
+        window_->SetMachineTime(machineTime_);
         window_->ShowProgram(programPath_, toolDiameters_, differences_);
         shown_ = true;
     }
@@ -495,6 +511,7 @@ void PreviewLink::Show(QWidget* owner) {
         shown_ = false;
     }
     if (!shown_ && !programPath_.empty()) {
+        window_->SetMachineTime(machineTime_);
         window_->ShowProgram(programPath_, toolDiameters_, differences_);
         shown_ = true;
     }

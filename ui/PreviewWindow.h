@@ -78,6 +78,8 @@ public:
     void ShowProgram(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
                      std::vector<preview::Point> differences = {});
     void SetScene(preview::Scene scene);
+    // The run's "Machine time: " line, shown after the extents in the status line; empty for none.
+    void SetMachineTime(const std::string& line);
 
     PreviewCanvas* canvas = nullptr;
     QCheckBox* chkRapids = nullptr;
@@ -85,7 +87,10 @@ public:
     QLabel* lblStatus = nullptr;
 
 private:
+    void ShowSceneStatus();
+
     std::shared_ptr<const preview::Scene> scene_;
+    std::string machineTime_;
 };
 
 // What the main window keeps for its preview: the last program written, and the window once opened.
@@ -95,6 +100,8 @@ public:
     // `differences` are where the verification found the program and the drill file apart (drawn in red).
     void ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
                         std::vector<preview::Point> differences = {});
+    // Before ProgramWritten: the run's machine-time line for the status line.
+    void SetMachineTime(std::string line) { machineTime_ = std::move(line); }
     // "Preview…": opens the window (non-modal, beside `owner`) on the last program.
     void Show(QWidget* owner);
     PreviewWindow* Window() const { return window_; }
@@ -104,6 +111,7 @@ private:
     std::string programPath_;
     std::map<std::int32_t, double> toolDiameters_;
     std::vector<preview::Point> differences_;
+    std::string machineTime_;
     bool shown_ = false; // whether the window shows programPath_ as it is now
 };
 

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "conversion/ConversionState.h"
+#include "gcode/MachineTime.h"
 #include "platform/DecimalSeparator.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
@@ -631,6 +632,7 @@ void TfrmKorvex::btnConvertConClick() {
         options.collectToolDiameters = true; // for the preview
         const job::JobReport report = job::ConvertJob(conversion::TheConversionState(), host, options);
         if (report.outcome == conversion::RunOutcome::Finished) {
+            preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
         }
