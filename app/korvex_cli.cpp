@@ -22,6 +22,7 @@
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
+#include "platform/DecimalText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
 #include "ui/Settings.h"
@@ -71,6 +72,9 @@ Options:
                            difference is an error (exit status 1, the program stays)
       --order=ORDER        drill order within each tool: "file" as the drill file lists the holes
                            (default), "short" reordered for shorter rapid moves
+      --rapid-xy=MM_PER_MIN   machine time: rapid speed in X and Y (default 2000)
+      --rapid-z=MM_PER_MIN    machine time: rapid speed in Z (default 1000)
+      --tool-change-time=SECONDS  machine time: seconds per tool change (default 30)
   -q, --quiet              write only failures and warnings to standard error
   -h, --help               show this help and exit
       --version            show the program's version and exit
@@ -244,6 +248,11 @@ enum OptionId : int {
     // -- Drill order options --
     kOrder,
 
+    // -- Machine time options --
+    kRapidXy,
+    kRapidZ,
+    kToolChangeTime,
+
     // -- Controller and verification options --
     kController,
     kFeed,
@@ -283,6 +292,11 @@ const option kLongOptions[] = {
 
     // -- Drill order options --
     {"order", required_argument, nullptr, kOrder},
+
+    // -- Machine time options --
+    {"rapid-xy", required_argument, nullptr, kRapidXy},
+    {"rapid-z", required_argument, nullptr, kRapidZ},
+    {"tool-change-time", required_argument, nullptr, kToolChangeTime},
 
     // -- Controller and verification options --
     {"controller", required_argument, nullptr, kController},
@@ -345,6 +359,7 @@ void ApplyController(Options& options) {
         }
     } else {
         options.preset->feedMmPerMin = options.feed.value_or(options.preset->feedMmPerMin);
+        options.job.machine.feedMmPerMin = options.preset->feedMmPerMin;
         options.preset->spindleRpm = options.spindle.value_or(options.preset->spindleRpm);
         options.preset->toolChanger = options.toolChanger;
         if (options.toolChange) {
@@ -484,6 +499,21 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
                 throw UsageError("--order must be file or short, not '" + std::string(optarg) + "'");
             }
             options.job.order = *order;
+            break;
+        }
+
+            // -- Machine time options --
+        case kRapidXy:
+        case kRapidZ:
+        case kToolChangeTime: {
+            const std::optional<double> value = korvex::platform::ReadDecimal(optarg);
+            if (!value || !(*value > 0.0)) {
+                throw UsageError(OptionName(id) + ": '" + std::string(optarg) + "' is no positive number");
+            }
+            korvex::gcode::MachineModel& machine = options.job.machine;
+            (id == kRapidXy  ? machine.rapidXyMmPerMin
+             : id == kRapidZ ? machine.rapidZMmPerMin
+                             : machine.toolChangeSeconds) = *value;
             break;
         }
 

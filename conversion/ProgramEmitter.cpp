@@ -71,6 +71,8 @@ private:
 
 HoleOrder::~HoleOrder() = default;
 
+void HoleOrder::Foresee(const std::vector<Ahead>&) {}
+
 ProgramEmitter::ProgramEmitter(ConversionState& state)
     : state_(state), block_(std::make_unique<Block>()), grblNumbers_(state.GrblToolNumbers) {
     for (const auto& [tool, number] : grblNumbers_) {

@@ -31,6 +31,16 @@ public:
     // A permutation of 0..holes.size()-1. `fixed`: some hole leaves out a coordinate the machine keeps from
     // the hole before, so the run must stay in the file's order (the identity is expected).
     virtual std::vector<std::size_t> Order(const std::vector<HolePosition>& holes, bool fixed) = 0;
+
+    // What a reading that reads the whole file before writing knows in advance, in writing order: each run of
+    // holes the writer will ask Order about, and between them the paths, which leave the machine elsewhere.
+    struct Ahead {
+        std::vector<HolePosition> holes; // a run; empty for a path
+        HolePosition pathStart;
+        HolePosition pathEnd;
+    };
+    // Told before the first run is written; an order may plan the runs together. Ignored by default.
+    virtual void Foresee(const std::vector<Ahead>& steps);
 };
 
 class ProgramEmitter {

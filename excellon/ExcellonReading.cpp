@@ -121,6 +121,48 @@ private:
     std::string firstUnknownText_;
 };
 
+// The runs of holes the writer will hold, told to the hole order before anything is written: every call but a
+// hole writes a line, and a written line ends the run.
+class RunsAhead : public ReaderSink {
+public:
+    RunsAhead(const ConversionState& state, std::vector<conversion::HoleOrder::Ahead>& steps)
+        : state_(state), steps_(steps) {}
+
+    void Comment(std::string_view) override { EndRun(); }
+    void DefineTool(std::int32_t, std::optional<double>, std::string_view, std::string_view,
+                    std::string_view) override {
+        EndRun();
+    }
+    void SelectTool(std::int32_t, std::string_view) override { EndRun(); }
+    void UnloadTool() override { EndRun(); }
+    void Hole(double xMm, double yMm) override {
+        if (!inRun_) {
+            steps_.emplace_back();
+            inRun_ = true;
+        }
+        steps_.back().holes.push_back(conversion::HolePosition{xMm + state_.XOffset, yMm + state_.YOffset});
+    }
+    void Path(const PathEvent& path) override {
+        EndRun();
+        conversion::HoleOrder::Ahead step;
+        step.pathStart = conversion::HolePosition{path.startX + state_.XOffset, path.startY + state_.YOffset};
+        step.pathEnd = step.pathStart;
+        if (!path.segments.empty()) {
+            step.pathEnd = conversion::HolePosition{path.segments.back().x + state_.XOffset,
+                                                    path.segments.back().y + state_.YOffset};
+        }
+        steps_.push_back(step);
+    }
+    void EndOfProgram() override { EndRun(); }
+
+private:
+    void EndRun() { inRun_ = false; }
+
+    const ConversionState& state_;
+    std::vector<conversion::HoleOrder::Ahead>& steps_;
+    bool inRun_ = false;
+};
+
 // One warning for the header lines the reading did not know, naming the first.
 void NoteUnknownHeaderLines(const ProgramWriter& writer, std::vector<std::string>& warnings) {
     if (writer.UnknownHeaderLines() == 0) {
@@ -154,6 +196,16 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     warnings_.clear();
     const std::string inputName = host.FieldText(conversion::HostField::InputFileName);
     ProgramEmitter& program = conversion::EmitterOf(state);
+    if (state.Order != nullptr) {
+        std::vector<conversion::HoleOrder::Ahead> steps;
+        RunsAhead ahead(state, steps);
+        try {
+            ReadExcellon(lines, 1, format_, ahead);
+            state.Order->Foresee(steps);
+        } catch (const conversion::ConversionError&) {
+            // The run itself meets the same fault and reports it.
+        }
+    }
     ProgramWriter writer(state, program, zUpWord);
     try {
         ReadExcellon(lines, 1, format_, writer);

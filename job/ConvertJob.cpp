@@ -15,6 +15,7 @@
 #include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
 #include "gcode/GcodeReader.h"
+#include "gcode/MachineTime.h"
 #include "gcode/ProgramText.h"
 #include "gcode/RunChecks.h"
 #include "job/PlacementCheck.h"
@@ -81,6 +82,64 @@ public:
 private:
     std::unique_ptr<platform::TextLineWriter> inner_;
     gcode::ProgramScan& scan_;
+};
+
+// Times every line written, as the machine will receive it.
+class TimingWriter : public platform::TextLineWriter {
+public:
+    TimingWriter(std::unique_ptr<platform::TextLineWriter> inner, gcode::MachineTimeScan& time)
+        : inner_(std::move(inner)), time_(time) {}
+    void WriteLine(std::string_view text) override {
+        time_.Line(text);
+        inner_->WriteLine(text);
+    }
+    void WriteLines(std::string_view linesWithCrLf) override {
+        for (std::size_t start = 0; start < linesWithCrLf.size();) {
+            std::size_t end = linesWithCrLf.find("\r\n", start);
+            if (end == std::string_view::npos) {
+                end = linesWithCrLf.size();
+            }
+            time_.Line(linesWithCrLf.substr(start, end - start));
+            start = end + 2;
+        }
+        inner_->WriteLines(linesWithCrLf);
+    }
+    void Close() override { inner_->Close(); }
+
+private:
+    std::unique_ptr<platform::TextLineWriter> inner_;
+    gcode::MachineTimeScan& time_;
+};
+
+// The front end's host with the machine-time scan between the run and the output. The program may go to
+// standard output, so it is timed while it is written rather than read back.
+class TimingHost : public conversion::ConversionHost {
+public:
+    TimingHost(conversion::ConversionHost& host, gcode::MachineTimeScan& time) : host_(host), time_(time) {}
+
+    std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
+    void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
+    bool SuppressLeadingZerosChecked() const override { return host_.SuppressLeadingZerosChecked(); }
+    std::vector<std::string> MacroLines(conversion::HostMacro macro) const override { return host_.MacroLines(macro); }
+    void AppendLogLine(const std::string& line) override { host_.AppendLogLine(line); }
+    std::string LogText() const override { return host_.LogText(); }
+    void SetLogText(const std::string& text) override { host_.SetLogText(text); }
+    void ShowNumericalError(const std::string& message) override { host_.ShowNumericalError(message); }
+    std::unique_ptr<platform::TextLineWriter> CreateOutput(const std::string& name,
+                                                           const platform::TextLineReader& input) override {
+        std::unique_ptr<platform::TextLineWriter> output = host_.CreateOutput(name, input);
+        if (!output) {
+            return output;
+        }
+        return std::make_unique<TimingWriter>(std::move(output), time_);
+    }
+    std::unique_ptr<platform::TextLineReader> OpenInput(const std::string& name) override {
+        return host_.OpenInput(name);
+    }
+
+private:
+    conversion::ConversionHost& host_;
+    gcode::MachineTimeScan& time_;
 };
 
 // The front end's host with the program scan between the run and the output; everything else passes through.
@@ -342,9 +401,12 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     if (sender) {
         scan.LeaveM6ToSender();
     }
-    ScanningHost scanningHost(host, scan, options.controller);
-    conversion::ConversionHost& runHost =
-        options.controller == gcode::Controller::None ? host : static_cast<conversion::ConversionHost&>(scanningHost);
+    gcode::MachineTimeScan machineTime(options.machine);
+    TimingHost timingHost(host, machineTime);
+    ScanningHost scanningHost(timingHost, scan, options.controller);
+    conversion::ConversionHost& runHost = options.controller == gcode::Controller::None
+                                              ? static_cast<conversion::ConversionHost&>(timingHost)
+                                              : static_cast<conversion::ConversionHost&>(scanningHost);
 
     // A run that fails writes no program: where its holes would have landed no longer matters.
     {
@@ -361,6 +423,8 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     report.slotCount = summary.Slots();
     report.routes = summary.Routes();
     host.AppendLogLine(summary.Line());
+    report.machineTime = machineTime.Result();
+    host.AppendLogLine(gcode::MachineTimeLine(report.machineTime));
 
     // -- After the run: checks and verification --
     gcode::CheckInput checks;
@@ -434,9 +498,15 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         report.fileOrderTravel = shortOrder->FileOrderTravel();
         report.drillOrderTravel = shortOrder->WrittenTravel();
         report.drillOrderSeconds = shortOrder->OrderingSeconds();
+        // Holes are reached by rapids in X and Y alone, so the orders differ by their travel at rapid XY speed.
+        report.fileOrderMachineSeconds =
+            report.machineTime.TotalSeconds() +
+            (report.fileOrderTravel - report.drillOrderTravel) / options.machine.rapidXyMmPerMin * 60.0;
         host.AppendLogLine("Drill order: short, rapid travel " + platform::FixedText(report.drillOrderTravel, 1) +
                            " mm (file order " + platform::FixedText(report.fileOrderTravel, 1) + " mm) in " +
-                           platform::FixedText(report.drillOrderSeconds, 2) + " s");
+                           platform::FixedText(report.drillOrderSeconds, 2) + " s; machine time " +
+                           gcode::DurationText(report.machineTime.TotalSeconds()) + " (file order " +
+                           gcode::DurationText(report.fileOrderMachineSeconds) + ")");
     }
 
     // -- After the run: the picture --

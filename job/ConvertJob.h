@@ -12,6 +12,7 @@
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/MachineTime.h"
 #include "gcode/Verification.h"
 #include "order/DrillOrder.h"
 
@@ -39,6 +40,10 @@ struct JobOptions {
     // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
     bool verify = false;
 
+    // -- Machine time --
+    // The machine the "Machine time: " line after the summary times the written program with.
+    gcode::MachineModel machine;
+
     // -- Preview --
     // Where to write the picture of the written program as SVG; empty for none.
     std::string svgPath;
@@ -62,6 +67,12 @@ struct JobReport {
     double fileOrderTravel = 0.0;
     double drillOrderTravel = 0.0;
     double drillOrderSeconds = 0.0;
+
+    // -- Machine time --
+    // The written program on options.machine; with the short order also the drill file's order (it differs
+    // only in the rapid travel between holes).
+    gcode::MachineTime machineTime;
+    double fileOrderMachineSeconds = 0.0;
 
     // -- Preview --
     // The programs written with GrblToolChange::Split, one per tool.

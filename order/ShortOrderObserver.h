@@ -17,6 +17,10 @@ public:
     void OnHole(conversion::ConversionState& state, const conversion::HoleEvent& hole) override;
     void OnPath(const conversion::PathEvent& path) override;
     std::vector<std::size_t> Order(const std::vector<conversion::HolePosition>& holes, bool fixed) override;
+    // Plans the runs together: each run's end towards the next run or path, never longer in all than the
+    // file's order. Runs that then come as foreseen are written as planned; the first that does not ends the
+    // plan, and it and the rest are ordered each alone.
+    void Foresee(const std::vector<Ahead>& steps) override;
 
     // Rapid travel in mm over the whole run, from the origin: to each hole and to the start of each slot or
     // route, in the drill file's order and in the order written.
@@ -28,6 +32,13 @@ public:
 
 private:
     static void MoveTo(Point to, Point& from, double& travel);
+
+    struct PlannedRun {
+        std::vector<conversion::HolePosition> holes;
+        std::vector<std::size_t> order;
+    };
+    std::vector<PlannedRun> plan_;
+    std::size_t nextPlanned_ = 0;
 
     Point filePosition_;
     Point writtenPosition_;

@@ -30,6 +30,8 @@ constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerC
 
 const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
 const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
+const QString kRapidProblem = QStringLiteral("must be 1 to 100,000 mm/min");
+const QString kToolChangeTimeProblem = QStringLiteral("must be 0 to 3,600 s");
 const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: choose how below.");
 
 QPlainTextEdit* BlockView(const char* name) {
@@ -70,6 +72,18 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seSpindle->setLocale(QLocale::c());
     seSpindle->setRange(-9999999, 9999999);
     seSpindle->setSuffix(QStringLiteral(" rpm"));
+    const auto machineField = [](const char* name, const char* suffix) {
+        auto* box = new QDoubleSpinBox;
+        box->setObjectName(QLatin1String(name));
+        box->setLocale(QLocale::c());
+        box->setDecimals(1);
+        box->setRange(-999999.9, 999999.9);
+        box->setSuffix(QLatin1String(suffix));
+        return box;
+    };
+    seRapidXy = machineField("seRapidXy", " mm/min");
+    seRapidZ = machineField("seRapidZ", " mm/min");
+    seToolChangeTime = machineField("seToolChangeTime", " s");
     chkToolChanger = new QCheckBox(QStringLiteral("The machine changes tools itself (M06)"));
     chkToolChanger->setObjectName(QStringLiteral("chkToolChanger"));
     cbToolChange = new QComboBox;
@@ -91,6 +105,9 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     lblFeedProblem = note("lblFeedProblem", kFeedProblem);
     lblSpindleProblem = note("lblSpindleProblem", kSpindleProblem);
     lblToolChangerNote = note("lblToolChangerNote", kGrblNote);
+    lblRapidXyProblem = note("lblRapidXyProblem", kRapidProblem);
+    lblRapidZProblem = note("lblRapidZProblem", kRapidProblem);
+    lblToolChangeTimeProblem = note("lblToolChangeTimeProblem", kToolChangeTimeProblem);
     const auto withNote = [](QWidget* field, QLabel* label) {
         auto* row = new QHBoxLayout;
         row->addWidget(field);
@@ -105,6 +122,9 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     form->addRow(QString(), chkToolChanger);
     form->addRow(QString(), lblToolChangerNote);
     form->addRow(QStringLiteral("GRBL tool changes:"), cbToolChange);
+    form->addRow(QStringLiteral("Rapid speed X/Y:"), withNote(seRapidXy, lblRapidXyProblem));
+    form->addRow(QStringLiteral("Rapid speed Z:"), withNote(seRapidZ, lblRapidZProblem));
+    form->addRow(QStringLiteral("Tool change time:"), withNote(seToolChangeTime, lblToolChangeTimeProblem));
 
     auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
     meBefore = BlockView("meBefore");
@@ -135,6 +155,9 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seSpindle->setValue(settings.spindle);
     chkToolChanger->setChecked(settings.toolChanger);
     cbToolChange->setCurrentIndex(std::max(0, cbToolChange->findData(static_cast<int>(settings.toolChange))));
+    seRapidXy->setValue(settings.rapidXy);
+    seRapidZ->setValue(settings.rapidZ);
+    seToolChangeTime->setValue(settings.toolChangeSeconds);
 
     connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
@@ -142,7 +165,9 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
     connect(cbToolChange, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
-    for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle)}) {
+    for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
+                                  static_cast<QAbstractSpinBox*>(seRapidXy), static_cast<QAbstractSpinBox*>(seRapidZ),
+                                  static_cast<QAbstractSpinBox*>(seToolChangeTime)}) {
         connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
     }
     ChoiceChanged();
@@ -156,9 +181,18 @@ void ControllerDialog::Validate() {
     const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
     const bool spindleFine =
         !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
+    const auto within = [](const QDoubleSpinBox* box, double low, double high) {
+        return box->hasAcceptableInput() && box->value() >= low && box->value() <= high;
+    };
+    const bool rapidXyFine = within(seRapidXy, kDialogMinRapid, kDialogMaxRapid);
+    const bool rapidZFine = within(seRapidZ, kDialogMinRapid, kDialogMaxRapid);
+    const bool toolChangeTimeFine = within(seToolChangeTime, 0, kDialogMaxToolChangeSeconds);
     lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
     lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
-    btnOk->setEnabled(feedFine && spindleFine);
+    lblRapidXyProblem->setText(rapidXyFine ? QString() : kRapidProblem);
+    lblRapidZProblem->setText(rapidZFine ? QString() : kRapidProblem);
+    lblToolChangeTimeProblem->setText(toolChangeTimeFine ? QString() : kToolChangeTimeProblem);
+    btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine);
 }
 
 ControllerSettings ControllerDialog::Settings() const {
@@ -168,6 +202,9 @@ ControllerSettings ControllerDialog::Settings() const {
     settings.spindle = seSpindle->value();
     settings.toolChanger = chkToolChanger->isChecked();
     settings.toolChange = static_cast<gcode::GrblToolChange>(cbToolChange->currentData().toInt());
+    settings.rapidXy = seRapidXy->value();
+    settings.rapidZ = seRapidZ->value();
+    settings.toolChangeSeconds = seToolChangeTime->value();
     return settings;
 }
 

@@ -1,8 +1,9 @@
 // "Controller…": the machine's controller, the drilling feed, the spindle speed and whether the machine
-// changes tools itself (for GRBL: how the operator changes them). OK keeps the choice; the main window then fills its
-// two tool-change boxes with the controller's blocks, which the user may still edit. The blocks as they would come are
-// shown as they change. A feed or speed outside what a drilling machine takes is refused where it is typed: the reason
-// stands beside the field and OK waits until it is mended.
+// changes tools itself (for GRBL: how the operator changes them); and the rapid speeds and tool-change time the
+// machine-time estimate assumes. OK keeps the choice; the main window then fills its two tool-change boxes with the
+// controller's blocks, which the user may still edit. The blocks as they would come are shown as they change. A feed or
+// speed outside what a drilling machine takes is refused where it is typed: the reason stands beside the field and OK
+// waits until it is mended.
 #pragma once
 
 #include <QDialog>
@@ -32,6 +33,10 @@ public:
     QSpinBox* seSpindle = nullptr;
     QCheckBox* chkToolChanger = nullptr;
     QComboBox* cbToolChange = nullptr; // GRBL only: pause, sender or split
+    // The machine the time estimate assumes, with or without a controller.
+    QDoubleSpinBox* seRapidXy = nullptr;
+    QDoubleSpinBox* seRapidZ = nullptr;
+    QDoubleSpinBox* seToolChangeTime = nullptr;
     QPlainTextEdit* meBefore = nullptr;
     QPlainTextEdit* meAfter = nullptr;
     // Beside their fields: why a typed value is refused (empty while it is fine), and why the tool-changer
@@ -39,6 +44,9 @@ public:
     QLabel* lblFeedProblem = nullptr;
     QLabel* lblSpindleProblem = nullptr;
     QLabel* lblToolChangerNote = nullptr;
+    QLabel* lblRapidXyProblem = nullptr;
+    QLabel* lblRapidZProblem = nullptr;
+    QLabel* lblToolChangeTimeProblem = nullptr;
     QPushButton* btnOk = nullptr;
 
 private:

@@ -86,6 +86,12 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     options.controller = ToController(settings.controller.controller);
     options.grblToolChange = settings.controller.toolChange;
     options.verify = settings.verify;
+    options.machine.rapidXyMmPerMin = settings.controller.rapidXy;
+    options.machine.rapidZMmPerMin = settings.controller.rapidZ;
+    options.machine.toolChangeSeconds = settings.controller.toolChangeSeconds;
+    if (settings.controller.controller != ControllerChoice::None) {
+        options.machine.feedMmPerMin = settings.controller.feed;
+    }
     return options;
 }
 

@@ -5,6 +5,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <iterator>
 #include <optional>
 #include <tuple>
 #include <utility>
@@ -118,7 +119,8 @@ bool DrillFileFormatSettings::operator==(const DrillFileFormatSettings& other) c
 
 bool ControllerSettings::operator==(const ControllerSettings& other) const {
     return controller == other.controller && feed == other.feed && spindle == other.spindle &&
-           toolChanger == other.toolChanger && toolChange == other.toolChange;
+           toolChanger == other.toolChanger && toolChange == other.toolChange && rapidXy == other.rapidXy &&
+           rapidZ == other.rapidZ && toolChangeSeconds == other.toolChangeSeconds;
 }
 
 std::string_view SettingsWord(ReadingChoice choice) {
@@ -167,6 +169,16 @@ JobSettings ReadJobSettings(const platform::IniDocument& ini) {
     if (const auto text = ini.Value(kControllerSection, "ToolChange")) {
         controller.toolChange = gcode::GrblToolChangeFromName(*text).value_or(controller.toolChange);
     }
+    const auto readMachine = [&ini](std::string_view key, double low, double high, double& value) {
+        if (const auto text = ini.Value(kControllerSection, key)) {
+            if (const auto number = ParseNumber(*text); number && *number >= low && *number <= high) {
+                value = *number;
+            }
+        }
+    };
+    readMachine("RapidXY", kDialogMinRapid, kDialogMaxRapid, controller.rapidXy);
+    readMachine("RapidZ", kDialogMinRapid, kDialogMaxRapid, controller.rapidZ);
+    readMachine("ToolChangeTime", 0, kDialogMaxToolChangeSeconds, controller.toolChangeSeconds);
     settings.verify = ini.ReadBool(kVerificationSection, "Verify", settings.verify);
     return settings;
 }
@@ -176,6 +188,7 @@ namespace {
 constexpr std::array<std::string_view, 4> kFormatKeys{"Reading", "Units", "Digits", "Zeros"};
 constexpr std::array<std::string_view, 1> kOrderKeys{"Order"};
 constexpr std::array<std::string_view, 5> kControllerKeys{"Controller", "Feed", "Spindle", "ToolChanger", "ToolChange"};
+constexpr std::array<std::string_view, 3> kMachineKeys{"RapidXY", "RapidZ", "ToolChangeTime"};
 constexpr std::array<std::string_view, 1> kVerificationKeys{"Verify"};
 
 template <std::size_t N>
@@ -192,7 +205,8 @@ bool Present(const platform::IniDocument& ini, std::string_view section, const s
 
 bool HasJobSettings(const platform::IniDocument& ini) {
     return Present(ini, kFormatSection, kFormatKeys) || Present(ini, kOrderSection, kOrderKeys) ||
-           Present(ini, kControllerSection, kControllerKeys) || Present(ini, kVerificationSection, kVerificationKeys);
+           Present(ini, kControllerSection, kControllerKeys) || Present(ini, kControllerSection, kMachineKeys) ||
+           Present(ini, kVerificationSection, kVerificationKeys);
 }
 
 void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
@@ -213,7 +227,17 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
         ini.WriteString(kOrderSection, "Order", SettingsWord(settings.order));
     }
     const ControllerSettings& controller = settings.controller;
-    if (controller != defaults.controller || Present(ini, kControllerSection, kControllerKeys)) {
+    // The machine-time keys stand alone: each is written once it differs from its default.
+    ControllerSettings withoutMachine = controller;
+    withoutMachine.rapidXy = defaults.controller.rapidXy;
+    withoutMachine.rapidZ = defaults.controller.rapidZ;
+    withoutMachine.toolChangeSeconds = defaults.controller.toolChangeSeconds;
+    const std::pair<std::string_view, double> machine[] = {{"RapidXY", controller.rapidXy},
+                                                           {"RapidZ", controller.rapidZ},
+                                                           {"ToolChangeTime", controller.toolChangeSeconds}};
+    const double machineDefaults[] = {defaults.controller.rapidXy, defaults.controller.rapidZ,
+                                      defaults.controller.toolChangeSeconds};
+    if (withoutMachine != defaults.controller || Present(ini, kControllerSection, kControllerKeys)) {
         ini.WriteString(kControllerSection, "Controller", SettingsWord(controller.controller));
         ini.WriteString(kControllerSection, "Feed", NumberText(controller.feed));
         ini.WriteInteger(kControllerSection, "Spindle", controller.spindle);
@@ -222,6 +246,11 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
         if (controller.toolChange != defaults.controller.toolChange || ini.HasKey(kControllerSection, "ToolChange")) {
             ini.WriteString(kControllerSection, "ToolChange",
                             std::string(gcode::GrblToolChangeName(controller.toolChange)));
+        }
+    }
+    for (std::size_t i = 0; i < std::size(machine); ++i) {
+        if (machine[i].second != machineDefaults[i] || ini.HasKey(kControllerSection, machine[i].first)) {
+            ini.WriteString(kControllerSection, machine[i].first, NumberText(machine[i].second));
         }
     }
     if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {

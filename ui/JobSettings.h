@@ -38,6 +38,10 @@ struct ControllerSettings {
     int spindle = 10000; // rpm
     bool toolChanger = false;
     gcode::GrblToolChange toolChange = gcode::GrblToolChange::Pause; // GRBL only
+    // The machine the "Machine time: " estimate assumes: rapid speeds in mm/min, seconds per tool change.
+    double rapidXy = 2000;
+    double rapidZ = 1000;
+    double toolChangeSeconds = 30;
 
     bool operator==(const ControllerSettings& other) const;
     bool operator!=(const ControllerSettings& other) const { return !(*this == other); }
@@ -65,6 +69,9 @@ constexpr double kDialogMinFeed = 1;
 constexpr double kDialogMaxFeed = 10000;
 constexpr int kDialogMinSpindle = 1;
 constexpr int kDialogMaxSpindle = 100000;
+constexpr double kDialogMinRapid = 1;
+constexpr double kDialogMaxRapid = 100000;
+constexpr double kDialogMaxToolChangeSeconds = 3600;
 constexpr int kDialogMinDigits = 1;
 constexpr int kDialogMaxDigits = 6;
 

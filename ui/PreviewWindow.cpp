@@ -658,7 +658,22 @@ void PreviewWindow::SetScene(preview::Scene scene) {
     scene_ = std::make_shared<const preview::Scene>(std::move(scene));
     canvas->SetFailure(QString());
     canvas->SetScene(scene_);
-    lblStatus->setText(QString::fromStdString(scene_->extentsText));
+    ShowSceneStatus();
+}
+
+void PreviewWindow::SetMachineTime(const std::string& line) {
+    machineTime_ = line;
+    if (scene_) {
+        ShowSceneStatus();
+    }
+}
+
+void PreviewWindow::ShowSceneStatus() {
+    std::string text = scene_->extentsText;
+    if (!machineTime_.empty()) {
+        text += (text.empty() ? "" : "    ") + machineTime_;
+    }
+    lblStatus->setText(QString::fromStdString(text));
 }
 
 void PreviewWindow::RestoreSettings(const std::string& settingsFile) {
@@ -743,6 +758,8 @@ void PreviewLink::ConversionFailed(const QString& message) {
 }
 
 void PreviewLink::Refresh() {
+    // The estimate belongs to the written program only.
+    window_->SetMachineTime(showing_ == Showing::Program ? machineTime_ : std::string());
     switch (showing_) {
     case Showing::Nothing:
         break;

@@ -101,6 +101,8 @@ public:
     // The last conversion failed: the picture is greyed under the reason.
     void ShowFailure(const QString& message);
     void SetScene(preview::Scene scene);
+    // The run's "Machine time: " line, shown after the extents in the status line; empty for none.
+    void SetMachineTime(const std::string& line);
 
     // The INI file whose section [Preview] keeps the rapids toggle and the window's place and size.
     void RestoreSettings(const std::string& settingsFile);
@@ -115,7 +117,10 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    void ShowSceneStatus();
+
     std::shared_ptr<const preview::Scene> scene_;
+    std::string machineTime_;
     std::string settingsFile_;
 };
 
@@ -145,6 +150,8 @@ public:
     // `differences` are where the verification found the program and the drill file apart (drawn in red).
     void ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
                         std::vector<preview::Point> differences = {});
+    // Before ProgramWritten: the run's machine-time line for the status line.
+    void SetMachineTime(std::string line) { machineTime_ = std::move(line); }
     // After a conversion that did not finish: the picture is greyed under `message`.
     void ConversionFailed(const QString& message);
     // "Preview…": opens the window (non-modal, beside `owner`) on what there is to show.
@@ -160,6 +167,7 @@ private:
     std::string programPath_;
     std::map<std::int32_t, double> toolDiameters_;
     std::vector<preview::Point> differences_;
+    std::string machineTime_;
     QString failure_;
     std::string settingsFile_;
     std::function<InputPreview()> readInput_;

@@ -34,6 +34,7 @@
 #include <vector>
 
 #include "conversion/ConversionState.h"
+#include "gcode/MachineTime.h"
 #include "platform/DecimalSeparator.h"
 #include "preview/ProgramPreview.h"
 #include "ui/DivisorKeyFilter.h"
@@ -686,6 +687,7 @@ void TfrmKorvex::btnConvertConClick() {
             throw;
         }
         if (report.outcome == conversion::RunOutcome::Finished) {
+            preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
         } else {

@@ -195,7 +195,8 @@ TEST_F(CliTest, DefaultsAreTheWindowsDesignValues) {
                           "zab...2\n"
                           "Start processing of input.CNC ...\n"
                           "Conversion finished\n"
-                          "Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm\n");
+                          "Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm\n"
+                          "Machine time: 1 min 15 s (rapids 0:09, plunges 0:06, milling 0:00, 2 tool changes 1:00)\n");
 }
 
 struct SameAsEngineRow {

@@ -44,7 +44,7 @@ struct CheckCase {
     bool excellon = false; // the Excellon reading instead of the default one
 };
 
-// The log lines after "Conversion finished" and the summary line.
+// The log lines after "Conversion finished" without the summary and machine-time lines.
 std::vector<std::string> LinesAfterTheRun(const std::string& log) {
     const std::string finished = "Conversion finished\n";
     std::vector<std::string> lines;
@@ -55,7 +55,7 @@ std::vector<std::string> LinesAfterTheRun(const std::string& log) {
     for (at += finished.size(); at < log.size();) {
         const std::size_t end = log.find('\n', at);
         const std::string line = log.substr(at, end - at);
-        if (line.rfind("Summary: ", 0) != 0) {
+        if (line.rfind("Summary: ", 0) != 0 && line.rfind("Machine time: ", 0) != 0) {
             lines.push_back(line);
         }
         at = end + 1;

@@ -7,8 +7,10 @@
 //   expected.cnc        the program; banner lines 4 and 5 hold placeholders, line 1 names ":input.drl"
 //   expected-error.txt  instead of expected.cnc when the run must fail: the message, word for word
 //   expected-log.txt    optional; the log, with the input named "input.drl" and the output "output.cnc",
-//                       without the "Summary: " and "Warning: " lines the job adds after the run
+//                       without the "Summary: ", "Machine time: " and "Warning: " lines the job adds after
+//                       the run
 //   expected-summary.txt   optional; the log's "Summary: " line
+//   expected-machine-time.txt  optional; the log's "Machine time: " line
 //   expected-warnings.txt  optional; the log's "Warning: " lines (an empty file: none)
 //
 // The run goes through the job step both front ends use, so the reading options of args.txt apply.
@@ -107,6 +109,7 @@ void ApplyController(Settings& settings) {
     if (!settings.preset) {
         return;
     }
+    settings.job.machine.feedMmPerMin = settings.preset->feedMmPerMin;
     const korvex::gcode::ToolChangeBlocks blocks = korvex::gcode::PresetBlocks(*settings.preset);
     if (!settings.explicitBefore) {
         settings.before = korvex::gcode::BlockText(blocks.before);
@@ -123,6 +126,18 @@ bool ReadOrderOption(const std::string& name, const std::string& value, korvex::
     }
     job.order = korvex::order::ParseDrillOrder(value).value();
     return true;
+}
+
+// "--rapid-xy", "--rapid-z", "--tool-change-time", each with its number.
+bool ReadMachineOption(const std::string& name, const std::string& value, korvex::gcode::MachineModel& machine) {
+    double* target = name == "--rapid-xy"           ? &machine.rapidXyMmPerMin
+                     : name == "--rapid-z"          ? &machine.rapidZMmPerMin
+                     : name == "--tool-change-time" ? &machine.toolChangeSeconds
+                                                    : nullptr;
+    if (target != nullptr) {
+        *target = std::stod(value);
+    }
+    return target != nullptr;
 }
 
 // One option per line: "--name value" (the value is everything after the first blank) or "--name".
@@ -183,6 +198,7 @@ Settings ReadArgs(const fs::path& folder) {
             settings.job.reading.excellon = true;
             settings.job.reading.zeros = korvex::excellon::ParseZeros(value).value();
         } else if (ReadOrderOption(name, value, settings.job)) {
+        } else if (ReadMachineOption(name, value, settings.job.machine)) {
         } else {
             throw std::runtime_error(path.string() + ": unknown option " + line);
         }
@@ -282,6 +298,7 @@ std::string NormaliseLog(std::string log, const std::string& input, const std::s
 struct SplitLog {
     std::string log;
     std::string summary;
+    std::string machineTime;
     std::string warnings;
 };
 
@@ -290,9 +307,10 @@ SplitLog SplitJobLines(const std::string& log) {
     std::istringstream lines(log);
     std::string line;
     while (std::getline(lines, line)) {
-        std::string& target = line.rfind("Summary: ", 0) == 0   ? split.summary
-                              : line.rfind("Warning: ", 0) == 0 ? split.warnings
-                                                                : split.log;
+        std::string& target = line.rfind("Summary: ", 0) == 0        ? split.summary
+                              : line.rfind("Machine time: ", 0) == 0 ? split.machineTime
+                              : line.rfind("Warning: ", 0) == 0      ? split.warnings
+                                                                     : split.log;
         target += line + "\n";
     }
     return split;
@@ -392,6 +410,7 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
     const SplitLog split = SplitJobLines(NormaliseLog(result.log, input, output));
     const std::string& log = split.log;
     const fs::path expectedSummaryPath = folder / "expected-summary.txt";
+    const fs::path expectedMachineTimePath = folder / "expected-machine-time.txt";
     const fs::path expectedWarningsPath = folder / "expected-warnings.txt";
 
     if (UpdateGolden()) {
@@ -408,6 +427,9 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
         }
         if (fs::exists(expectedSummaryPath)) {
             WriteFile(expectedSummaryPath, split.summary);
+        }
+        if (fs::exists(expectedMachineTimePath)) {
+            WriteFile(expectedMachineTimePath, split.machineTime);
         }
         if (fs::exists(expectedWarningsPath)) {
             WriteFile(expectedWarningsPath, split.warnings);
@@ -439,6 +461,9 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
     }
     if (fs::exists(expectedSummaryPath)) {
         ExpectSameText(ReadFile(expectedSummaryPath), split.summary, "the summary line");
+    }
+    if (fs::exists(expectedMachineTimePath)) {
+        ExpectSameText(ReadFile(expectedMachineTimePath), split.machineTime, "the machine time");
     }
     if (fs::exists(expectedWarningsPath)) {
         ExpectSameText(ReadFile(expectedWarningsPath), split.warnings, "the warnings");

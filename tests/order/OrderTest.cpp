@@ -381,13 +381,14 @@ protected:
     }
     void TearDown() override { fs::remove_all(folder_); }
 
-    std::string Convert(const std::string& drill, DrillOrder order) {
+    std::string Convert(const std::string& drill, DrillOrder order, bool excellon = false) {
         testing::WriteFile(folder_ / "board.drl", drill);
         conversion::ConversionState state;
         state.LineNumberIncrement = 5;
         host_.log.clear();
         job::JobOptions options;
         options.order = order;
+        options.reading.excellon = excellon;
         report_ = job::ConvertJob(state, host_, options);
         EXPECT_EQ(report_.outcome, conversion::RunOutcome::Finished) << host_.log;
         return testing::ReadFile(folder_ / "board.CNC");
@@ -402,6 +403,7 @@ TEST_F(ShortOrderRunTest, SameHolesPerRunInShorterOrder) {
     const std::string drill = ScatteredBoard();
     const std::string filed = Convert(drill, DrillOrder::File);
     const std::string fileLog = host_.log;
+    const double fileMachineSeconds = report_.machineTime.TotalSeconds();
     const std::string shortened = Convert(drill, DrillOrder::Short);
 
     const ReadBack before = ReadProgram(filed);
@@ -417,13 +419,51 @@ TEST_F(ShortOrderRunTest, SameHolesPerRunInShorterOrder) {
 
     EXPECT_GT(report_.fileOrderTravel, 0.0);
     EXPECT_LT(report_.drillOrderTravel, 0.5 * report_.fileOrderTravel);
-    // The file's order gives the log it always gave; the short one adds one line.
-    const std::string added = host_.log.substr(fileLog.size());
-    EXPECT_EQ(host_.log.substr(0, fileLog.size()), fileLog);
-    EXPECT_TRUE(std::regex_match(
-        added, std::regex(R"(Drill order: short, rapid travel \d+\.\d mm \(file order \d+\.\d mm\) in \d+\.\d\d s\n)")))
+    // The file's order gives the log it always gave; the short one adds one line and a shorter machine time,
+    // and knows the file order's time without running it.
+    EXPECT_NEAR(report_.fileOrderMachineSeconds, fileMachineSeconds, 1e-6);
+    EXPECT_LT(report_.machineTime.TotalSeconds(), fileMachineSeconds);
+    const std::regex machineTime("Machine time: [^\n]*\n");
+    const std::string shortLog = std::regex_replace(host_.log, machineTime, "");
+    const std::string fileLogWithoutTime = std::regex_replace(fileLog, machineTime, "");
+    const std::string added = shortLog.substr(fileLogWithoutTime.size());
+    EXPECT_EQ(shortLog.substr(0, fileLogWithoutTime.size()), fileLogWithoutTime);
+    EXPECT_TRUE(
+        std::regex_match(added, std::regex(R"(Drill order: short, rapid travel \d+\.\d mm \(file order \d+\.\d mm\) )"
+                                           R"(in \d+\.\d\d s; machine time .+ s \(file order .+ s\)\n)")))
         << added;
 }
+
+// The Excellon reading knows every run before it writes: each run ends towards what comes next, and the whole
+// travel never exceeds the file's order. From the origin, T1's two holes are equally far; only the next tool
+// or slot tells which one to drill last.
+struct ChainCase {
+    const char* name;
+    const char* body;
+    double fileTravel;
+    double writtenTravel;
+};
+
+class ShortOrderChainTest : public ShortOrderRunTest, public ::testing::WithParamInterface<ChainCase> {};
+
+TEST_P(ShortOrderChainTest, EndsEachRunTowardsTheNext) {
+    const std::string drill = std::string("M48\nMETRIC\nT1C0.8\nT2C1.0\n%\n") + GetParam().body + "M30\n";
+    Convert(drill, DrillOrder::Short, true);
+    EXPECT_NEAR(report_.fileOrderTravel, GetParam().fileTravel, 1e-9) << host_.log;
+    EXPECT_NEAR(report_.drillOrderTravel, GetParam().writtenTravel, 1e-9) << host_.log;
+    EXPECT_EQ(report_.verification.skipReason, "");
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Runs, ShortOrderChainTest,
+    ::testing::Values(ChainCase{"NextTool", "T1\nX0.0Y-5.0\nX0.0Y5.0\nT2\nX0.0Y-20.0\n", 40.0, 30.0},
+                      ChainCase{"NextSlot", "T1\nX0.0Y-5.0\nX0.0Y5.0\nT2\nX0.0Y-20.0G85X10.0Y-20.0\n", 40.0, 30.0},
+                      // after the slot the holes start from its end, (10, -20)
+                      ChainCase{"AfterSlot",
+                                "T2\nX0.0Y-20.0G85X10.0Y-20.0\nT1\nX10.0Y-25.0\nX10.0Y-15.0\nT2\nX10.0Y-30.0\n",
+                                20.0 + 5.0 + 10.0 + 15.0, 20.0 + 5.0 + 10.0 + 5.0},
+                      ChainCase{"FileOrderBest", "T1\nX0.0Y5.0\nX0.0Y-5.0\nT2\nX0.0Y-20.0\n", 30.0, 30.0}),
+    [](const ::testing::TestParamInfo<ChainCase>& row) { return std::string(row.param.name); });
 
 // After a slot or route the machine starts the next holes where the path ended.
 TEST(ShortOrderTest, HolesAfterAPathStartWhereItEnded) {

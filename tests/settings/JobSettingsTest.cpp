@@ -77,6 +77,13 @@ const ReadCase kReadCases[] = {
          s.controller.spindle = 10000;
          s.controller.feed = 12.25;
      })},
+    {"MachineTime", "[Controller]\nRapidXY=3000\nRapidZ=500.5\nToolChangeTime=0\n", With([](JobSettings& s) {
+         s.controller.rapidXy = 3000;
+         s.controller.rapidZ = 500.5;
+         s.controller.toolChangeSeconds = 0;
+     })},
+    {"MachineTimeOutOfRange", "[Controller]\nRapidXY=0\nRapidZ=100001\nToolChangeTime=3601\n", JobSettings{}},
+    {"MachineTimeNotANumber", "[Controller]\nRapidXY=fast\nToolChangeTime=-1\n", JobSettings{}},
 };
 
 bool Same(const JobSettings& a, const JobSettings& b) {
@@ -102,6 +109,19 @@ TEST(JobSettingsWriteTest, SectionsComeBackAndOtherLinesStay) {
                                      "[Controller]\r\nController=grbl\r\nFeed=250.5\r\nSpindle=12000\r\n"
                                      "ToolChanger=1\r\n[Verification]\r\nVerify=1\r\n");
     EXPECT_TRUE(Same(ReadJobSettings(ini), Chosen()));
+}
+
+TEST(JobSettingsWriteTest, MachineTimeKeysOnlyWhenNotTheDefault) {
+    platform::IniDocument ini("[Settings]\r\nDivisor=1000\r\n");
+    JobSettings settings;
+    settings.controller.toolChangeSeconds = 12.5;
+    WriteJobSettings(ini, settings);
+    EXPECT_EQ(ini.Text(), "[Settings]\r\nDivisor=1000\r\n[Controller]\r\nToolChangeTime=12.5\r\n");
+    EXPECT_TRUE(HasJobSettings(ini));
+    EXPECT_TRUE(Same(ReadJobSettings(ini), settings));
+    // Back to the default: the key says so.
+    WriteJobSettings(ini, JobSettings{});
+    EXPECT_EQ(ini.Text(), "[Settings]\r\nDivisor=1000\r\n[Controller]\r\nToolChangeTime=30\r\n");
 }
 
 TEST(JobSettingsWriteTest, DefaultsAddNothingButKeepAPresentSectionCurrent) {

@@ -117,6 +117,8 @@ private slots:
             QStringList{QStringLiteral("Conversion finished")} + warnings +
             QStringList{
                 QStringLiteral("Summary: 3 holes, 0 slots, 0 routes; X -3.250 to 15.500 mm, Y 7.000 to 20.000 mm"),
+                QStringLiteral(
+                    "Machine time: 1 min 15 s (rapids 0:09, plunges 0:06, milling 0:00, 2 tool changes 1:00)"),
                 QString()};
         QCOMPARE(Lines(window_->meOutput->toPlainText()), log);
     }

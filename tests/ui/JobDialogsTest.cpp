@@ -161,6 +161,22 @@ private slots:
                                         << "100000" << QString();
         QTest::newRow("spindle 100001") << "seSpindle"
                                         << "100001" << spindle;
+        const QString rapid = QStringLiteral("must be 1 to 100,000 mm/min");
+        const QString toolChange = QStringLiteral("must be 0 to 3,600 s");
+        QTest::newRow("rapid xy 0") << "seRapidXy"
+                                    << "0" << rapid;
+        QTest::newRow("rapid xy 100000") << "seRapidXy"
+                                         << "100000" << QString();
+        QTest::newRow("rapid z 100000.1") << "seRapidZ"
+                                          << "100000.1" << rapid;
+        QTest::newRow("rapid z 1") << "seRapidZ"
+                                   << "1" << QString();
+        QTest::newRow("tool change 0") << "seToolChangeTime"
+                                       << "0" << QString();
+        QTest::newRow("tool change 3600.1") << "seToolChangeTime"
+                                            << "3600.1" << toolChange;
+        QTest::newRow("tool change -1") << "seToolChangeTime"
+                                        << "-1" << toolChange;
         QTest::newRow("integer digits 0") << "seIntegerDigits"
                                           << "0" << digits;
         QTest::newRow("integer digits 6") << "seIntegerDigits"
@@ -175,7 +191,7 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, reason);
-        const bool controller = field.startsWith(QLatin1String("seFeed")) || field == QLatin1String("seSpindle");
+        const bool controller = !field.endsWith(QLatin1String("Digits"));
         std::unique_ptr<QDialog> dialog;
         QLabel* problem = nullptr;
         QPushButton* ok = nullptr;
@@ -183,8 +199,10 @@ private slots:
             auto* controllerDialog =
                 new ControllerDialog(ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false});
             dialog.reset(controllerDialog);
-            problem = field == QLatin1String("seFeed") ? controllerDialog->lblFeedProblem
-                                                       : controllerDialog->lblSpindleProblem;
+            // "seFeed" beside "lblFeedProblem", and so on.
+            problem =
+                controllerDialog->findChild<QLabel*>(QStringLiteral("lbl") + field.mid(2) + QStringLiteral("Problem"));
+            QVERIFY(problem != nullptr);
             ok = controllerDialog->btnOk;
         } else {
             DrillFileFormatSettings fixed;

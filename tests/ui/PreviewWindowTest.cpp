@@ -67,8 +67,10 @@ private slots:
         QVERIFY(preview != nullptr);
         QVERIFY(QTest::qWaitForWindowExposed(preview));
         QVERIFY(window.isVisible()); // non-modal, beside the main window
-        QCOMPARE(preview->lblStatus->text(), QStringLiteral("X -3.250 .. 15.500 mm (18.750)  Y 7.000 .. 20.000 mm "
-                                                            "(13.000)"));
+        // The extents, then the run's machine time for the whole program.
+        QCOMPARE(preview->lblStatus->text(),
+                 QStringLiteral("X -3.250 .. 15.500 mm (18.750)  Y 7.000 .. 20.000 mm (13.000)    Machine time: 1 min "
+                                "15 s (rapids 0:09, plunges 0:06, milling 0:00, 2 tool changes 1:00)"));
         PreviewCanvas& canvas = *preview->canvas;
         const QColor firstTool = PixelAt(canvas, 10.0, 20.0);
         QCOMPARE(PixelAt(canvas, 15.5, 20.0), firstTool);
@@ -91,8 +93,9 @@ private slots:
         // The next conversion shows at once in the open window.
         WriteText(QStringLiteral("input.drl"), "M48\nM71\nT3C2.0\n%\nT3\nX30.0Y5.0\nM30\n");
         QTest::mouseClick(window.btnConvertCon, Qt::LeftButton);
-        QCOMPARE(preview->lblStatus->text(), QStringLiteral("X 30.000 .. 30.000 mm (0.000)  Y 5.000 .. 5.000 mm "
-                                                            "(0.000)"));
+        QCOMPARE(preview->lblStatus->text(),
+                 QStringLiteral("X 30.000 .. 30.000 mm (0.000)  Y 5.000 .. 5.000 mm (0.000)    Machine time: 36 s "
+                                "(rapids 0:05, plunges 0:02, milling 0:00, 1 tool change 0:30)"));
         QCOMPARE(PixelAt(canvas, 30.0, 5.0), firstTool); // the first tool of this program
         QCOMPARE(PixelAt(canvas, 15.0, 2.5), Colour(korvex::preview::kBackground));
         QDir::setCurrent(previousFolder);
