@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -16,12 +17,14 @@
 #include "conversion/ConversionState.h"
 #include "conversion/FileNames.h"
 #include "conversion/Numbers.h"
+#include "conversion/ProgramEmitter.h"
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
+#include "platform/DecimalText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
 #include "ui/Settings.h"
@@ -64,6 +67,10 @@ Options:
       --feed=MM_PER_MIN    drilling feed rate for --controller (default 100)
       --spindle=RPM        spindle speed for --controller (default 10000)
       --tool-changer       the machine changes tools itself (M06; GRBL always pauses with M00)
+      --cycle=CYCLE        how holes are drilled: "plain" moves (default), or the canned cycle "g81"
+                           or "g83" (pecking) with --controller linuxcnc or generic; F is the --feed
+      --peck=MM            g83's peck depth Q in mm (default 0.5)
+      --retract-plane=MM   the cycles' retract plane R in mm (default: the z up height)
       --verify             read the written program back and compare it with the drill file; a
                            difference is an error (exit status 1, the program stays)
       --order=ORDER        drill order within each tool: "file" as the drill file lists the holes
@@ -118,6 +125,9 @@ struct Options {
     std::optional<double> feed;
     std::optional<double> spindle;
     bool toolChanger = false;
+    std::optional<korvex::conversion::CycleKind> cycle;
+    std::optional<double> peck;
+    std::optional<double> retractPlane;
 };
 
 class UsageError {
@@ -246,6 +256,9 @@ enum OptionId : int {
     kSpindle,
     kToolChanger,
     kVerify,
+    kCycle,
+    kPeck,
+    kRetractPlane,
 
     // -- Preview options --
     kSvg,
@@ -285,6 +298,9 @@ const option kLongOptions[] = {
     {"spindle", required_argument, nullptr, kSpindle},
     {"tool-changer", no_argument, nullptr, kToolChanger},
     {"verify", no_argument, nullptr, kVerify},
+    {"cycle", required_argument, nullptr, kCycle},
+    {"peck", required_argument, nullptr, kPeck},
+    {"retract-plane", required_argument, nullptr, kRetractPlane},
 
     // -- Preview options --
     {"svg", required_argument, nullptr, kSvg},
@@ -328,6 +344,39 @@ void ShowHelp() {
               << ">\n";
 }
 
+// The canned cycle's words. A cycle's F is the controller's feed, so it needs a controller that has cycles.
+void ApplyCycle(Options& options) {
+    using korvex::conversion::CycleKind;
+    const CycleKind kind = options.cycle.value_or(CycleKind::Plain);
+    if (kind != CycleKind::G83 && options.peck) {
+        throw UsageError("--peck needs --cycle g83");
+    }
+    if (kind == CycleKind::Plain) {
+        if (options.retractPlane) {
+            throw UsageError("--retract-plane needs --cycle g81 or g83");
+        }
+        return;
+    }
+    if (!options.preset) {
+        throw UsageError("--cycle g81 and g83 need --controller linuxcnc or generic (the cycle's F is its --feed)");
+    }
+    if (options.preset->controller == korvex::gcode::Controller::Grbl) {
+        throw UsageError("--cycle: GRBL 1.1 has no canned cycles (G81, G83); use --cycle plain");
+    }
+    korvex::conversion::DrillCycle& cycle = options.job.cycle;
+    cycle.kind = kind;
+    // Half a millimetre is about one diameter of the common PCB drills: each peck clears the chips before
+    // the flutes pack, and a 1.6 mm board takes four.
+    const double peck = options.peck.value_or(0.5);
+    if (kind == CycleKind::G83) {
+        korvex::conversion::ProgramEmitter::AppendWord(cycle.peckWord, 'Q', peck);
+    }
+    if (options.retractPlane) {
+        korvex::conversion::ProgramEmitter::AppendWord(cycle.retractWord, 'R', *options.retractPlane);
+    }
+    cycle.feedWord = "F" + korvex::platform::ShortText(options.preset->feedMmPerMin);
+}
+
 // The preset's tool-change blocks, where --before and --after do not name others.
 void ApplyController(Options& options) {
     if (!options.preset) {
@@ -346,6 +395,7 @@ void ApplyController(Options& options) {
             options.after = korvex::gcode::BlockText(blocks.after);
         }
     }
+    ApplyCycle(options);
     if (options.job.verify && options.output == "-") {
         throw UsageError("--verify reads the program back: it needs an output file, not standard output");
     }
@@ -493,6 +543,35 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         case kVerify:
             options.job.verify = true;
             break;
+        case kCycle: {
+            const std::string text = optarg;
+            if (text == "plain") {
+                options.cycle = korvex::conversion::CycleKind::Plain;
+            } else if (text == "g81" || text == "G81") {
+                options.cycle = korvex::conversion::CycleKind::G81;
+            } else if (text == "g83" || text == "G83") {
+                options.cycle = korvex::conversion::CycleKind::G83;
+            } else {
+                throw UsageError("--cycle must be plain, g81 or g83, not '" + text + "'");
+            }
+            break;
+        }
+        case kPeck: {
+            const std::optional<double> value = korvex::conversion::ReadReal(optarg).value;
+            if (!value || !(*value > 0.0) || *value > 1000.0) {
+                throw UsageError("--peck: '" + std::string(optarg) + "' is no positive number");
+            }
+            options.peck = *value;
+            break;
+        }
+        case kRetractPlane: {
+            const std::optional<double> value = korvex::conversion::ReadReal(optarg).value;
+            if (!value || std::fabs(*value) > 1e6) {
+                throw UsageError("--retract-plane: '" + std::string(optarg) + "' is not a number");
+            }
+            options.retractPlane = *value;
+            break;
+        }
 
             // -- Preview options --
         case kSvg:

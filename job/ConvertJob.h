@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
@@ -35,6 +36,8 @@ struct JobOptions {
     gcode::Controller controller = gcode::Controller::None;
     // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
     bool verify = false;
+    // How the holes are drilled: plain moves, or the controller's canned cycle with its words.
+    conversion::DrillCycle cycle;
 
     // -- Preview --
     // Where to write the picture of the written program as SVG; empty for none.
