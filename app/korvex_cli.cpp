@@ -17,14 +17,13 @@
 #include "conversion/ConversionState.h"
 #include "conversion/FileNames.h"
 #include "conversion/Numbers.h"
-#include "conversion/ProgramEmitter.h"
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
-#include "platform/DecimalText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
 #include "ui/Settings.h"
@@ -360,21 +359,13 @@ void ApplyCycle(Options& options) {
     if (!options.preset) {
         throw UsageError("--cycle g81 and g83 need --controller linuxcnc or generic (the cycle's F is its --feed)");
     }
-    if (options.preset->controller == korvex::gcode::Controller::Grbl) {
-        throw UsageError("--cycle: GRBL 1.1 has no canned cycles (G81, G83); use --cycle plain");
+    if (!korvex::gcode::HasDrillCycles(options.preset->controller)) {
+        throw UsageError("--cycle " + std::string(korvex::gcode::CycleName(kind)) + ": " +
+                         std::string(korvex::gcode::ControllerTitle(options.preset->controller)) +
+                         " has no canned drilling cycles; use --cycle plain");
     }
-    korvex::conversion::DrillCycle& cycle = options.job.cycle;
-    cycle.kind = kind;
-    // Half a millimetre is about one diameter of the common PCB drills: each peck clears the chips before
-    // the flutes pack, and a 1.6 mm board takes four.
-    const double peck = options.peck.value_or(0.5);
-    if (kind == CycleKind::G83) {
-        korvex::conversion::ProgramEmitter::AppendWord(cycle.peckWord, 'Q', peck);
-    }
-    if (options.retractPlane) {
-        korvex::conversion::ProgramEmitter::AppendWord(cycle.retractWord, 'R', *options.retractPlane);
-    }
-    cycle.feedWord = "F" + korvex::platform::ShortText(options.preset->feedMmPerMin);
+    options.job.cycle = korvex::gcode::CycleWords(
+        kind, *options.preset, options.peck.value_or(korvex::gcode::kDefaultPeckMm), options.retractPlane);
 }
 
 // The preset's tool-change blocks, where --before and --after do not name others.
@@ -544,15 +535,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             options.job.verify = true;
             break;
         case kCycle: {
-            const std::string text = optarg;
-            if (text == "plain") {
-                options.cycle = korvex::conversion::CycleKind::Plain;
-            } else if (text == "g81" || text == "G81") {
-                options.cycle = korvex::conversion::CycleKind::G81;
-            } else if (text == "g83" || text == "G83") {
-                options.cycle = korvex::conversion::CycleKind::G83;
-            } else {
-                throw UsageError("--cycle must be plain, g81 or g83, not '" + text + "'");
+            options.cycle = korvex::gcode::CycleFromName(optarg);
+            if (!options.cycle) {
+                throw UsageError("--cycle must be plain, g81 or g83, not '" + std::string(optarg) + "'");
             }
             break;
         }
