@@ -31,6 +31,8 @@ constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerC
 const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
 const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
 const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: it pauses for each tool.");
+const QString kPeckProblem = QStringLiteral("must be 0.01 to 10 mm");
+const QString kNoCyclesNote = QStringLiteral("GRBL 1.1 has no canned cycles: holes are drilled with plain moves.");
 
 QPlainTextEdit* BlockView(const char* name) {
     auto* view = new QPlainTextEdit;
@@ -73,6 +75,27 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     chkToolChanger = new QCheckBox(QStringLiteral("The machine changes tools itself (M06)"));
     chkToolChanger->setObjectName(QStringLiteral("chkToolChanger"));
 
+    cbCycle = new QComboBox;
+    cbCycle->setObjectName(QStringLiteral("cbCycle"));
+    cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(CycleChoice::Plain));
+    cbCycle->addItem(QStringLiteral("G81 drilling cycle"), static_cast<int>(CycleChoice::G81));
+    cbCycle->addItem(QStringLiteral("G83 peck drilling cycle"), static_cast<int>(CycleChoice::G83));
+    sePeck = new QDoubleSpinBox;
+    sePeck->setObjectName(QStringLiteral("sePeck"));
+    sePeck->setLocale(QLocale::c());
+    sePeck->setDecimals(2);
+    sePeck->setRange(-999.99, 999.99);
+    sePeck->setSuffix(QStringLiteral(" mm"));
+    chkRetractPlane = new QCheckBox(QStringLiteral("Retract plane R:"));
+    chkRetractPlane->setObjectName(QStringLiteral("chkRetractPlane"));
+    chkRetractPlane->setToolTip(QStringLiteral("Unticked: each hole's z up"));
+    seRetractPlane = new QDoubleSpinBox;
+    seRetractPlane->setObjectName(QStringLiteral("seRetractPlane"));
+    seRetractPlane->setLocale(QLocale::c());
+    seRetractPlane->setDecimals(3);
+    seRetractPlane->setRange(-kMaxRetractPlane, kMaxRetractPlane);
+    seRetractPlane->setSuffix(QStringLiteral(" mm"));
+
     // As wide as the text they may show: an empty label asks for the font's average character width, which a
     // bitmap face reports hundreds of pixels wide.
     const auto note = [this](const char* name, const QString& longest) {
@@ -84,6 +107,10 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     lblFeedProblem = note("lblFeedProblem", kFeedProblem);
     lblSpindleProblem = note("lblSpindleProblem", kSpindleProblem);
     lblToolChangerNote = note("lblToolChangerNote", kGrblNote);
+    lblPeckProblem = note("lblPeckProblem", kPeckProblem);
+    lblCycleNote = new QLabel;
+    lblCycleNote->setObjectName(QStringLiteral("lblCycleNote"));
+    lblCycleNote->setWordWrap(true);
     const auto withNote = [](QWidget* field, QLabel* label) {
         auto* row = new QHBoxLayout;
         row->addWidget(field);
@@ -97,6 +124,13 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     form->addRow(QStringLiteral("Spindle speed:"), withNote(seSpindle, lblSpindleProblem));
     form->addRow(QString(), chkToolChanger);
     form->addRow(QString(), lblToolChangerNote);
+    form->addRow(QStringLiteral("Drilling:"), cbCycle);
+    form->addRow(QStringLiteral("Peck (G83 Q):"), withNote(sePeck, lblPeckProblem));
+    auto* plane = new QHBoxLayout;
+    plane->addWidget(chkRetractPlane);
+    plane->addWidget(seRetractPlane, 1);
+    form->addRow(QString(), plane);
+    form->addRow(QString(), lblCycleNote);
 
     auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
     meBefore = BlockView("meBefore");
@@ -126,13 +160,21 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seFeed->setValue(settings.feed);
     seSpindle->setValue(settings.spindle);
     chkToolChanger->setChecked(settings.toolChanger);
+    cbCycle->setCurrentIndex(std::max(0, cbCycle->findData(static_cast<int>(settings.cycle))));
+    sePeck->setValue(settings.peck);
+    chkRetractPlane->setChecked(settings.retractPlane.has_value());
+    seRetractPlane->setValue(settings.retractPlane.value_or(1.0));
 
     connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
     connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
     connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
+    connect(cbCycle, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(sePeck, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(chkRetractPlane, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
     // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
-    for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle)}) {
+    for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
+                                  static_cast<QAbstractSpinBox*>(sePeck)}) {
         connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
     }
     ChoiceChanged();
@@ -148,7 +190,11 @@ void ControllerDialog::Validate() {
         !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
     lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
     lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
-    btnOk->setEnabled(feedFine && spindleFine);
+    const double peck = sePeck->value();
+    const bool peckFine =
+        !sePeck->isEnabled() || (sePeck->hasAcceptableInput() && peck >= kDialogMinPeck && peck <= kDialogMaxPeck);
+    lblPeckProblem->setText(peckFine ? QString() : kPeckProblem);
+    btnOk->setEnabled(feedFine && spindleFine && peckFine);
 }
 
 ControllerSettings ControllerDialog::Settings() const {
@@ -157,6 +203,14 @@ ControllerSettings ControllerDialog::Settings() const {
     settings.feed = seFeed->value();
     settings.spindle = seSpindle->value();
     settings.toolChanger = chkToolChanger->isChecked();
+    // A controller without canned cycles drills with plain moves, whatever the greyed box still shows.
+    const bool cycles =
+        settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+    settings.cycle = cycles ? static_cast<CycleChoice>(cbCycle->currentData().toInt()) : CycleChoice::Plain;
+    settings.peck = sePeck->value();
+    if (chkRetractPlane->isChecked()) {
+        settings.retractPlane = seRetractPlane->value();
+    }
     return settings;
 }
 
@@ -170,6 +224,15 @@ void ControllerDialog::ChoiceChanged() {
     chkToolChanger->setEnabled(chosen && !grbl);
     lblToolChangerNote->setText(grbl ? kGrblNote : QString());
     lblToolChangerNote->setVisible(grbl);
+    const bool cycles =
+        settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+    cbCycle->setEnabled(cycles);
+    const bool cycle = cycles && settings.cycle != CycleChoice::Plain;
+    sePeck->setEnabled(cycle && settings.cycle == CycleChoice::G83);
+    chkRetractPlane->setEnabled(cycle);
+    seRetractPlane->setEnabled(cycle && chkRetractPlane->isChecked());
+    lblCycleNote->setText(grbl ? kNoCyclesNote : QString());
+    lblCycleNote->setVisible(grbl);
     Validate();
     if (!chosen) {
         meBefore->setPlainText(QStringLiteral("(unchanged)"));

@@ -1,8 +1,9 @@
-// "Controller…": the machine's controller, the drilling feed, the spindle speed and whether the machine
-// changes tools itself. OK keeps the choice; the main window then fills its two tool-change boxes with the
-// controller's blocks, which the user may still edit. The blocks as they would come are shown as they change.
-// A feed or speed outside what a drilling machine takes is refused where it is typed: the reason stands
-// beside the field and OK waits until it is mended.
+// "Controller…": the machine's controller, the drilling feed, the spindle speed, whether the machine changes
+// tools itself, and how holes are drilled: plain moves or a canned cycle (G81, G83 with its peck, and a
+// retract plane), offered only for controllers that have the cycles. OK keeps the choice; the main window then
+// fills its two tool-change boxes with the controller's blocks, which the user may still edit. The blocks as
+// they would come are shown as they change. A feed, speed or peck outside what a drilling machine takes is
+// refused where it is typed: the reason stands beside the field and OK waits until it is mended.
 #pragma once
 
 #include <QDialog>
@@ -31,6 +32,10 @@ public:
     QDoubleSpinBox* seFeed = nullptr;
     QSpinBox* seSpindle = nullptr;
     QCheckBox* chkToolChanger = nullptr;
+    QComboBox* cbCycle = nullptr;
+    QDoubleSpinBox* sePeck = nullptr;
+    QCheckBox* chkRetractPlane = nullptr;
+    QDoubleSpinBox* seRetractPlane = nullptr;
     QPlainTextEdit* meBefore = nullptr;
     QPlainTextEdit* meAfter = nullptr;
     // Beside their fields: why a typed value is refused (empty while it is fine), and why the tool-changer
@@ -38,6 +43,8 @@ public:
     QLabel* lblFeedProblem = nullptr;
     QLabel* lblSpindleProblem = nullptr;
     QLabel* lblToolChangerNote = nullptr;
+    QLabel* lblPeckProblem = nullptr;
+    QLabel* lblCycleNote = nullptr;
     QPushButton* btnOk = nullptr;
 
 private:

@@ -2,6 +2,7 @@
 
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalText.h"
@@ -84,6 +85,13 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     options.order = ToDrillOrder(settings.order);
     options.controller = ToController(settings.controller.controller);
     options.verify = settings.verify;
+    // A cycle kept for a controller that has none (a hand-edited file) drills with plain moves.
+    const ControllerSettings& controller = settings.controller;
+    if (controller.cycle != CycleChoice::Plain && gcode::HasDrillCycles(options.controller)) {
+        const conversion::CycleKind kind =
+            controller.cycle == CycleChoice::G81 ? conversion::CycleKind::G81 : conversion::CycleKind::G83;
+        options.cycle = gcode::CycleWords(kind, ToPresetOptions(controller), controller.peck, controller.retractPlane);
+    }
     return options;
 }
 

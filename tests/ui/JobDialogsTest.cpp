@@ -160,6 +160,13 @@ private slots:
                                         << "100000" << QString();
         QTest::newRow("spindle 100001") << "seSpindle"
                                         << "100001" << spindle;
+        const QString peck = QStringLiteral("must be 0.01 to 10 mm");
+        QTest::newRow("peck 0") << "sePeck"
+                                << "0" << peck;
+        QTest::newRow("peck 10.01") << "sePeck"
+                                    << "10.01" << peck;
+        QTest::newRow("peck 0.01") << "sePeck"
+                                   << "0.01" << QString();
         QTest::newRow("integer digits 0") << "seIntegerDigits"
                                           << "0" << digits;
         QTest::newRow("integer digits 6") << "seIntegerDigits"
@@ -174,16 +181,18 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, reason);
-        const bool controller = field.startsWith(QLatin1String("seFeed")) || field == QLatin1String("seSpindle");
+        const bool controller = field.startsWith(QLatin1String("seFeed")) || field == QLatin1String("seSpindle") ||
+                                field == QLatin1String("sePeck");
         std::unique_ptr<QDialog> dialog;
         QLabel* problem = nullptr;
         QPushButton* ok = nullptr;
         if (controller) {
-            auto* controllerDialog =
-                new ControllerDialog(ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false});
+            auto* controllerDialog = new ControllerDialog(
+                ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false, CycleChoice::G83});
             dialog.reset(controllerDialog);
-            problem = field == QLatin1String("seFeed") ? controllerDialog->lblFeedProblem
-                                                       : controllerDialog->lblSpindleProblem;
+            problem = field == QLatin1String("seFeed")   ? controllerDialog->lblFeedProblem
+                      : field == QLatin1String("sePeck") ? controllerDialog->lblPeckProblem
+                                                         : controllerDialog->lblSpindleProblem;
             ok = controllerDialog->btnOk;
         } else {
             DrillFileFormatSettings fixed;
@@ -228,6 +237,23 @@ private slots:
         QVERIFY(!dialog.lblToolChangerNote->isHidden());
         QCOMPARE(dialog.lblToolChangerNote->text(),
                  QStringLiteral("GRBL changes no tools itself: it pauses for each tool."));
+        // GRBL 1.1 has no canned cycles: the choice is greyed, and a cycle chosen before drills plain moves.
+        QVERIFY(!dialog.cbCycle->isEnabled());
+        QVERIFY(!dialog.lblCycleNote->isHidden());
+
+        // The peck is G83's alone; the retract plane's field follows its box.
+        ControllerDialog cycles(ControllerSettings{ControllerChoice::Generic, 100, 10000, false, CycleChoice::G81});
+        QVERIFY(cycles.cbCycle->isEnabled());
+        QVERIFY(!cycles.sePeck->isEnabled());
+        QVERIFY(!cycles.seRetractPlane->isEnabled());
+        cycles.chkRetractPlane->setChecked(true);
+        cycles.seRetractPlane->setValue(2.5);
+        cycles.cbCycle->setCurrentIndex(cycles.cbCycle->findData(static_cast<int>(CycleChoice::G83)));
+        QVERIFY(cycles.sePeck->isEnabled());
+        const ControllerSettings chosen = cycles.Settings();
+        QVERIFY(chosen.cycle == CycleChoice::G83 && chosen.retractPlane == 2.5 && chosen.peck == 0.5);
+        cycles.cbController->setCurrentIndex(cycles.cbController->findData(static_cast<int>(ControllerChoice::Grbl)));
+        QVERIFY(cycles.Settings().cycle == CycleChoice::Plain);
     }
 
     void formatDialogWithoutAnInputFile_data() {
