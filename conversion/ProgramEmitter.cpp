@@ -200,6 +200,10 @@ void ProgramEmitter::HoleLines(std::string_view xWord, std::string_view yWord, c
         block_->Append(' ');
     }
     block_->Append(yWord);
+    if (!plain && !cycleLine && xWord.empty() && yWord.empty()) {
+        // A hole at the same place again: a cycle repeats only for a line with an axis word.
+        block_->Append(zDown);
+    }
     if (cycleLine) {
         block_->Append(' ');
         block_->Append(zDown);
