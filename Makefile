@@ -107,17 +107,20 @@ check-linuxcnc: deps
 # Every real drill file's GRBL program through GRBL 1.1's own parser and planner (grbl-sim's gvalidate, built
 # from gnea/grbl and grbl/grbl-sim in GRBL_ROOT, default /work/grbl), and checked for GRBL's real-time bytes.
 # Not part of `make test`: it needs GRBL's sources and the real files.
-check-grbl: deps $(BUILD_DIR)/build.ninja
+check-grbl: deps
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target korvex-cli
 	tools/grbl-check.sh $(BUILD_DIR)/app/korvex-cli
 
-# One run: the conversion of 100k and 1M hole files against cat and the file layer, and korvex-cli's start-up.
+# One run: the conversion of 100k and 1M hole files against cat and the file layer, korvex-cli's start-up, and
+# the window's start-up to its first expose against an empty Qt window (offscreen unless DISPLAY is set).
 bench: deps-test
 	cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DKORVEX_BUILD_BENCH=ON -DKORVEX_BUILD_TESTS=OFF \
-	  -DKORVEX_BUILD_GUI=OFF
-	cmake --build build-bench -j $(JOBS) --target korvex-bench korvex-order-bench
+	  -DKORVEX_BUILD_GUI=ON
+	cmake --build build-bench -j $(JOBS) --target korvex-bench korvex-order-bench korvex-startup-bench
 	build-bench/bench/korvex-bench
 	build-bench/bench/korvex-order-bench
+	build-bench/bench/korvex-startup-bench
 
 format-check: deps-test
 	@git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run --Werror

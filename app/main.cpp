@@ -2,8 +2,11 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <memory>
+
 #include "platform/MessageBox.h"
 #include "ui/ErrorGuard.h"
+#include "ui/StartupProbe.h"
 #include "ui/TfrmInfo.h"
 #include "ui/TfrmKorvex.h"
 
@@ -16,10 +19,17 @@ int main(int argc, char** argv) {
     korvex::ui::TfrmKorvex frmKorvex;
     QApplication::setWindowIcon(frmKorvex.windowIcon());
 
-    // Created hidden right after the main window; it reads the version resource once, now.
-    korvex::ui::TfrmInfo frmInfo;
-    frmKorvex.SetAboutDialog([&frmInfo] { frmInfo.ShowInFront(); });
+    // Created on the first "About": reading the version resource and asking for the file's type name cost
+    // time the window's start should not pay.
+    std::unique_ptr<korvex::ui::TfrmInfo> frmInfo;
+    frmKorvex.SetAboutDialog([&frmInfo] {
+        if (!frmInfo) {
+            frmInfo = std::make_unique<korvex::ui::TfrmInfo>();
+        }
+        frmInfo->ShowInFront();
+    });
 
+    korvex::ui::StartupProbe::WatchIfAsked(frmKorvex);
     frmKorvex.show();
     // `korvex FILE` (the desktop entry's "Exec=korvex %f"): FILE is the input, as if chosen with Input File.
     const QStringList arguments = QApplication::arguments();

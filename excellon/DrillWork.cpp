@@ -57,6 +57,10 @@ DrillWork ReadDrillWork(const std::vector<std::string>& lines, const ReadingChoi
         work.readable = true;
     } catch (const std::exception& error) {
         work.error = error.what();
+        // As the Excellon reading itself says it: a Gerber file fails on its first line, which tells less.
+        if (work.tools == 0 && work.holes.empty() && work.paths.empty() && LooksLikeGerber(lines)) {
+            work.error = NoDrillDataMessage(lines, drillPath);
+        }
         work.holes.clear();
         work.holes.shrink_to_fit();
         work.paths.clear();

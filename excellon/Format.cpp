@@ -293,6 +293,9 @@ std::string Format::Describe() const {
     text << ' ' << (zeros.value == Zeros::LZ ? "LZ" : "TZ") << ", "
          << (incremental.value.value_or(false) ? "incremental" : "absolute") << " (units " << SourceName(units.source)
          << ", digits " << SourceName(digits.source) << ", zeros " << SourceName(zeros.source) << ')';
+    if (wholeWithoutPoint) {
+        text << "; numbers without a decimal point are whole (inference)";
+    }
     return text.str();
 }
 
@@ -441,6 +444,12 @@ void CompleteFormat(Format& format, const DigitCounts& counts) {
         digits.integer = counts.longest - digits.decimal;
         format.digits.source = Source::Inference;
     }
+    // A tool that writes decimal points and leaves them out only for whole numbers (printing 7 for 7.0) mixes
+    // both kinds; no declared format says otherwise, so implied decimals would put those numbers a thousand
+    // times too close to the origin. A file that declares its zeros writes implied decimals on purpose.
+    const auto found = [](Source source) { return source == Source::Default || source == Source::Inference; };
+    format.wholeWithoutPoint =
+        counts.decimalPoint && counts.longest > 0 && found(format.digits.source) && found(format.zeros.source);
 }
 
 Format DetectFormat(const std::vector<std::string>& lines, const ReadingChoice& choice, const std::string& drillPath) {

@@ -44,6 +44,9 @@ struct Format {
     Hint<Digits> digits;
     Hint<Zeros> zeros;
     Hint<bool> incremental;
+    // The file writes its coordinates with a decimal point and declares no digits: a number written without
+    // one is a whole number of units ("Y7" beside "X-3.25" is 7 mm), not implied decimals.
+    bool wholeWithoutPoint = false;
 
     // "mm, 3:3 TZ, absolute (units header, digits default, zeros inference)".
     std::string Describe() const;

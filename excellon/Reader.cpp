@@ -640,7 +640,9 @@ std::optional<double> ReadFormattedNumber(std::string_view text, const Format& f
                                  ? digits.integer - length
                                  : -digits.decimal;
         // Dividing by an exact power of ten rounds once; multiplying by 1e-4 would round twice.
-        value = exponent < 0 ? whole / std::pow(10.0, -exponent) : whole * std::pow(10.0, exponent);
+        value = format.wholeWithoutPoint ? whole
+                : exponent < 0           ? whole / std::pow(10.0, -exponent)
+                                         : whole * std::pow(10.0, exponent);
     }
     return negative ? -value : value;
 }

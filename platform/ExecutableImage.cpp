@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -371,6 +372,170 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, st
     }
     ::close(fd);
     return ok;
+}
+
+namespace {
+
+// A file's bytes at their offsets in memory of the file's size, of which only the parts asked for are read; the
+// rest is untouched anonymous memory, which reads as zeros and costs nothing. The parsers above then run on it
+// unchanged: whatever they look at outside the parts read is zero and leads nowhere.
+class PartlyReadFile {
+public:
+    PartlyReadFile(int fd, std::size_t size) : fd_(fd), size_(size) {
+        void* memory = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+        memory_ = memory == MAP_FAILED ? nullptr : static_cast<std::uint8_t*>(memory);
+    }
+    ~PartlyReadFile() {
+        if (memory_ != nullptr) {
+            ::munmap(memory_, size_);
+        }
+    }
+    PartlyReadFile(const PartlyReadFile&) = delete;
+    PartlyReadFile& operator=(const PartlyReadFile&) = delete;
+
+    bool Mapped() const { return memory_ != nullptr; }
+    ByteView View() const { return ByteView(memory_, size_); }
+    std::uint64_t BytesRead() const { return bytesRead_; }
+
+    // Reads [offset, offset + length), cut at the end of the file.
+    void Read(std::uint64_t offset, std::uint64_t length) {
+        if (offset >= size_) {
+            return;
+        }
+        std::uint64_t end = length < size_ - offset ? offset + length : size_;
+        while (offset < end) {
+            const ssize_t got = ::pread(fd_, memory_ + offset, end - offset, static_cast<off_t>(offset));
+            if (got < 0 && errno == EINTR) {
+                continue;
+            }
+            if (got <= 0) {
+                return; // shrank while we read: keep what is there
+            }
+            offset += static_cast<std::uint64_t>(got);
+            bytesRead_ += static_cast<std::uint64_t>(got);
+        }
+    }
+
+private:
+    int fd_;
+    std::size_t size_;
+    std::uint8_t* memory_ = nullptr;
+    std::uint64_t bytesRead_ = 0;
+};
+
+constexpr std::uint64_t kHeaderBytes = 4096;
+
+void ReadPeVersionParts(PartlyReadFile& file) {
+    PeHeaders headers;
+    if (!ReadPeHeaders(file.View(), headers)) {
+        file.Read(0, std::uint64_t{headers.ntOffset} + 24 + 256); // headers placed beyond the first page
+        if (!ReadPeHeaders(file.View(), headers)) {
+            return;
+        }
+    }
+    const std::uint64_t table = headers.optionalOffset + headers.optionalSize;
+    file.Read(0, table + std::uint64_t{headers.sectionCount} * 40);
+    const ByteView image = file.View();
+    const std::uint64_t countAt = headers.optionalOffset + (headers.magic == 0x20B ? 108 : 92);
+    std::uint32_t resourceRva = 0;
+    if (!image.U32(countAt + 4 + 2 * 8, resourceRva)) {
+        return;
+    }
+    for (std::uint32_t i = 0; i < headers.sectionCount; ++i) {
+        const std::uint64_t header = table + std::uint64_t{i} * 40;
+        std::uint32_t virtualAddress = 0, rawSize = 0, rawOffset = 0;
+        if (image.U32(header + 12, virtualAddress) && image.U32(header + 16, rawSize) &&
+            image.U32(header + 20, rawOffset) && resourceRva >= virtualAddress &&
+            resourceRva - virtualAddress < rawSize) {
+            file.Read(rawOffset, rawSize);
+        }
+    }
+}
+
+void ReadElfVersionParts(PartlyReadFile& file) {
+    bool bigEndian = false, is64 = false;
+    if (!ReadElfIdent(file.View(), bigEndian, is64)) {
+        return;
+    }
+    const ElfReader elf(file.View(), bigEndian, is64);
+    std::uint64_t tableOffset = 0;
+    std::uint16_t entrySize = 0, count16 = 0, names16 = 0;
+    const std::uint64_t at = is64 ? 0x28 : 0x20;
+    const std::uint64_t after = at + (is64 ? 8 : 4) + 10;
+    if (!elf.Word(at, tableOffset) || !elf.U16(after, entrySize) || !elf.U16(after + 2, count16) ||
+        !elf.U16(after + 4, names16) || tableOffset == 0 || entrySize < (is64 ? 64 : 40)) {
+        return;
+    }
+    file.Read(tableOffset, entrySize);
+    ElfSection first;
+    if (!ReadElfSection(elf, tableOffset, first)) {
+        return;
+    }
+    const std::uint64_t count = count16 != 0 ? count16 : first.size;
+    const std::uint64_t names = names16 != 0xFFFF ? names16 : first.link;
+    if (count == 0 || names >= count || count > (file.View().size - tableOffset) / entrySize) {
+        return;
+    }
+    file.Read(tableOffset, count * entrySize);
+    ElfSection strings;
+    if (!ReadElfSection(elf, tableOffset + names * entrySize, strings)) {
+        return;
+    }
+    file.Read(strings.offset, strings.size);
+    const ByteView nameTable = file.View().Sub(strings.offset, strings.size);
+    const std::size_t wantedLength = sizeof kElfVersionSectionName;
+    for (std::uint64_t i = 1; i < count; ++i) {
+        ElfSection section;
+        if (!ReadElfSection(elf, tableOffset + i * entrySize, section)) {
+            return;
+        }
+        const ByteView name = nameTable.Sub(section.name, wantedLength);
+        if (!name.empty() && std::memcmp(name.data, kElfVersionSectionName, wantedLength) == 0) {
+            if (section.type != kShtNobits) {
+                file.Read(section.offset, section.size);
+            }
+            return;
+        }
+    }
+}
+
+} // namespace
+
+bool ReadFileVersionBlock(const std::string& path, std::vector<std::uint8_t>& block, std::uint64_t* bytesRead) {
+    block.clear();
+    if (bytesRead != nullptr) {
+        *bytesRead = 0;
+    }
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        return false;
+    }
+    struct stat info {};
+    const bool readable =
+        ::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && static_cast<std::uint64_t>(info.st_size) <= kMaxImageSize;
+    if (!readable || info.st_size == 0) {
+        ::close(fd);
+        return readable;
+    }
+    PartlyReadFile file(fd, static_cast<std::size_t>(info.st_size));
+    if (!file.Mapped()) {
+        ::close(fd);
+        return false;
+    }
+    file.Read(0, kHeaderBytes);
+    std::uint16_t signature = 0;
+    if (file.View().U16(0, signature) && signature == 0x5A4D) {
+        ReadPeVersionParts(file);
+    } else {
+        ReadElfVersionParts(file);
+    }
+    ::close(fd);
+    const ByteView found = FindVersionResource(file.View());
+    block.assign(found.data, found.data + found.size);
+    if (bytesRead != nullptr) {
+        *bytesRead = file.BytesRead();
+    }
+    return true;
 }
 
 } // namespace korvex::platform

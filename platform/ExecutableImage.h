@@ -39,4 +39,11 @@ bool ReadFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes, st
 // Larger files are not searched: no executable of interest comes near it.
 inline constexpr std::size_t kMaxImageSize = 256u * 1024u * 1024u;
 
+// The version block of the executable at `path`, read from the file without reading all of it: the headers,
+// the section table, the section names and the one section that holds the block (an executable with debug
+// information is tens of megabytes, its block a few hundred bytes). False when the file cannot be read or is
+// larger than kMaxImageSize; an empty `block` when it has none. `bytesRead`, when given, counts what was read.
+bool ReadFileVersionBlock(const std::string& path, std::vector<std::uint8_t>& block,
+                          std::uint64_t* bytesRead = nullptr);
+
 } // namespace korvex::platform

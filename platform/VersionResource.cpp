@@ -195,11 +195,12 @@ std::size_t BufferSizeFor(std::size_t blockLength) {
     return aligned + sizeof kTextAreaMark + aligned / 2 * 3 + 4;
 }
 
+// `image` receives the block alone: only the parts of the file that lead to it are read.
 std::size_t FileVersionBlock(const std::string& fileName, std::vector<std::uint8_t>& image, ByteView& block) {
-    if (!ReadFileBytes(fileName, image, kMaxImageSize)) {
+    if (!ReadFileVersionBlock(fileName, image)) {
         return 0;
     }
-    block = FindVersionResource(ByteView(image));
+    block = ByteView(image);
     return VersionBlockLength(block);
 }
 

@@ -17,7 +17,7 @@ namespace korvex::preview {
 // until the program names X and Y, so nothing is drawn from an assumed origin.
 ProgramMoves ReadProgramMoves(std::string_view program);
 
-// The picture of a program's text.
+// The picture of a program's text, also of one converted into memory for the preview only, never written.
 Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
                        std::vector<Point> differences);
 

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
@@ -14,9 +15,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 
 #include "platform/AtomicFile.h"
+#include "platform/IniFile.h"
 #include "preview/ProgramPreview.h"
 #include "ui/ErrorGuard.h"
 
@@ -40,6 +43,23 @@ constexpr double kStampPixels = 8.0;
 constexpr double kFarPixels = 1e8;
 // A picture that renders faster than this is rendered anew while it is dragged.
 constexpr double kSmoothMilliseconds = 25.0;
+// One press of + or -, and of an arrow key as a share of the drawing's width or height.
+constexpr double kZoomStep = 1.25;
+constexpr double kPanShare = 0.1;
+
+constexpr std::string_view kSection = "Preview";
+
+double SegmentDistance(preview::Point p, preview::Point a, preview::Point b) {
+    const double dx = b.x - a.x;
+    const double dy = b.y - a.y;
+    const double length = dx * dx + dy * dy;
+    const double t = length > 0.0 ? std::clamp(((p.x - a.x) * dx + (p.y - a.y) * dy) / length, 0.0, 1.0) : 0.0;
+    return std::hypot(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+bool IsEmpty(const preview::Scene* scene) {
+    return scene == nullptr || (scene->model.Holes().empty() && scene->model.Strokes().empty());
+}
 
 } // namespace
 
@@ -69,11 +89,87 @@ void PreviewCanvas::SetShowRapids(bool show) {
     ViewChanged();
 }
 
+void PreviewCanvas::SetFailure(const QString& message) {
+    failure_ = message;
+    ViewChanged();
+}
+
+void PreviewCanvas::SetEmptyNote(const QString& note) {
+    emptyNote_ = note;
+    ViewChanged();
+}
+
 void PreviewCanvas::FitToWindow() {
     const preview::Box bounds = scene_ ? scene_->model.DrawingBounds() : preview::Box{};
     view_ = preview::FitViewport(bounds, width() - LegendWidth(), height());
     followSize_ = true;
     ViewChanged();
+    RefreshStatus();
+}
+
+void PreviewCanvas::ZoomBy(double factor) {
+    const double cx = (width() - LegendWidth()) / 2.0;
+    const double cy = height() / 2.0;
+    const double worldX = view_.WorldX(cx);
+    const double worldY = view_.WorldY(cy);
+    view_.scale = std::clamp(view_.scale * factor, kMinScale, kMaxScale);
+    view_.offsetX = cx - worldX * view_.scale;
+    view_.offsetY = cy + worldY * view_.scale;
+    followSize_ = false;
+    ViewChanged();
+    RefreshStatus();
+}
+
+void PreviewCanvas::PanBy(double dx, double dy) {
+    view_.offsetX += dx;
+    view_.offsetY += dy;
+    followSize_ = false;
+    ViewChanged();
+    RefreshStatus();
+}
+
+void PreviewCanvas::keyPressEvent(QKeyEvent* event) {
+    const double stepX = (width() - LegendWidth()) * kPanShare;
+    const double stepY = height() * kPanShare;
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal: // + without Shift on most layouts
+        ZoomBy(kZoomStep);
+        break;
+    case Qt::Key_Minus:
+        ZoomBy(1.0 / kZoomStep);
+        break;
+    case Qt::Key_Left: // the picture moves the other way, as the view goes left
+        PanBy(stepX, 0.0);
+        break;
+    case Qt::Key_Right:
+        PanBy(-stepX, 0.0);
+        break;
+    case Qt::Key_Up:
+        PanBy(0.0, stepY);
+        break;
+    case Qt::Key_Down:
+        PanBy(0.0, -stepY);
+        break;
+    case Qt::Key_Home:
+        FitToWindow();
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    event->accept();
+}
+
+void PreviewCanvas::leaveEvent(QEvent* event) {
+    pointer_.reset();
+    QWidget::leaveEvent(event);
+}
+
+void PreviewCanvas::RefreshStatus() {
+    if (pointer_) {
+        emit StatusChanged(StatusAt(*pointer_));
+    }
 }
 
 void PreviewCanvas::ViewChanged() {
@@ -101,6 +197,8 @@ void PreviewCanvas::wheelEvent(QWheelEvent* event) {
     view_.offsetY = at.y() + worldY * view_.scale;
     followSize_ = false;
     ViewChanged();
+    pointer_ = at;
+    RefreshStatus();
     event->accept();
 }
 
@@ -121,6 +219,7 @@ void PreviewCanvas::mouseMoveEvent(QMouseEvent* event) {
         followSize_ = false;
         ViewChanged();
     }
+    pointer_ = event->position();
     emit StatusChanged(StatusAt(event->position()));
 }
 
@@ -138,11 +237,34 @@ QString PreviewCanvas::StatusAt(QPointF pixel) const {
     if (!scene_) {
         return text;
     }
-    const std::optional<std::size_t> nearest = scene_->model.NearestHole(at);
-    if (nearest) {
-        const preview::ModelHole& hole = scene_->model.Holes()[*nearest];
-        const QString tool = hole.tool < 0 ? QStringLiteral("no tool") : QStringLiteral("T%1").arg(hole.tool);
-        text += QStringLiteral("    nearest hole: %1 at X %2  Y %3 mm").arg(tool, Mm(hole.at.x), Mm(hole.at.y));
+    // The nearest of the holes and of the milled paths (slots and routes), by distance to the path's centre line.
+    const preview::PreviewModel& model = scene_->model;
+    const std::optional<std::size_t> nearest = model.NearestHole(at);
+    double best = nearest ? std::hypot(model.Holes()[*nearest].at.x - at.x, model.Holes()[*nearest].at.y - at.y)
+                          : std::numeric_limits<double>::infinity();
+    const preview::ModelStroke* nearestStroke = nullptr;
+    for (const preview::ModelStroke& stroke : model.Strokes()) {
+        for (std::size_t k = 0; k < stroke.points.size(); ++k) {
+            const double distance =
+                SegmentDistance(at, stroke.points[k], stroke.points[std::min(k + 1, stroke.points.size() - 1)]);
+            if (distance < best) {
+                best = distance;
+                nearestStroke = &stroke;
+            }
+        }
+    }
+    const auto toolName = [](std::int32_t tool) {
+        return tool < 0 ? QStringLiteral("no tool") : QStringLiteral("T%1").arg(tool);
+    };
+    if (nearestStroke != nullptr) {
+        const preview::Point& from = nearestStroke->points.front();
+        const preview::Point& to = nearestStroke->points.back();
+        text += QStringLiteral("    nearest cut: %1 from X %2  Y %3 to X %4  Y %5 mm")
+                    .arg(toolName(nearestStroke->tool), Mm(from.x), Mm(from.y), Mm(to.x), Mm(to.y));
+    } else if (nearest) {
+        const preview::ModelHole& hole = model.Holes()[*nearest];
+        text += QStringLiteral("    nearest hole: %1 at X %2  Y %3 mm")
+                    .arg(toolName(hole.tool), Mm(hole.at.x), Mm(hole.at.y));
     }
     return text;
 }
@@ -389,27 +511,37 @@ void PreviewCanvas::Render() {
     painter.setPen(QPen(axis, 1.0));
     painter.drawLine(QPointF(preview::kMarginLeft, rulerY), QPointF(w, rulerY));
     painter.drawLine(QPointF(preview::kMarginLeft, preview::kMarginTop), QPointF(preview::kMarginLeft, rulerY));
+    // A label that would reach into the corner of the unit, or past the drawing, is left out; its tick stays.
+    const QFontMetricsF metrics(font);
     for (const preview::AxisTick& tick :
          preview::AxisTicks(v.WorldX(preview::kMarginLeft), v.WorldX(w), v.scale, preview::kTickSpacingPixels)) {
         const double x = v.PixelX(tick.value);
         painter.drawLine(QPointF(x, rulerY), QPointF(x, rulerY + 5.0));
-        painter.drawText(QRectF(x - 50.0, rulerY + 6.0, 100.0, preview::kFontPixels + 6.0), Qt::AlignHCenter,
-                         QString::fromStdString(tick.label));
+        const QString label = QString::fromStdString(tick.label);
+        const double half = metrics.horizontalAdvance(label) / 2.0;
+        if (x - half >= preview::kMarginLeft + 2.0 && x + half <= w) {
+            painter.drawText(QRectF(x - 50.0, rulerY + 6.0, 100.0, preview::kFontPixels + 6.0), Qt::AlignHCenter,
+                             label);
+        }
     }
     for (const preview::AxisTick& tick :
          preview::AxisTicks(v.WorldY(rulerY), v.WorldY(preview::kMarginTop), v.scale, preview::kTickSpacingPixels)) {
         const double y = v.PixelY(tick.value);
         painter.drawLine(QPointF(preview::kMarginLeft - 5.0, y), QPointF(preview::kMarginLeft, y));
-        painter.drawText(QRectF(0.0, y - 10.0, preview::kMarginLeft - 8.0, 20.0), Qt::AlignRight | Qt::AlignVCenter,
-                         QString::fromStdString(tick.label));
+        if (y + metrics.height() / 2.0 <= rulerY + 2.0) {
+            painter.drawText(QRectF(0.0, y - 10.0, preview::kMarginLeft - 8.0, 20.0), Qt::AlignRight | Qt::AlignVCenter,
+                             QString::fromStdString(tick.label));
+        }
     }
     // Both rulers count millimetres; the unit stands in the corner between them.
     painter.drawText(QRectF(0.0, rulerY + 6.0, preview::kMarginLeft - 8.0, preview::kFontPixels + 6.0), Qt::AlignRight,
                      QStringLiteral("mm"));
     if (scene_) {
         painter.setPen(ToQColor(preview::kTextColour));
-        painter.drawText(QRectF(preview::kMarginLeft, 4.0, w - preview::kMarginLeft, preview::kMarginTop - 4.0),
-                         Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(scene_->extentsText));
+        // The band above the drawing runs over the legend's column too: the extents line may use all of it.
+        painter.drawText(
+            QRectF(preview::kMarginLeft, 4.0, width() - preview::kMarginLeft - 8.0, preview::kMarginTop - 4.0),
+            Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(scene_->extentsText));
         double y = preview::kMarginTop;
         for (const preview::LegendRow& row : scene_->legend) {
             painter.fillRect(QRectF(w + 8.0, y + 3.0, 12.0, 12.0), ToQColor(row.colour));
@@ -423,7 +555,38 @@ void PreviewCanvas::Render() {
                              Qt::AlignLeft | Qt::AlignVCenter, QString::fromStdString(scene_->differencesText));
         }
     }
+    DrawNotes(painter, w, h);
     lastRenderMs_ = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+}
+
+void PreviewCanvas::DrawNotes(QPainter& painter, double drawingWidth, double drawingHeight) {
+    const QRectF area(preview::kMarginLeft, preview::kMarginTop, drawingWidth - preview::kMarginLeft,
+                      drawingHeight - preview::kMarginTop - preview::kMarginBottom);
+    QString note;
+    if (!failure_.isEmpty()) {
+        // What was there stays recognisable, but plainly not the current result.
+        painter.fillRect(QRectF(0.0, 0.0, width(), height()), QColor(128, 128, 128, 150));
+        note = QStringLiteral("conversion failed: ") + failure_;
+    } else if (IsEmpty(scene_.get())) {
+        note = emptyNote_.isEmpty()
+                   ? QStringLiteral("Nothing to show yet: choose an input file with \"Input File\", or "
+                                    "convert.")
+                   : emptyNote_;
+    }
+    if (note.isEmpty()) {
+        return;
+    }
+    QFont font = painter.font();
+    font.setPixelSize(static_cast<int>(preview::kFontPixels + 2.0));
+    painter.setFont(font);
+    const QRectF box =
+        painter.boundingRect(area.adjusted(24.0, 0.0, -24.0, 0.0), Qt::AlignCenter | Qt::TextWordWrap, note)
+            .adjusted(-10.0, -6.0, 10.0, 6.0);
+    painter.setPen(QPen(ToQColor(preview::kAxisColour), 1.0));
+    painter.setBrush(ToQColor(preview::kBackground));
+    painter.drawRect(box);
+    painter.setPen(ToQColor(failure_.isEmpty() ? preview::kTextColour : preview::kDifferenceColour));
+    painter.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, note);
 }
 
 PreviewWindow::PreviewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
@@ -453,6 +616,7 @@ PreviewWindow::PreviewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
     connect(btnFit, &QPushButton::clicked, this, [this] { RunGuarded([&] { canvas->FitToWindow(); }); });
     connect(new QShortcut(QKeySequence(Qt::Key_F), this), &QShortcut::activated, this,
             [this] { RunGuarded([&] { canvas->FitToWindow(); }); });
+    connect(new QShortcut(QKeySequence(Qt::Key_Escape), this), &QShortcut::activated, this, [this] { close(); });
     connect(canvas, &PreviewCanvas::StatusChanged, lblStatus, &QLabel::setText);
     resize(900, 700);
 }
@@ -462,6 +626,7 @@ void PreviewWindow::ShowProgram(const std::string& programPath, const std::map<s
     std::error_code error;
     preview::Scene scene = preview::LoadProgramScene(programPath, toolDiameters, std::move(differences), error);
     SetScene(std::move(scene));
+    canvas->SetEmptyNote(QStringLiteral("The program has no holes or cuts."));
     setWindowTitle(QStringLiteral("Preview - ") + QString::fromStdString(programPath));
     if (error) {
         lblStatus->setText(
@@ -470,33 +635,142 @@ void PreviewWindow::ShowProgram(const std::string& programPath, const std::map<s
     }
 }
 
+void PreviewWindow::ShowInput(const QString& inputName, preview::Scene scene, const QString& problem) {
+    SetScene(std::move(scene));
+    canvas->SetEmptyNote(problem.isEmpty()
+                             ? QStringLiteral("No holes or cuts in this file as it is read now: see z down, "
+                                              "Divisor and File › Drill file format…, and convert for "
+                                              "the log's warnings.")
+                             : problem);
+    setWindowTitle(QStringLiteral("Preview - %1 (not converted yet)").arg(inputName));
+    if (!problem.isEmpty()) {
+        lblStatus->setText(problem);
+    }
+}
+
+void PreviewWindow::ShowFailure(const QString& message) {
+    canvas->SetFailure(message);
+    setWindowTitle(QStringLiteral("Preview - conversion failed: ") + message);
+    lblStatus->setText(QStringLiteral("conversion failed: ") + message);
+}
+
 void PreviewWindow::SetScene(preview::Scene scene) {
     scene_ = std::make_shared<const preview::Scene>(std::move(scene));
+    canvas->SetFailure(QString());
     canvas->SetScene(scene_);
     lblStatus->setText(QString::fromStdString(scene_->extentsText));
 }
 
+void PreviewWindow::RestoreSettings(const std::string& settingsFile) {
+    settingsFile_ = settingsFile;
+    std::string bytes;
+    if (settingsFile_.empty() || platform::ReadWholeFile(settingsFile_, bytes)) {
+        return;
+    }
+    const platform::IniDocument ini(std::move(bytes));
+    chkRapids->setChecked(ini.ReadBool(kSection, "Rapids", true));
+    const int width = ini.ReadInteger(kSection, "Width", 0);
+    const int height = ini.ReadInteger(kSection, "Height", 0);
+    if (width > 0 && height > 0) {
+        resize(std::max(width, minimumSizeHint().width()), std::max(height, minimumSizeHint().height()));
+    }
+    if (ini.HasKey(kSection, "Left") && ini.HasKey(kSection, "Top")) {
+        move(ini.ReadInteger(kSection, "Left", 0), ini.ReadInteger(kSection, "Top", 0));
+    }
+}
+
+void PreviewWindow::SaveSettings() const {
+    if (settingsFile_.empty()) {
+        return;
+    }
+    // Read afresh, as the main window's settings are: only this section's keys change. Remembering the
+    // preview's place is a convenience; a file that cannot be read or written is left alone.
+    std::string bytes;
+    const std::error_code readError = platform::ReadWholeFile(settingsFile_, bytes);
+    if (readError && !platform::IsMissingFileError(readError)) {
+        return;
+    }
+    platform::IniDocument ini(readError ? std::string() : std::move(bytes));
+    const std::string before = ini.Text();
+    ini.WriteBool(kSection, "Rapids", chkRapids->isChecked());
+    ini.WriteInteger(kSection, "Left", pos().x());
+    ini.WriteInteger(kSection, "Top", pos().y());
+    ini.WriteInteger(kSection, "Width", width());
+    ini.WriteInteger(kSection, "Height", height());
+    if (ini.Text() != before) {
+        static_cast<void>(platform::WriteFileAtomically(settingsFile_, ini.Text()));
+    }
+}
+
+void PreviewWindow::hideEvent(QHideEvent* event) {
+    SaveSettings();
+    QWidget::hideEvent(event);
+}
+
+PreviewLink::~PreviewLink() {
+    if (window_ && window_->isVisible()) {
+        window_->SaveSettings();
+    }
+}
+
+void PreviewLink::InputChanged() {
+    showing_ = Showing::Input;
+    shown_ = false;
+    if (window_ && window_->isVisible()) {
+        Refresh();
+    }
+}
+
 void PreviewLink::ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
                                  std::vector<preview::Point> differences) {
+    showing_ = Showing::Program;
     programPath_ = programPath;
     toolDiameters_ = toolDiameters;
     differences_ = std::move(differences);
     shown_ = false;
     if (window_ && window_->isVisible()) {
-        window_->ShowProgram(programPath_, toolDiameters_, differences_);
-        shown_ = true;
+        Refresh();
     }
+}
+
+void PreviewLink::ConversionFailed(const QString& message) {
+    showing_ = Showing::Failure;
+    failure_ = message;
+    shown_ = false;
+    if (window_ && window_->isVisible()) {
+        Refresh();
+    }
+}
+
+void PreviewLink::Refresh() {
+    switch (showing_) {
+    case Showing::Nothing:
+        break;
+    case Showing::Input:
+        if (readInput_) {
+            InputPreview input = readInput_();
+            window_->ShowInput(input.inputName, std::move(input.scene), input.problem);
+        }
+        break;
+    case Showing::Program:
+        window_->ShowProgram(programPath_, toolDiameters_, differences_);
+        break;
+    case Showing::Failure:
+        window_->ShowFailure(failure_);
+        break;
+    }
+    shown_ = true;
 }
 
 void PreviewLink::Show(QWidget* owner) {
     if (!window_) {
         // A window of its own that closes with the main window; closing it only hides it.
         window_ = new PreviewWindow(owner);
+        window_->RestoreSettings(settingsFile_);
         shown_ = false;
     }
-    if (!shown_ && !programPath_.empty()) {
-        window_->ShowProgram(programPath_, toolDiameters_, differences_);
-        shown_ = true;
+    if (!shown_) {
+        Refresh();
     }
     window_->show();
     window_->raise();

@@ -8,8 +8,10 @@
 #include <QWidget>
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,7 +33,15 @@ public:
 
     void SetScene(std::shared_ptr<const preview::Scene> scene);
     void SetShowRapids(bool show);
+    // A failed conversion: the picture stays, greyed, under the message. An empty message clears it.
+    void SetFailure(const QString& message);
+    const QString& Failure() const { return failure_; }
+    // What an empty picture says instead.
+    void SetEmptyNote(const QString& note);
     void FitToWindow();
+    // Zooms by `factor` around the centre of the drawing; pans by pixels.
+    void ZoomBy(double factor);
+    void PanBy(double dx, double dy);
     const preview::Viewport& View() const { return view_; }
     // How long the last rendering of the picture took, in milliseconds.
     double LastRenderMilliseconds() const { return lastRenderMs_; }
@@ -48,12 +58,17 @@ protected:
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void leaveEvent(QEvent* event) override;
 
 private:
     void Render();
     // The legend's column at the right, in pixels.
     double LegendWidth() const;
     void ViewChanged();
+    // The status line follows every change of the view, not only the pointer's moves.
+    void RefreshStatus();
+    void DrawNotes(QPainter& painter, double drawingWidth, double drawingHeight);
 
     std::shared_ptr<const preview::Scene> scene_;
     preview::Viewport view_;
@@ -66,6 +81,9 @@ private:
     bool cacheValid_ = false;
     preview::Viewport cacheView_; // the view the image was rendered for
     double lastRenderMs_ = 0.0;
+    std::optional<QPointF> pointer_; // where the pointer is over the canvas
+    QString failure_;
+    QString emptyNote_;
 };
 
 class PreviewWindow : public QWidget {
@@ -77,34 +95,75 @@ public:
     // Reads the program back and shows it; a program that cannot be read shows why in the status line.
     void ShowProgram(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
                      std::vector<preview::Point> differences = {});
+    // The drill file as the chosen reading reads it, before any conversion; `problem` says why there is no
+    // picture (the scene is then empty).
+    void ShowInput(const QString& inputName, preview::Scene scene, const QString& problem = QString());
+    // The last conversion failed: the picture is greyed under the reason.
+    void ShowFailure(const QString& message);
     void SetScene(preview::Scene scene);
+
+    // The INI file whose section [Preview] keeps the rapids toggle and the window's place and size.
+    void RestoreSettings(const std::string& settingsFile);
+    void SaveSettings() const;
 
     PreviewCanvas* canvas = nullptr;
     QCheckBox* chkRapids = nullptr;
     QPushButton* btnFit = nullptr;
     QLabel* lblStatus = nullptr;
 
+protected:
+    void hideEvent(QHideEvent* event) override;
+
 private:
     std::shared_ptr<const preview::Scene> scene_;
+    std::string settingsFile_;
 };
 
-// What the main window keeps for its preview: the last program written, and the window once opened.
+// The drill file read for the preview: its name, and its picture or why there is none.
+struct InputPreview {
+    QString inputName;
+    preview::Scene scene;
+    QString problem;
+};
+
+// What the main window keeps for its preview: what to show (the drill file before converting, the last program
+// written, or the last failure), and the window once opened.
 class PreviewLink {
 public:
+    PreviewLink() = default;
+    ~PreviewLink();
+    PreviewLink(const PreviewLink&) = delete;
+    PreviewLink& operator=(const PreviewLink&) = delete;
+
+    // Where the window keeps its settings, and how to read the input file when it is to be shown.
+    void SetSettingsFile(std::string settingsFile) { settingsFile_ = std::move(settingsFile); }
+    void SetInputReader(std::function<InputPreview()> reader) { readInput_ = std::move(reader); }
+
+    // A new input file: an open preview shows it at once, "not converted yet".
+    void InputChanged();
     // After each finished conversion: an open preview shows the new program at once.
     // `differences` are where the verification found the program and the drill file apart (drawn in red).
     void ProgramWritten(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
                         std::vector<preview::Point> differences = {});
-    // "Preview…": opens the window (non-modal, beside `owner`) on the last program.
+    // After a conversion that did not finish: the picture is greyed under `message`.
+    void ConversionFailed(const QString& message);
+    // "Preview…": opens the window (non-modal, beside `owner`) on what there is to show.
     void Show(QWidget* owner);
     PreviewWindow* Window() const { return window_; }
 
 private:
+    enum class Showing { Nothing, Input, Program, Failure };
+    void Refresh();
+
     QPointer<PreviewWindow> window_;
+    Showing showing_ = Showing::Nothing;
     std::string programPath_;
     std::map<std::int32_t, double> toolDiameters_;
     std::vector<preview::Point> differences_;
-    bool shown_ = false; // whether the window shows programPath_ as it is now
+    QString failure_;
+    std::string settingsFile_;
+    std::function<InputPreview()> readInput_;
+    bool shown_ = false; // whether the window shows what there is to show now
 };
 
 } // namespace korvex::ui

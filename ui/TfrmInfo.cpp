@@ -1,7 +1,9 @@
 #include "ui/TfrmInfo.h"
 
+#include <QDir>
 #include <QEvent>
 #include <QFile>
+#include <QFileInfo>
 #include <QFrame>
 #include <QGuiApplication>
 #include <QIcon>
@@ -119,12 +121,12 @@ void TfrmInfo::CreateControls() {
         Image1->setPixmap(QPixmap::fromImage(DecodeJpeg(picture.readAll())));
     }
 
-    Label4 = NewLabel("Label4", 8, 40, QStringLiteral("Free to use at your own risk"));
+    Label4 = NewLabel("Label4", 8, 40, QStringLiteral("Free to use under the MIT licence"));
     lblCopyRight = NewLabel("lblCopyRight", 10, 24, QStringLiteral("lblCopyRight"));
     lblProgramName = NewLabel("lblProgramName", 8, 8, QStringLiteral("lblProgramName"), true, true);
     lblVersion = NewLabel("lblVersion", 8, 56, QStringLiteral("lblVersion"));
     Label2 = NewLabel("Label2", 8, 136, QStringLiteral("Please read the warranty conditions in"), true);
-    Label3 = NewLabel("Label3", 8, 152, QStringLiteral("Readme.txt in the Application directory"), true);
+    Label3 = NewLabel("Label3", 8, 152, ReadmeLocation(platform::ExecutablePath()), true);
     Label7 =
         NewLabel("Label7", 8, 120, QStringLiteral("Please inform me about bugs") + QString(14, QLatin1Char(' ')), true);
     Label8 = NewLabel("Label8", 8, 72, QStringLiteral("Mail: korvex@korvex.example"));
@@ -175,6 +177,18 @@ void TfrmInfo::FormCreate() {
     SetLabelText(lblCopyRight, Text(VersionInfo_.LegalCopyRight));
     SetLabelText(lblProgramName, Text(VersionInfo_.ProductName));
     SetLabelText(lblDescription, Text(VersionInfo_.FileDescription));
+}
+
+QString TfrmInfo::ReadmeLocation(const std::string& executablePath) {
+    const QFileInfo program(QString::fromLocal8Bit(executablePath.c_str()));
+    const QDir folder = program.absoluteDir();
+    if (!folder.exists(QStringLiteral("Readme.txt"))) {
+        const QFileInfo installed(folder.filePath(QStringLiteral("../share/doc/korvex/Readme.txt")));
+        if (installed.isFile()) {
+            return installed.canonicalFilePath();
+        }
+    }
+    return QStringLiteral("Readme.txt beside the program");
 }
 
 void TfrmInfo::ShowInFront() {

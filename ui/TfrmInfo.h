@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+#include <string>
+
 #include "version/VersionInfo.h"
 
 class QFrame;
@@ -21,6 +23,10 @@ public:
 
     // Creates the box hidden and reads the version resource (FormCreate).
     explicit TfrmInfo(QWidget* parent = nullptr);
+
+    // Where the Readme with the licence and the warranty conditions is, as the box names it: its path in
+    // share/doc/korvex of an installed program's prefix, or beside a portable copy (and when there is none).
+    static QString ReadmeLocation(const std::string& executablePath);
 
     // Shows the box without blocking other windows: in front, centred on the screen when it was hidden.
     void ShowInFront();

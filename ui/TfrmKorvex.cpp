@@ -35,11 +35,13 @@
 
 #include "conversion/ConversionState.h"
 #include "platform/DecimalSeparator.h"
+#include "preview/ProgramPreview.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
 #include "ui/JobStep.h"
+#include "ui/LogPresentation.h"
 #include "ui/OptionHandlers.h"
 #include "ui/PreviewWindow.h"
 #include "ui/WindowFont.h"
@@ -252,6 +254,8 @@ TfrmKorvex::TfrmKorvex(QWidget* parent) : QMainWindow(parent) {
     KeepAltKeysForTheMenus();
     FormCreate();
     CreateRecentFiles();
+    DecorateLog();
+    ConnectPreview();
 }
 
 void TfrmKorvex::KeepAltKeysForTheMenus() {
@@ -612,6 +616,50 @@ void TfrmKorvex::changeEvent(QEvent* event) {
     QMainWindow::changeEvent(event);
 }
 
+void TfrmKorvex::DecorateLog() {
+    lblWarnings = new QLabel(MainMenu1);
+    lblWarnings->setObjectName(QStringLiteral("lblWarnings"));
+    lblWarnings->setContentsMargins(0, 0, 8, 0);
+    // Room for any count from the start: the menu bar places its corner widget by the width it had then.
+    lblWarnings->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    lblWarnings->setMinimumWidth(lblWarnings->fontMetrics().horizontalAdvance(QStringLiteral("⚠ 99999 warnings")) + 8);
+    MainMenu1->setCornerWidget(lblWarnings, Qt::TopRightCorner);
+    new LogDecoration(*meOutput, lblWarnings);
+}
+
+void TfrmKorvex::ConnectPreview() {
+    preview_->SetSettingsFile(settings_.Files().settingsFile);
+    preview_->SetInputReader([this] { return ReadInputForPreview(); });
+    // At once, so that a conversion right after typing is never followed by an older reading; the file is read
+    // only while the preview is open, and a partly typed name fails fast.
+    connect(edInputFileName, &QLineEdit::textChanged, this,
+            [this] { RunGuarded([this] { preview_->InputChanged(); }); });
+}
+
+InputPreview TfrmKorvex::ReadInputForPreview() {
+    InputPreview input;
+    input.inputName = edInputFileName->text();
+    // A run of its own on a copy of the state, into memory: nothing is written, the log and the fields stay.
+    PreviewHost host(*this);
+    conversion::ConversionState state = conversion::TheConversionState();
+    job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+    options.collectToolDiameters = true;
+    options.verify = false;
+    try {
+        const job::JobReport report = job::ConvertJob(state, host, options);
+        if (report.outcome != conversion::RunOutcome::Finished) {
+            input.problem = RunFailureReason("", host.LogText());
+        } else if (!host.NumericalError().empty()) {
+            input.problem = FromHostText(host.NumericalError());
+        }
+        input.scene = preview::ProgramTextScene(host.Program(), report.toolDiameters, {});
+    } catch (const std::exception& error) {
+        input.problem = QString::fromLocal8Bit(error.what());
+        input.scene = preview::ProgramTextScene("", {}, {});
+    }
+    return input;
+}
+
 // ---- settings glue -------------------------------------------------------------------------------------
 
 void TfrmKorvex::LoadSettings() {
@@ -629,10 +677,19 @@ void TfrmKorvex::btnConvertConClick() {
         WindowHost host(*this);
         job::JobOptions options = MakeJobOptions(jobMenu->Settings());
         options.collectToolDiameters = true; // for the preview
-        const job::JobReport report = job::ConvertJob(conversion::TheConversionState(), host, options);
+        const std::string logBefore = host.LogText();
+        job::JobReport report;
+        try {
+            report = job::ConvertJob(conversion::TheConversionState(), host, options);
+        } catch (const std::exception& error) {
+            preview_->ConversionFailed(QString::fromLocal8Bit(error.what()));
+            throw;
+        }
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
+        } else {
+            preview_->ConversionFailed(RunFailureReason(logBefore, host.LogText()));
         }
     });
 }

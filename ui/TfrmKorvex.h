@@ -31,6 +31,7 @@ class QPushButton;
 namespace korvex::ui {
 
 class PreviewLink;
+struct InputPreview;
 class JobMenu;
 
 class TfrmKorvex : public QMainWindow, public SettingsControls {
@@ -101,6 +102,7 @@ public:
     QLabel* Label16 = nullptr;
     QAction* Preview1 = nullptr;   // File / Preview…
     QMenu* RecentFiles1 = nullptr; // File / Recent files, filled each time it opens
+    QLabel* lblWarnings = nullptr; // how many warnings the log holds, right of the menu bar
 
     // SettingsControls
     std::string Text(SettingsText field) const override;
@@ -152,6 +154,11 @@ private:
     void CreateRecentFiles();
     void ShowRecentFiles();
     void InputFileTaken(const QString& path);
+    // Warning lines of the log stand out and are counted; the log's text stays as written.
+    void DecorateLog();
+    // The preview follows the input file: a new one is read as the chosen reading reads it, not converted yet.
+    void ConnectPreview();
+    InputPreview ReadInputForPreview();
 
     // LoadSettings runs from FormCreate; SaveSettings from closing and "Save settings". Virtual so tests can
     // make saving fail. One store for both: it remembers what was loaded, so a save never replaces stored

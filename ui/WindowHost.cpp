@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QStringList>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -159,6 +160,75 @@ std::unique_ptr<platform::TextLineWriter> WindowHost::CreateOutput(const std::st
                                                                    const platform::TextLineReader& input) {
     window_.BeforeOutputIsWritten(name);
     return ConversionHost::CreateOutput(name, input);
+}
+
+namespace {
+
+class ProgramTextWriter final : public platform::TextLineWriter {
+public:
+    explicit ProgramTextWriter(std::string& program) : program_(program) {}
+    void WriteLine(std::string_view text) override {
+        program_.append(text);
+        program_.append("\r\n");
+    }
+    void WriteLines(std::string_view linesWithCrLf) override { program_.append(linesWithCrLf); }
+    void Close() override {}
+
+private:
+    std::string& program_;
+};
+
+} // namespace
+
+QString RunFailureReason(const std::string& logBefore, const std::string& logAfter) {
+    // Lines compared without the blanks and stray CRs around them: the run joins its open failures to the
+    // earlier text with LF CR.
+    const auto lines = [](const std::string& log) {
+        QStringList result;
+        for (const std::string& line : TextLines(FromHostText(log))) {
+            result.append(FromHostText(line).trimmed());
+        }
+        return result;
+    };
+    QStringList earlier = lines(logBefore);
+    QStringList added;
+    for (const QString& line : lines(logAfter)) {
+        if (!earlier.removeOne(line) && !line.isEmpty()) {
+            added.append(line);
+        }
+    }
+    for (const QString& line : added) {
+        if (line.startsWith(QStringLiteral("can not"), Qt::CaseInsensitive) ||
+            line.contains(QStringLiteral("not specified"), Qt::CaseInsensitive) ||
+            line.contains(QStringLiteral("error"), Qt::CaseInsensitive)) {
+            return line;
+        }
+    }
+    return added.isEmpty() ? QStringLiteral("the conversion did not finish") : added.front();
+}
+
+std::string PreviewHost::FieldText(conversion::HostField field) const {
+    // Any name will do for a program that is never written; the field may still say "please specify".
+    return field == conversion::HostField::OutputFileName ? std::string("preview") : fields_.FieldText(field);
+}
+
+void PreviewHost::AppendLogLine(const std::string& line) {
+    if (!log_.empty()) {
+        log_ += "\r\n";
+    }
+    log_ += line;
+}
+
+void PreviewHost::ShowNumericalError(const std::string& message) {
+    if (numericalError_.empty()) {
+        numericalError_ = message;
+    }
+}
+
+std::unique_ptr<platform::TextLineWriter> PreviewHost::CreateOutput(const std::string&,
+                                                                    const platform::TextLineReader&) {
+    program_.clear();
+    return std::make_unique<ProgramTextWriter>(program_);
 }
 
 } // namespace korvex::ui

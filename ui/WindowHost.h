@@ -38,6 +38,10 @@ void AppendLogLine(QPlainTextEdit& pane, const QString& line);
 // failures in front of the earlier text with that separator.
 void SetLogText(QPlainTextEdit& pane, const std::string& text);
 
+// Why a run did not finish, from the log before and after it: the first line the run added that names a failure
+// (the run puts open failures in front of the earlier text), else the first line it added.
+QString RunFailureReason(const std::string& logBefore, const std::string& logAfter);
+
 class WindowHost final : public conversion::ConversionHost {
 public:
     explicit WindowHost(TfrmKorvex& window) : window_(window) {}
@@ -59,6 +63,40 @@ public:
 
 private:
     TfrmKorvex& window_;
+};
+
+// The run for the preview of a drill file before it is converted: the window's fields and boxes as they stand,
+// but the program goes into memory, the log and any numerical error stay here, and the window is not touched.
+class PreviewHost final : public conversion::ConversionHost {
+public:
+    explicit PreviewHost(TfrmKorvex& window) : fields_(window) {}
+
+    std::string FieldText(conversion::HostField field) const override;
+    void SetDividerText(const std::string&) override {}
+    bool SuppressLeadingZerosChecked() const override { return fields_.SuppressLeadingZerosChecked(); }
+    std::vector<std::string> MacroLines(conversion::HostMacro macro) const override {
+        return fields_.MacroLines(macro);
+    }
+
+    void AppendLogLine(const std::string& line) override;
+    std::string LogText() const override { return log_; }
+    void SetLogText(const std::string& text) override { log_ = text; }
+
+    void ShowNumericalError(const std::string& message) override;
+
+    std::unique_ptr<platform::TextLineWriter> CreateOutput(const std::string& name,
+                                                           const platform::TextLineReader& input) override;
+
+    // The program as the run wrote it, lines ending in CR LF.
+    const std::string& Program() const { return program_; }
+    // The first numerical error's message, empty when there was none.
+    const std::string& NumericalError() const { return numericalError_; }
+
+private:
+    WindowHost fields_;
+    std::string log_;
+    std::string program_;
+    std::string numericalError_;
 };
 
 } // namespace korvex::ui

@@ -1,11 +1,14 @@
 // The About box: its texts from the version resource, its layout and looks, the link, and hiding and showing.
 
 #include <QDesktopServices>
+#include <QDir>
 #include <QEnterEvent>
+#include <QFileInfo>
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUrl>
 
@@ -102,14 +105,14 @@ private slots:
         QTest::newRow("description") << "lblDescription"
                                      << "Korvex";
         QTest::newRow("terms of use") << "Label4"
-                                      << "Free to use at your own risk";
+                                      << "Free to use under the MIT licence";
         QTest::newRow("mail") << "Label8"
                               << "Mail: korvex@korvex.example";
         QTest::newRow("bugs") << "Label7" << kNotice;
         QTest::newRow("warranty") << "Label2"
                                   << "Please read the warranty conditions in";
         QTest::newRow("readme") << "Label3"
-                                << "Readme.txt in the Application directory";
+                                << "Readme.txt beside the program";
     }
     void texts() {
         QFETCH(QString, label);
@@ -122,6 +125,31 @@ private slots:
         QCOMPARE(widget->height(), widget->fontMetrics().height());
         QCOMPARE(widget->parentWidget()->objectName(), QStringLiteral("lblInfo"));
         QCOMPARE(widget->focusPolicy(), Qt::NoFocus);
+    }
+
+    // Where the box says the Readme is: the files laid out as a portable copy, an installed prefix, or neither.
+    void readmeLocation_data() {
+        QTest::addColumn<QStringList>("files"); // beside the program in bin/, relative to the prefix
+        QTest::addColumn<QString>("location");  // "PREFIX" stands for the prefix's real path
+        QTest::newRow("portable") << QStringList{"bin/Readme.txt"} << "Readme.txt beside the program";
+        QTest::newRow("installed") << QStringList{"share/doc/korvex/Readme.txt"}
+                                   << "PREFIX/share/doc/korvex/Readme.txt";
+        QTest::newRow("portable copy inside a prefix")
+            << QStringList{"bin/Readme.txt", "share/doc/korvex/Readme.txt"} << "Readme.txt beside the program";
+        QTest::newRow("none") << QStringList{} << "Readme.txt beside the program";
+    }
+    void readmeLocation() {
+        QFETCH(QStringList, files);
+        QFETCH(QString, location);
+        const QTemporaryDir prefix;
+        QVERIFY(QDir(prefix.path()).mkpath(QStringLiteral("bin")));
+        for (const QString& file : files) {
+            QVERIFY(QDir(prefix.path()).mkpath(QFileInfo(file).path()));
+            QFile readme(prefix.filePath(file));
+            QVERIFY(readme.open(QIODevice::WriteOnly));
+        }
+        location.replace(QStringLiteral("PREFIX"), QFileInfo(prefix.path()).canonicalFilePath());
+        QCOMPARE(TfrmInfo::ReadmeLocation(prefix.filePath(QStringLiteral("bin/korvex")).toStdString()), location);
     }
 
     void executableWithoutVersionResource_data() {

@@ -5,13 +5,16 @@
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QWheelEvent>
 
 #include <memory>
 
 #include "conversion/ConversionState.h"
+#include "preview/ProgramPreview.h"
 #include "preview/Scene.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/PreviewWindow.h"
@@ -93,6 +96,139 @@ private slots:
         QCOMPARE(PixelAt(canvas, 30.0, 5.0), firstTool); // the first tool of this program
         QCOMPARE(PixelAt(canvas, 15.0, 2.5), Colour(korvex::preview::kBackground));
         QDir::setCurrent(previousFolder);
+    }
+
+    // Before any conversion the preview reads the drill file as the window's settings read it, into memory only;
+    // a failed conversion greys the last picture under the reason, and the next good one clears it.
+    void inputBeforeConvertingAndFailureAfter() {
+        WindowFixture fixture;
+        const QString previousFolder = QDir::currentPath();
+        QDir::setCurrent(fixture.Folder());
+        TfrmKorvex window;
+        window.show();
+        QVERIFY(QFile::copy(QStringLiteral(KORVEX_TEST_DATA_DIR "/worked-example-numbered/input.drl"),
+                            QStringLiteral("input.drl")));
+        window.edOutputFileName->setText(QStringLiteral("output.cnc"));
+        const QString log = window.meOutput->toPlainText();
+        window.Preview1->trigger();
+        PreviewWindow* preview = window.findChild<PreviewWindow*>();
+        QVERIFY(preview != nullptr);
+        QVERIFY(preview->canvas->Failure().isEmpty());
+
+        window.edInputFileName->setText(QStringLiteral("input.drl"));
+        QCOMPARE(preview->windowTitle(), QStringLiteral("Preview - input.drl (not converted yet)"));
+        QCOMPARE(preview->lblStatus->text(), QStringLiteral("X -3.250 .. 15.500 mm (18.750)  Y 7.000 .. 20.000 mm "
+                                                            "(13.000)"));
+        QVERIFY(!QFile::exists(QStringLiteral("output.cnc")));
+        QCOMPARE(window.meOutput->toPlainText(), log);
+        QVERIFY(fixture.BoxLog().isEmpty());
+
+        QTest::mouseClick(window.btnConvertCon, Qt::LeftButton);
+        QCOMPARE(preview->windowTitle(), QStringLiteral("Preview - output.cnc"));
+        const QColor before = PixelAt(*preview->canvas, 5.0, 5.0);
+
+        window.edInputFileName->setText(QStringLiteral("missing.drl"));
+        QCOMPARE(preview->windowTitle(), QStringLiteral("Preview - missing.drl (not converted yet)"));
+        QCOMPARE(preview->lblStatus->text(), QStringLiteral("can not open missing.drl"));
+        QTest::mouseClick(window.btnConvertCon, Qt::LeftButton);
+        QCOMPARE(preview->windowTitle(), QStringLiteral("Preview - conversion failed: can not open missing.drl"));
+        QVERIFY(!preview->canvas->Failure().isEmpty());
+        QVERIFY(PixelAt(*preview->canvas, 5.0, 5.0) != before); // greyed
+
+        window.edInputFileName->setText(QStringLiteral("input.drl"));
+        QTest::mouseClick(window.btnConvertCon, Qt::LeftButton);
+        QVERIFY(preview->canvas->Failure().isEmpty());
+        QCOMPARE(PixelAt(*preview->canvas, 5.0, 5.0), before);
+        QDir::setCurrent(previousFolder);
+    }
+
+    // Keyboard: + and - zoom around the centre, arrows move the view, Home fits; the status line follows.
+    void keys_data() {
+        QTest::addColumn<int>("key");
+        QTest::addColumn<double>("scale");  // times the fitted scale
+        QTest::addColumn<double>("shiftX"); // pixels the picture moves
+        QTest::addColumn<double>("shiftY");
+        QTest::newRow("plus") << int(Qt::Key_Plus) << 1.25 << 0.0 << 0.0;
+        QTest::newRow("equals") << int(Qt::Key_Equal) << 1.25 << 0.0 << 0.0;
+        QTest::newRow("minus") << int(Qt::Key_Minus) << 0.8 << 0.0 << 0.0;
+        QTest::newRow("left") << int(Qt::Key_Left) << 1.0 << 1.0 << 0.0;
+        QTest::newRow("right") << int(Qt::Key_Right) << 1.0 << -1.0 << 0.0;
+        QTest::newRow("up") << int(Qt::Key_Up) << 1.0 << 0.0 << 1.0;
+        QTest::newRow("down") << int(Qt::Key_Down) << 1.0 << 0.0 << -1.0;
+    }
+    void keys() {
+        QFETCH(int, key);
+        QFETCH(double, scale);
+        QFETCH(double, shiftX);
+        QFETCH(double, shiftY);
+        PreviewWindow preview;
+        preview.resize(800, 600);
+        preview.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&preview));
+        preview.SetScene(korvex::preview::ProgramTextScene(
+            "G0 X0 Y0\r\nG1 Z-1\r\nG0 Z1\r\nG0 X10 Y10\r\nG1 Z-1\r\nG0 Z1\r\n", {}, {}));
+        PreviewCanvas& canvas = *preview.canvas;
+        const korvex::preview::Viewport fitted = canvas.View();
+        const QPointF pointer(300.0, 300.0);
+        QMouseEvent move(QEvent::MouseMove, pointer, canvas.mapToGlobal(pointer), Qt::NoButton, Qt::NoButton,
+                         Qt::NoModifier);
+        QApplication::sendEvent(&canvas, &move);
+        QTest::keyClick(&canvas, static_cast<Qt::Key>(key));
+        QVERIFY(std::abs(canvas.View().scale / fitted.scale - scale) < 1e-9);
+        // The picture moves by a tenth of the view in the arrow's direction (y grows downwards on screen).
+        const auto sign = [](double value) { return (value > 0.0) - (value < 0.0); };
+        QCOMPARE(sign(canvas.View().offsetX - fitted.offsetX),
+                 scale == 1.0 ? sign(shiftX) : sign(canvas.View().offsetX - fitted.offsetX));
+        if (scale == 1.0) {
+            QCOMPARE(sign(canvas.View().offsetY - fitted.offsetY), sign(shiftY));
+            QVERIFY(std::abs(canvas.View().offsetY - fitted.offsetY) <= canvas.height() * 0.1 + 1e-9);
+        }
+        QCOMPARE(preview.lblStatus->text(), canvas.StatusAt(pointer));
+        QTest::keyClick(&canvas, Qt::Key_Home);
+        QCOMPARE(canvas.View().scale, fitted.scale);
+        QCOMPARE(preview.lblStatus->text(), canvas.StatusAt(pointer));
+        QTest::keyClick(&preview, Qt::Key_Escape);
+        QVERIFY(!preview.isVisible());
+    }
+
+    // Slots and routes count for "nearest" as much as holes do.
+    void nearestIncludesCuts() {
+        PreviewWindow preview;
+        preview.resize(800, 600);
+        preview.SetScene(korvex::preview::ProgramTextScene(
+            "T1\r\nG0 X0 Y0\r\nG1 Z-1\r\nG0 Z1\r\nG0 X20 Y0\r\nG1 Z-1\r\nG1 X20 Y10\r\nG0 Z1\r\n", {{1, 1.0}}, {}));
+        PreviewCanvas& canvas = *preview.canvas;
+        const auto at = [&](double x, double y) { return QPointF(canvas.View().PixelX(x), canvas.View().PixelY(y)); };
+        QVERIFY2(canvas.StatusAt(at(19.0, 6.0))
+                     .contains(QStringLiteral("nearest cut: T1 from X 20.000  Y 0.000 to X "
+                                              "20.000  Y 10.000 mm")),
+                 qPrintable(canvas.StatusAt(at(19.0, 6.0))));
+        QVERIFY(canvas.StatusAt(at(1.0, 1.0)).contains(QStringLiteral("nearest hole: T1 at X 0.000  Y 0.000 mm")));
+    }
+
+    // The rapids toggle and the window's size and place live in the INI's section [Preview].
+    void settingsKeptInTheIni() {
+        const QTemporaryDir folder;
+        const std::string ini = (folder.path() + QStringLiteral("/korvex.INI")).toStdString();
+        WriteText(QString::fromStdString(ini), "[Settings]\r\nXOffsett=1\r\n");
+        {
+            PreviewWindow preview;
+            preview.RestoreSettings(ini);
+            QVERIFY(preview.chkRapids->isChecked());
+            preview.resize(640, 480);
+            preview.move(30, 40);
+            preview.show();
+            preview.chkRapids->setChecked(false);
+            preview.close();
+        }
+        QFile file(QString::fromStdString(ini));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith("[Settings]\r\nXOffsett=1\r\n[Preview]\r\nRapids=0\r\n"));
+        PreviewWindow again;
+        again.RestoreSettings(ini);
+        QVERIFY(!again.chkRapids->isChecked());
+        QCOMPARE(again.size(), QSize(640, 480));
+        QCOMPARE(again.pos(), QPoint(30, 40));
     }
 
     // Not a pass/fail bound (shared machines vary): the figures go to the log for the record.

@@ -1,5 +1,7 @@
 // Finding the version block in PE and ELF images, and the executable types the shell reports.
 
+#include <unistd.h>
+
 #include <cstring>
 #include <memory>
 #include <string>
@@ -95,6 +97,35 @@ void ExpectLocatorsStayInside(const std::vector<std::uint8_t>& bytes) {
         }
     }
     ExecutableType(image);
+}
+
+// The About box reads its own program, tens of megabytes with debug information: only the parts that lead to the
+// block may be read, whatever the file's size. Each image grows by 64 MiB of hole after its own bytes.
+TEST(FileVersionBlock, ReadsOnlyThePartsThatLeadToTheBlock) {
+    const struct {
+        const char* name;
+        std::vector<std::uint8_t> image;
+    } rows[] = {
+        {"pe32.exe", test::MakePe(kBlock)},
+        {"pe64.exe", test::MakePe(kBlock, test::PeOptions{true, false, 3, 4, 0, 1, true})},
+        {"elf64", test::MakeElf(kBlock)},
+        {"elf32-big-endian", test::MakeElf(kBlock, test::ElfOptions{false, true, 3, ".korvex.version"})},
+        {"elf-without-block", test::MakeElf({})},
+    };
+    constexpr std::uint64_t kGrown = 64u << 20;
+    for (const auto& row : rows) {
+        const std::string path = test::WriteTempFile(row.name, row.image);
+        ASSERT_EQ(::truncate(path.c_str(), static_cast<off_t>(kGrown)), 0) << row.name;
+        std::vector<std::uint8_t> block = {1, 2, 3};
+        std::uint64_t bytesRead = 0;
+        ASSERT_TRUE(ReadFileVersionBlock(path, block, &bytesRead)) << row.name;
+        const ByteView expected = FindVersionResource(ByteView(row.image));
+        EXPECT_TRUE(ViewHolds(expected, block)) << row.name;
+        EXPECT_LE(bytesRead, row.image.size() + 4096) << row.name;
+    }
+    std::vector<std::uint8_t> block;
+    EXPECT_FALSE(ReadFileVersionBlock("/nonexistent/korvex", block));
+    EXPECT_FALSE(ReadFileVersionBlock("/tmp", block));
 }
 
 TEST(BrokenImages, EveryCutStaysInside) {
