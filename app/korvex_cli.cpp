@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <iostream>
@@ -19,6 +20,7 @@
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
@@ -68,6 +70,10 @@ Options:
       --tool-change=HOW    GRBL only: "pause" with M00 naming the tool (default), "sender" writes
                            M6 T<n> for a G-code sender's tool-change helper, "split" writes one
                            program per tool beside the output (OUTPUT-T01-0.800mm.nc ...)
+      --cycle=CYCLE        how holes are drilled: "plain" moves (default), or the canned cycle "g81"
+                           or "g83" (pecking) with --controller linuxcnc or generic; F is the --feed
+      --peck=MM            g83's peck depth Q in mm (default 0.5)
+      --retract-plane=MM   the cycles' retract plane R in mm (default: the z up height)
       --verify             read the written program back and compare it with the drill file; a
                            difference is an error (exit status 1, the program stays)
       --order=ORDER        drill order within each tool: "file" as the drill file lists the holes
@@ -126,6 +132,9 @@ struct Options {
     std::optional<double> spindle;
     bool toolChanger = false;
     std::optional<korvex::gcode::GrblToolChange> toolChange;
+    std::optional<korvex::conversion::CycleKind> cycle;
+    std::optional<double> peck;
+    std::optional<double> retractPlane;
 };
 
 class UsageError {
@@ -260,6 +269,9 @@ enum OptionId : int {
     kToolChanger,
     kToolChange,
     kVerify,
+    kCycle,
+    kPeck,
+    kRetractPlane,
 
     // -- Preview options --
     kSvg,
@@ -305,6 +317,9 @@ const option kLongOptions[] = {
     {"tool-changer", no_argument, nullptr, kToolChanger},
     {"tool-change", required_argument, nullptr, kToolChange},
     {"verify", no_argument, nullptr, kVerify},
+    {"cycle", required_argument, nullptr, kCycle},
+    {"peck", required_argument, nullptr, kPeck},
+    {"retract-plane", required_argument, nullptr, kRetractPlane},
 
     // -- Preview options --
     {"svg", required_argument, nullptr, kSvg},
@@ -348,6 +363,31 @@ void ShowHelp() {
               << ">\n";
 }
 
+// The canned cycle's words. A cycle's F is the controller's feed, so it needs a controller that has cycles.
+void ApplyCycle(Options& options) {
+    using korvex::conversion::CycleKind;
+    const CycleKind kind = options.cycle.value_or(CycleKind::Plain);
+    if (kind != CycleKind::G83 && options.peck) {
+        throw UsageError("--peck needs --cycle g83");
+    }
+    if (kind == CycleKind::Plain) {
+        if (options.retractPlane) {
+            throw UsageError("--retract-plane needs --cycle g81 or g83");
+        }
+        return;
+    }
+    if (!options.preset) {
+        throw UsageError("--cycle g81 and g83 need --controller linuxcnc or generic (the cycle's F is its --feed)");
+    }
+    if (!korvex::gcode::HasDrillCycles(options.preset->controller)) {
+        throw UsageError("--cycle " + std::string(korvex::gcode::CycleName(kind)) + ": " +
+                         std::string(korvex::gcode::ControllerTitle(options.preset->controller)) +
+                         " has no canned drilling cycles; use --cycle plain");
+    }
+    options.job.cycle = korvex::gcode::CycleWords(
+        kind, *options.preset, options.peck.value_or(korvex::gcode::kDefaultPeckMm), options.retractPlane);
+}
+
 // The preset's tool-change blocks, where --before and --after do not name others.
 void ApplyController(Options& options) {
     if (!options.preset) {
@@ -381,6 +421,7 @@ void ApplyController(Options& options) {
     if (options.job.grblToolChange == korvex::gcode::GrblToolChange::Split && options.output == "-") {
         throw UsageError("--tool-change split writes one program per tool beside the output: name it with -o");
     }
+    ApplyCycle(options);
     if (options.job.verify && options.output == "-") {
         throw UsageError("--verify reads the program back: it needs an output file, not standard output");
     }
@@ -552,6 +593,29 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         case kVerify:
             options.job.verify = true;
             break;
+        case kCycle: {
+            options.cycle = korvex::gcode::CycleFromName(optarg);
+            if (!options.cycle) {
+                throw UsageError("--cycle must be plain, g81 or g83, not '" + std::string(optarg) + "'");
+            }
+            break;
+        }
+        case kPeck: {
+            const std::optional<double> value = korvex::conversion::ReadReal(optarg).value;
+            if (!value || !(*value > 0.0) || *value > 1000.0) {
+                throw UsageError("--peck: '" + std::string(optarg) + "' is no positive number");
+            }
+            options.peck = *value;
+            break;
+        }
+        case kRetractPlane: {
+            const std::optional<double> value = korvex::conversion::ReadReal(optarg).value;
+            if (!value || std::fabs(*value) > 1e6) {
+                throw UsageError("--retract-plane: '" + std::string(optarg) + "' is not a number");
+            }
+            options.retractPlane = *value;
+            break;
+        }
 
             // -- Preview options --
         case kSvg:

@@ -66,6 +66,16 @@ public:
     virtual void OnLine(std::string_view line, std::size_t number) = 0;
 };
 
+// How each hole is drilled: the plain program's three lines, or the controller's canned cycle, G81 or G83 (with
+// pecks). The words are written as they stand here ("R1.000", "Q0.500", "F100").
+enum class CycleKind { Plain, G81, G83 };
+struct DrillCycle {
+    CycleKind kind = CycleKind::Plain;
+    std::string retractWord; // the R word; empty: the hole's retract height as its R
+    std::string peckWord;    // the Q word, G83 only
+    std::string feedWord;    // the F word
+};
+
 struct ConversionState {
     double Divisor = 1.0;
     double XOffset = 0.0;
@@ -107,6 +117,8 @@ struct ConversionState {
     bool SplitMarks = false;
     // Tool numbers given in advance (drill file tool -> program tool); others as ProgramEmitter::GrblNumber.
     std::map<std::int32_t, std::int32_t> GrblToolNumbers;
+    // Set by whoever starts the run, like the hooks above; plain unless a controller's cycle was chosen.
+    DrillCycle Cycle;
     // The plain reading's input line (from 1), and the first line whose X or Y word has a decimal point while
     // the file is read in inch (0 when none): such a file needs another divisor.
     std::size_t InputLine = 0;

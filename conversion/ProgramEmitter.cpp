@@ -125,6 +125,7 @@ void ProgramEmitter::Comment(std::string_view text, std::string_view suffix) {
 
 void ProgramEmitter::Plain(std::string_view text) {
     WriteHeld();
+    EndCycle();
     block_->Append(text);
     block_->EndLine();
     Written();
@@ -132,6 +133,7 @@ void ProgramEmitter::Plain(std::string_view text) {
 
 void ProgramEmitter::Numbered(std::string_view text) {
     WriteHeld();
+    EndCycle();
     block_->AppendLineNumberPrefix(state_);
     block_->Append(text);
     block_->EndLine();
@@ -203,6 +205,7 @@ void ProgramEmitter::ToolDefinition(std::int32_t tool, std::string_view text, st
 
 void ProgramEmitter::SelectTool(std::int32_t tool, std::string_view word) {
     WriteHeld();
+    EndCycle();
     const ToolZEntry& entry = ToolTable::Contains(tool) ? state_.ToolTable[tool] : state_.RunZ;
     state_.CurrentZUp = entry.ZUp;
     state_.CurrentZDown = entry.ZDown;
@@ -257,25 +260,75 @@ void ProgramEmitter::Hole(const HoleEvent& hole) {
         Hold(hole);
         return;
     }
-    NumberedLine("G00 ", state_.CurrentZUp);
-    block_->AppendLineNumberPrefix(state_);
-    block_->Append("G00 ");
-    if (hole.hasX) {
-        block_->Append(hole.xWord);
+    HoleLines(hole.hasX ? hole.xWord : std::string_view(), hole.hasY ? hole.yWord : std::string_view(),
+              state_.CurrentZUp, state_.CurrentZDown);
+    Written();
+}
+
+void ProgramEmitter::HoleLines(std::string_view xWord, std::string_view yWord, const std::string& zUp,
+                               const std::string& zDown) {
+    const DrillCycle& cycle = state_.Cycle;
+    const bool plain = cycle.kind == CycleKind::Plain;
+    if (!plain && cycleOn_ && (zUp != cycleZUp_ || zDown != cycleZDown_)) {
+        EndCycle();
     }
-    if (hole.hasX && hole.hasY) {
+    const bool cycleLine = !plain && !cycleOn_;
+    if (plain || cycleLine) {
+        // The cycle's G98 returns to the height it starts from: the retract height, as between plain holes.
+        NumberedLine("G00 ", zUp);
+    }
+    block_->AppendLineNumberPrefix(state_);
+    if (plain) {
+        block_->Append("G00 ");
+    } else if (cycleLine) {
+        block_->Append(cycle.kind == CycleKind::G81 ? "G98 G81 " : "G98 G83 ");
+    }
+    block_->Append(xWord);
+    if (!xWord.empty() && !yWord.empty()) {
         block_->Append(' ');
     }
-    if (hole.hasY) {
-        block_->Append(hole.yWord);
+    block_->Append(yWord);
+    if (!plain && !cycleLine && xWord.empty() && yWord.empty()) {
+        // A hole at the same place again: a cycle repeats only for a line with an axis word.
+        block_->Append(zDown);
+    }
+    if (cycleLine) {
+        block_->Append(' ');
+        block_->Append(zDown);
+        block_->Append(' ');
+        if (cycle.retractWord.empty()) {
+            block_->Append('R');
+            block_->Append(std::string_view(zUp).substr(std::min<std::size_t>(1, zUp.size())));
+        } else {
+            block_->Append(cycle.retractWord);
+        }
+        if (cycle.kind == CycleKind::G83) {
+            block_->Append(' ');
+            block_->Append(cycle.peckWord);
+        }
+        block_->Append(' ');
+        block_->Append(cycle.feedWord);
+        cycleOn_ = true;
+        cycleZUp_ = zUp;
+        cycleZDown_ = zDown;
     }
     block_->EndLine();
-    NumberedLine("G01 ", state_.CurrentZDown);
-    Written();
+    if (plain) {
+        NumberedLine("G01 ", zDown);
+    }
+}
+
+// A canned cycle stays in force until cancelled: every line but a hole's or a comment must come after G80.
+void ProgramEmitter::EndCycle() {
+    if (cycleOn_) {
+        cycleOn_ = false;
+        NumberedLine("G80", {});
+    }
 }
 
 void ProgramEmitter::Path(const PathEvent& path) {
     WriteHeld();
+    EndCycle();
     if (state_.Observer != nullptr) {
         state_.Observer->OnPath(path);
     }
@@ -414,22 +467,13 @@ void ProgramEmitter::WriteHeldHole(const HeldHole& hole, bool bothWords) {
     const bool writeX = !xWord.empty() && (bothWords || hole.ownX || xWord != writtenXWord_);
     const bool writeY = !yWord.empty() && (bothWords || hole.ownY || yWord != writtenYWord_);
 
-    NumberedLine("G00 ", heldZUp_);
-    block_->AppendLineNumberPrefix(state_);
-    block_->Append("G00 ");
     if (writeX) {
-        block_->Append(xWord);
         writtenXWord_.assign(xWord);
     }
-    if (writeX && writeY) {
-        block_->Append(' ');
-    }
     if (writeY) {
-        block_->Append(yWord);
         writtenYWord_.assign(yWord);
     }
-    block_->EndLine();
-    NumberedLine("G01 ", heldZDown_);
+    HoleLines(writeX ? xWord : std::string_view(), writeY ? yWord : std::string_view(), heldZUp_, heldZDown_);
 }
 
 ProgramEmitter& EmitterOf(ConversionState& state) {

@@ -76,7 +76,9 @@ public:
     // A comment; later holes belong to no tool.
     void UnloadTool(std::string_view comment);
     // Retract, rapid to the hole, feed down: three numbered lines, now or (with a hole order) once the run of
-    // holes ends. The words are copied.
+    // holes ends. The words are copied. With a canned cycle in state.Cycle: the retract and the cycle's line
+    // at the first hole of a run, then the hole's X and Y alone; any other line but a comment ends the cycle
+    // with G80 first.
     void Hole(const HoleEvent& hole);
     // Retract, rapid to the start, feed down, the segments, retract; `path` in mm as written. Leaves the
     // machine's last position at the path's end.
@@ -110,6 +112,9 @@ private:
     void WriteHeld();
     void WriteHeldHole(const HeldHole& hole, bool bothWords);
     void NumberedLine(std::string_view command, std::string_view rest);
+    // The lines of one hole; an empty word is left out.
+    void HoleLines(std::string_view xWord, std::string_view yWord, const std::string& zUp, const std::string& zDown);
+    void EndCycle();
     void Written();
     void WriteBlock();
 
@@ -137,6 +142,10 @@ private:
     // The coordinate words the program last gave the machine while holes are held (empty when unknown).
     std::string writtenXWord_;
     std::string writtenYWord_;
+    // The canned cycle in force and the Z words it was started with; a change of either starts it anew.
+    bool cycleOn_ = false;
+    std::string cycleZUp_;
+    std::string cycleZDown_;
 };
 
 // The run's writer: state.Emitter while a run goes on, otherwise one for the calling thread that writes at

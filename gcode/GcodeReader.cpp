@@ -123,7 +123,10 @@ void TokenizeLine(std::string_view line, LineWords& out) {
 struct ProgramReader::LineCodes {
     std::optional<MoveKind> motion;
     bool dwell = false;
-    std::optional<double> x, y, z, i, j, r, f, p, t;
+    bool endCycle = false;
+    std::optional<bool> retractToStart;
+    std::optional<double> cycle; // 81 or 83
+    std::optional<double> x, y, z, i, j, r, f, p, q, t;
     bool HasAxis() const { return x || y || z; }
 };
 
@@ -133,6 +136,7 @@ const Move* ProgramReader::Line(std::string_view line) {
         line.remove_suffix(1);
     }
     TokenizeLine(line, words_);
+    lineMoves_.clear();
     LineCodes codes;
     if (!ReadCodes(codes)) {
         return nullptr;
@@ -159,6 +163,18 @@ const Move* ProgramReader::Line(std::string_view line) {
             program_.dwellSeconds += *codes.p;
         }
         return nullptr;
+    }
+    if (codes.retractToStart) {
+        retractToStart_ = *codes.retractToStart;
+    }
+    if (codes.motion || codes.endCycle) {
+        cycle_ = Cycle::None;
+    }
+    if (codes.cycle) {
+        cycle_ = *codes.cycle == 81 ? Cycle::G81 : Cycle::G83;
+    }
+    if (cycle_ != Cycle::None) {
+        return DrillCycle(codes);
     }
     if (!codes.HasAxis()) {
         return nullptr;
@@ -199,7 +215,79 @@ const Move* ProgramReader::Line(std::string_view line) {
     if (options_.keepMoves) {
         program_.moves.push_back(move);
     }
+    lineMoves_.push_back(move);
     return &move_;
+}
+
+// The moves of one cycle as LinuxCNC makes them: up to R when below it, rapid over the hole, rapid down to
+// R, feed to Z (G83: in pecks of Q, back up to R after each and rapid down again), and rapid up to the
+// start height (G98) or R (G99). The hole is recorded as such, not pieced together from its moves.
+const Move* ProgramReader::DrillCycle(const LineCodes& codes) {
+    if (codes.z) {
+        cycleZ_ = *codes.z * scale_;
+    }
+    if (codes.r) {
+        cycleR_ = *codes.r * scale_;
+    }
+    if (codes.q && *codes.q > 0.0) {
+        cycleQ_ = *codes.q * scale_;
+    }
+    if (!codes.HasAxis()) {
+        return nullptr;
+    }
+    const double x = codes.x ? *codes.x * scale_ : x_;
+    const double y = codes.y ? *codes.y * scale_ : y_;
+    xKnown_ = xKnown_ || codes.x.has_value();
+    yKnown_ = yKnown_ || codes.y.has_value();
+    const double clear = retractToStart_ ? std::max(z_, cycleR_) : cycleR_;
+    if (z_ < cycleR_) {
+        CycleMove(MoveKind::Rapid, x_, y_, cycleR_);
+    }
+    CycleMove(MoveKind::Rapid, x, y, z_);
+    CycleMove(MoveKind::Rapid, x, y, cycleR_);
+    if (cycle_ == Cycle::G83 && cycleQ_ > 0.0) {
+        // Bounded: a tiny Q on a deep hole would otherwise make millions of moves.
+        const double step = std::max(cycleQ_, (cycleR_ - cycleZ_) / 1000.0);
+        for (double depth = cycleR_ - step; depth > cycleZ_; depth -= step) {
+            CycleMove(MoveKind::Feed, x, y, depth);
+            CycleMove(MoveKind::Rapid, x, y, cycleR_);
+            CycleMove(MoveKind::Rapid, x, y, depth);
+        }
+    }
+    CycleMove(MoveKind::Feed, x, y, cycleZ_);
+    if (options_.keepWork && cycleZ_ < options_.surfaceZ) {
+        EndWork();
+        program_.holes.push_back(DrilledHole{tool_, x, y, cycleZ_, program_.lineCount, xKnown_ && yKnown_});
+    }
+    CycleMove(MoveKind::Rapid, x, y, clear);
+    move_ = lineMoves_.back();
+    return &move_;
+}
+
+void ProgramReader::CycleMove(MoveKind kind, double x, double y, double z) {
+    Move move;
+    move.kind = kind;
+    move.startX = x_;
+    move.startY = y_;
+    move.startZ = z_;
+    move.endX = x;
+    move.endY = y;
+    move.endZ = z;
+    move.tool = tool_;
+    move.line = program_.lineCount;
+    move.feedRateSet = feedRateSet_;
+    move.feedRate = feedRate_;
+    move.positionKnown = xKnown_ && yKnown_;
+    if (kind != MoveKind::Rapid && !feedRateSet_ && program_.firstFeedWithoutRate == 0) {
+        program_.firstFeedWithoutRate = program_.lineCount;
+    }
+    x_ = x;
+    y_ = y;
+    z_ = z;
+    if (options_.keepMoves) {
+        program_.moves.push_back(move);
+    }
+    lineMoves_.push_back(move);
 }
 
 Program ProgramReader::Finish() {
@@ -244,8 +332,14 @@ bool ProgramReader::ReadCodes(LineCodes& codes) {
             } else if (value == 90 || value == 91) {
                 setGroup(2, word);
                 incremental_ = value == 91;
-            } else if (value == 17 || value == 40 || value == 49 || value == 54 || value == 80 || value == 91.1 ||
-                       value == 94) {
+            } else if (value == 81 || value == 83) {
+                setGroup(0, word);
+                codes.cycle = value;
+            } else if (value == 80) {
+                codes.endCycle = true;
+            } else if (value == 98 || value == 99) {
+                codes.retractToStart = value == 98;
+            } else if (value == 17 || value == 40 || value == 49 || value == 54 || value == 91.1 || value == 94) {
                 // plane, compensation, offsets and modes that leave the path as it is
             } else {
                 Problem(word);
@@ -274,6 +368,9 @@ bool ProgramReader::ReadCodes(LineCodes& codes) {
             break;
         case 'P':
             codes.p = value;
+            break;
+        case 'Q':
+            codes.q = value;
             break;
         case 'T':
             codes.t = value;
@@ -376,9 +473,10 @@ Program ReadProgram(std::string_view text, const ReadOptions& options, const std
     std::size_t start = 0;
     while (start < text.size()) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
-        const Move* move = reader.Line(text.substr(start, end - start));
-        if (move != nullptr && onMove) {
-            onMove(*move);
+        if (reader.Line(text.substr(start, end - start)) != nullptr && onMove) {
+            for (const Move& move : reader.LineMoves()) {
+                onMove(move);
+            }
         }
         start = end + 1;
     }

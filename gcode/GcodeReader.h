@@ -2,7 +2,9 @@
 // paths it mills. Every part of Korvex that looks into a program (the checks while it is written, the
 // controllers' code lists, the verification, the preview) reads it here, so they all see one program.
 // Small on purpose: it knows the words Korvex and its tool-change blocks write (N words; modal G00-G03,
-// G20/G21, G90/G91; arcs by I/J or R; G04 with P; F, S, T and M words; "; ..." and "( ... )" comments).
+// G20/G21, G90/G91; arcs by I/J or R; G04 with P; F, S, T and M words; "; ..." and "( ... )" comments), and
+// the drilling cycles G81 and G83 (with G80, G98/G99, R, Q and lines of X/Y alone that repeat them, in
+// absolute distances). A cycle's position is one drilled hole at the cycle's Z; its pecks are moves only.
 #pragma once
 
 #include <cstddef>
@@ -135,6 +137,8 @@ public:
     const LineWords& Words() const { return words_; }
     // What has been read so far; a hole or path still being worked on is not in it yet.
     const Program& Result() const { return program_; }
+    // Every move the line last read made, in order: several for a drilling cycle, otherwise at most one.
+    const std::vector<Move>& LineMoves() const { return lineMoves_; }
     // Ends the work in progress and hands over the result.
     Program Finish();
 
@@ -146,6 +150,9 @@ private:
     double Axis(const std::optional<double>& word, double current) const;
     void Follow(const Move& move);
     void EndWork();
+    enum class Cycle { None, G81, G83 };
+    const Move* DrillCycle(const LineCodes& codes);
+    void CycleMove(MoveKind kind, double x, double y, double z);
 
     ReadOptions options_;
     Program program_;
@@ -166,6 +173,13 @@ private:
     DrilledHole plunge_;
     bool inPath_ = false;
     MilledPath path_;
+    std::vector<Move> lineMoves_;
+    // The drilling cycle in force and its modal words, in mm.
+    Cycle cycle_ = Cycle::None;
+    bool retractToStart_ = true; // G98; G99 retracts to R
+    double cycleZ_ = 0.0;
+    double cycleR_ = 0.0;
+    double cycleQ_ = 0.0;
 };
 
 // Reads a whole program.

@@ -37,8 +37,9 @@ namespace {
 class RunHooks {
 public:
     RunHooks(conversion::ConversionState& state, conversion::RunObserver* observer, conversion::BodyReading* reading,
-             conversion::LineWatcher* watcher, conversion::HoleOrder* order)
+             conversion::LineWatcher* watcher, conversion::HoleOrder* order, const conversion::DrillCycle& cycle)
         : state_(state) {
+        state_.Cycle = cycle;
         state_.Observer = observer;
         state_.Reading = reading;
         state_.Watcher = watcher;
@@ -49,6 +50,7 @@ public:
         state_.Reading = nullptr;
         state_.Watcher = nullptr;
         state_.Order = nullptr;
+        state_.Cycle = conversion::DrillCycle{};
     }
     RunHooks(const RunHooks&) = delete;
     RunHooks& operator=(const RunHooks&) = delete;
@@ -410,7 +412,8 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
 
     // A run that fails writes no program: where its holes would have landed no longer matters.
     {
-        RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher, shortOrder.get());
+        RunHooks hooks(state, observers.Empty() ? nullptr : &observers, reading, watcher, shortOrder.get(),
+                       options.cycle);
         report.outcome = conversion::RunConversion(state, runHost);
     }
     if (report.outcome != conversion::RunOutcome::Finished) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
@@ -39,6 +40,8 @@ struct JobOptions {
     gcode::GrblToolChange grblToolChange = gcode::GrblToolChange::Pause;
     // Read the written program back and compare it with the drill file ("Verified: ..." or the differences).
     bool verify = false;
+    // How the holes are drilled: plain moves, or the controller's canned cycle with its words.
+    conversion::DrillCycle cycle;
 
     // -- Machine time --
     // The machine the "Machine time: " line after the summary times the written program with.

@@ -33,6 +33,8 @@ const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
 const QString kRapidProblem = QStringLiteral("must be 1 to 100,000 mm/min");
 const QString kToolChangeTimeProblem = QStringLiteral("must be 0 to 3,600 s");
 const QString kGrblNote = QStringLiteral("GRBL changes no tools itself: choose how below.");
+const QString kPeckProblem = QStringLiteral("must be 0.01 to 10 mm");
+const QString kNoCyclesNote = QStringLiteral("GRBL 1.1 has no canned cycles: holes are drilled with plain moves.");
 
 QPlainTextEdit* BlockView(const char* name) {
     auto* view = new QPlainTextEdit;
@@ -94,6 +96,27 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     cbToolChange->addItem(QStringLiteral("Split: one program per tool, zero Z before each"),
                           static_cast<int>(gcode::GrblToolChange::Split));
 
+    cbCycle = new QComboBox;
+    cbCycle->setObjectName(QStringLiteral("cbCycle"));
+    cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(CycleChoice::Plain));
+    cbCycle->addItem(QStringLiteral("G81 drilling cycle"), static_cast<int>(CycleChoice::G81));
+    cbCycle->addItem(QStringLiteral("G83 peck drilling cycle"), static_cast<int>(CycleChoice::G83));
+    sePeck = new QDoubleSpinBox;
+    sePeck->setObjectName(QStringLiteral("sePeck"));
+    sePeck->setLocale(QLocale::c());
+    sePeck->setDecimals(2);
+    sePeck->setRange(-999.99, 999.99);
+    sePeck->setSuffix(QStringLiteral(" mm"));
+    chkRetractPlane = new QCheckBox(QStringLiteral("Retract plane R:"));
+    chkRetractPlane->setObjectName(QStringLiteral("chkRetractPlane"));
+    chkRetractPlane->setToolTip(QStringLiteral("Unticked: each hole's z up"));
+    seRetractPlane = new QDoubleSpinBox;
+    seRetractPlane->setObjectName(QStringLiteral("seRetractPlane"));
+    seRetractPlane->setLocale(QLocale::c());
+    seRetractPlane->setDecimals(3);
+    seRetractPlane->setRange(-kMaxRetractPlane, kMaxRetractPlane);
+    seRetractPlane->setSuffix(QStringLiteral(" mm"));
+
     // As wide as the text they may show: an empty label asks for the font's average character width, which a
     // bitmap face reports hundreds of pixels wide.
     const auto note = [this](const char* name, const QString& longest) {
@@ -108,6 +131,10 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     lblRapidXyProblem = note("lblRapidXyProblem", kRapidProblem);
     lblRapidZProblem = note("lblRapidZProblem", kRapidProblem);
     lblToolChangeTimeProblem = note("lblToolChangeTimeProblem", kToolChangeTimeProblem);
+    lblPeckProblem = note("lblPeckProblem", kPeckProblem);
+    lblCycleNote = new QLabel;
+    lblCycleNote->setObjectName(QStringLiteral("lblCycleNote"));
+    lblCycleNote->setWordWrap(true);
     const auto withNote = [](QWidget* field, QLabel* label) {
         auto* row = new QHBoxLayout;
         row->addWidget(field);
@@ -125,6 +152,13 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     form->addRow(QStringLiteral("Rapid speed X/Y:"), withNote(seRapidXy, lblRapidXyProblem));
     form->addRow(QStringLiteral("Rapid speed Z:"), withNote(seRapidZ, lblRapidZProblem));
     form->addRow(QStringLiteral("Tool change time:"), withNote(seToolChangeTime, lblToolChangeTimeProblem));
+    form->addRow(QStringLiteral("Drilling:"), cbCycle);
+    form->addRow(QStringLiteral("Peck (G83 Q):"), withNote(sePeck, lblPeckProblem));
+    auto* plane = new QHBoxLayout;
+    plane->addWidget(chkRetractPlane);
+    plane->addWidget(seRetractPlane, 1);
+    form->addRow(QString(), plane);
+    form->addRow(QString(), lblCycleNote);
 
     auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
     meBefore = BlockView("meBefore");
@@ -154,80 +188,119 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seFeed->setValue(settings.feed);
     seSpindle->setValue(settings.spindle);
     chkToolChanger->setChecked(settings.toolChanger);
-    cbToolChange->setCurrentIndex(std::max(0, cbToolChange->findData(static_cast<int>(settings.toolChange))));
-    seRapidXy->setValue(settings.rapidXy);
-    seRapidZ->setValue(settings.rapidZ);
-    seToolChangeTime->setValue(settings.toolChangeSeconds);
-
-    connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
-    connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
-    connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
-    connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
     connect(cbToolChange, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(cbCycle, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(sePeck, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(chkRetractPlane, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
     // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
-    for (QAbstractSpinBox* box : {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
-                                  static_cast<QAbstractSpinBox*>(seRapidXy), static_cast<QAbstractSpinBox*>(seRapidZ),
-                                  static_cast<QAbstractSpinBox*>(seToolChangeTime)}) {
-        connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
-    }
-    ChoiceChanged();
-    cbController->setFocus(Qt::OtherFocusReason);
-}
+    for (QAbstractSpinBox* box :
+         {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
+          static_cast<QAbstractSpinBox*>(seRapidXy), static_cast<QAbstractSpinBox*>(seRapidZ),
+          static_cast<QAbstractSpinBox*>(seToolChangeTime), static_cast<QAbstractSpinBox*>(sePeck)}) {
 
-void ControllerDialog::Validate() {
-    const bool chosen = Settings().controller != ControllerChoice::None;
-    const double feed = seFeed->value();
-    const int spindle = seSpindle->value();
-    const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
-    const bool spindleFine =
-        !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
-    const auto within = [](const QDoubleSpinBox* box, double low, double high) {
-        return box->hasAcceptableInput() && box->value() >= low && box->value() <= high;
-    };
-    const bool rapidXyFine = within(seRapidXy, kDialogMinRapid, kDialogMaxRapid);
-    const bool rapidZFine = within(seRapidZ, kDialogMinRapid, kDialogMaxRapid);
-    const bool toolChangeTimeFine = within(seToolChangeTime, 0, kDialogMaxToolChangeSeconds);
-    lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
-    lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
-    lblRapidXyProblem->setText(rapidXyFine ? QString() : kRapidProblem);
-    lblRapidZProblem->setText(rapidZFine ? QString() : kRapidProblem);
-    lblToolChangeTimeProblem->setText(toolChangeTimeFine ? QString() : kToolChangeTimeProblem);
-    btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine);
-}
+        connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+        connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+        connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+        connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
+        connect(cbToolChange, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+        // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
+        for (QAbstractSpinBox* box :
+             {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
+              static_cast<QAbstractSpinBox*>(seRapidXy), static_cast<QAbstractSpinBox*>(seRapidZ),
+              static_cast<QAbstractSpinBox*>(seToolChangeTime)}) {
+            connect(cbCycle, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+            connect(sePeck, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+            connect(chkRetractPlane, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
+            // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
+            for (QAbstractSpinBox* box :
+                 {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
+                  static_cast<QAbstractSpinBox*>(sePeck)}) {
+                btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine &&
+                                  peckFine);
+                connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
+            }
+            ChoiceChanged();
+            cbController->setFocus(Qt::OtherFocusReason);
+        }
 
-ControllerSettings ControllerDialog::Settings() const {
-    ControllerSettings settings;
-    settings.controller = static_cast<ControllerChoice>(cbController->currentData().toInt());
-    settings.feed = seFeed->value();
-    settings.spindle = seSpindle->value();
-    settings.toolChanger = chkToolChanger->isChecked();
-    settings.toolChange = static_cast<gcode::GrblToolChange>(cbToolChange->currentData().toInt());
-    settings.rapidXy = seRapidXy->value();
-    settings.rapidZ = seRapidZ->value();
-    settings.toolChangeSeconds = seToolChangeTime->value();
-    return settings;
-}
+        void ControllerDialog::Validate() {
+            const bool chosen = Settings().controller != ControllerChoice::None;
+            const double feed = seFeed->value();
+            const int spindle = seSpindle->value();
+            const bool feedFine =
+                !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
+            const bool spindleFine = !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle &&
+                                                 spindle <= kDialogMaxSpindle);
+            const auto within = [](const QDoubleSpinBox* box, double low, double high) {
+                return box->hasAcceptableInput() && box->value() >= low && box->value() <= high;
+            };
+            const bool rapidXyFine = within(seRapidXy, kDialogMinRapid, kDialogMaxRapid);
+            const bool rapidZFine = within(seRapidZ, kDialogMinRapid, kDialogMaxRapid);
+            const bool toolChangeTimeFine = within(seToolChangeTime, 0, kDialogMaxToolChangeSeconds);
+            lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
+            lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
+            lblRapidXyProblem->setText(rapidXyFine ? QString() : kRapidProblem);
+            lblRapidZProblem->setText(rapidZFine ? QString() : kRapidProblem);
+            lblToolChangeTimeProblem->setText(toolChangeTimeFine ? QString() : kToolChangeTimeProblem);
+            btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine);
+            const double peck = sePeck->value();
+            const bool peckFine = !sePeck->isEnabled() ||
+                                  (sePeck->hasAcceptableInput() && peck >= kDialogMinPeck && peck <= kDialogMaxPeck);
+            lblPeckProblem->setText(peckFine ? QString() : kPeckProblem);
+            btnOk->setEnabled(feedFine && spindleFine && peckFine);
+        }
 
-void ControllerDialog::ChoiceChanged() {
-    const ControllerSettings settings = Settings();
-    const bool chosen = settings.controller != ControllerChoice::None;
-    seFeed->setEnabled(chosen);
-    seSpindle->setEnabled(chosen);
-    // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box says.
-    const bool grbl = settings.controller == ControllerChoice::Grbl;
-    chkToolChanger->setEnabled(chosen && !grbl);
-    cbToolChange->setEnabled(grbl);
-    lblToolChangerNote->setText(grbl ? kGrblNote : QString());
-    lblToolChangerNote->setVisible(grbl);
-    Validate();
-    if (!chosen) {
-        meBefore->setPlainText(QStringLiteral("(unchanged)"));
-        meAfter->setPlainText(QStringLiteral("(unchanged)"));
-        return;
-    }
-    const auto [before, after] = ToolChangeBlockTexts(settings);
-    meBefore->setPlainText(MultiLineFromHostText(before));
-    meAfter->setPlainText(MultiLineFromHostText(after));
-}
+        ControllerSettings ControllerDialog::Settings() const {
+            ControllerSettings settings;
+            settings.controller = static_cast<ControllerChoice>(cbController->currentData().toInt());
+            settings.feed = seFeed->value();
+            settings.spindle = seSpindle->value();
+            settings.toolChanger = chkToolChanger->isChecked();
+            settings.toolChange = static_cast<gcode::GrblToolChange>(cbToolChange->currentData().toInt());
+            settings.rapidXy = seRapidXy->value();
+            settings.rapidZ = seRapidZ->value();
+            settings.toolChangeSeconds = seToolChangeTime->value();
+            // A controller without canned cycles drills with plain moves, whatever the greyed box still shows.
+            const bool cycles =
+                settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+            settings.cycle = cycles ? static_cast<CycleChoice>(cbCycle->currentData().toInt()) : CycleChoice::Plain;
+            settings.peck = sePeck->value();
+            if (chkRetractPlane->isChecked()) {
+                settings.retractPlane = seRetractPlane->value();
+            }
+            return settings;
+        }
 
-} // namespace korvex::ui
+        void ControllerDialog::ChoiceChanged() {
+            const ControllerSettings settings = Settings();
+            const bool chosen = settings.controller != ControllerChoice::None;
+            seFeed->setEnabled(chosen);
+            seSpindle->setEnabled(chosen);
+            // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box
+            // says.
+            const bool grbl = settings.controller == ControllerChoice::Grbl;
+            chkToolChanger->setEnabled(chosen && !grbl);
+            cbToolChange->setEnabled(grbl);
+            lblToolChangerNote->setText(grbl ? kGrblNote : QString());
+            lblToolChangerNote->setVisible(grbl);
+            const bool cycles =
+                settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+            cbCycle->setEnabled(cycles);
+            const bool cycle = cycles && settings.cycle != CycleChoice::Plain;
+            sePeck->setEnabled(cycle && settings.cycle == CycleChoice::G83);
+            chkRetractPlane->setEnabled(cycle);
+            seRetractPlane->setEnabled(cycle && chkRetractPlane->isChecked());
+            lblCycleNote->setText(grbl ? kNoCyclesNote : QString());
+            lblCycleNote->setVisible(grbl);
+            Validate();
+            if (!chosen) {
+                meBefore->setPlainText(QStringLiteral("(unchanged)"));
+                meAfter->setPlainText(QStringLiteral("(unchanged)"));
+                return;
+            }
+            const auto [before, after] = ToolChangeBlockTexts(settings);
+            meBefore->setPlainText(MultiLineFromHostText(before));
+            meAfter->setPlainText(MultiLineFromHostText(after));
+        }
+
+    } // namespace korvex::ui

@@ -2,6 +2,7 @@
 
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalText.h"
@@ -91,6 +92,13 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     options.machine.toolChangeSeconds = settings.controller.toolChangeSeconds;
     if (settings.controller.controller != ControllerChoice::None) {
         options.machine.feedMmPerMin = settings.controller.feed;
+    }
+    // A cycle kept for a controller that has none (a hand-edited file) drills with plain moves.
+    const ControllerSettings& controller = settings.controller;
+    if (controller.cycle != CycleChoice::Plain && gcode::HasDrillCycles(options.controller)) {
+        const conversion::CycleKind kind =
+            controller.cycle == CycleChoice::G81 ? conversion::CycleKind::G81 : conversion::CycleKind::G83;
+        options.cycle = gcode::CycleWords(kind, ToPresetOptions(controller), controller.peck, controller.retractPlane);
     }
     return options;
 }

@@ -33,6 +33,8 @@ constexpr Words<ControllerChoice, 4> kControllerWords{{{ControllerChoice::None, 
                                                        {ControllerChoice::LinuxCnc, "linuxcnc"},
                                                        {ControllerChoice::Grbl, "grbl"},
                                                        {ControllerChoice::Generic, "generic"}}};
+constexpr Words<CycleChoice, 3> kCycleWords{
+    {{CycleChoice::Plain, "plain"}, {CycleChoice::G81, "g81"}, {CycleChoice::G83, "g83"}}};
 
 template <typename Choice, std::size_t N>
 std::string_view WordOf(const Words<Choice, N>& words, Choice choice) {
@@ -119,7 +121,8 @@ bool DrillFileFormatSettings::operator==(const DrillFileFormatSettings& other) c
 
 bool ControllerSettings::operator==(const ControllerSettings& other) const {
     return controller == other.controller && feed == other.feed && spindle == other.spindle &&
-           toolChanger == other.toolChanger && toolChange == other.toolChange && rapidXy == other.rapidXy &&
+           toolChanger == other.toolChanger && cycle == other.cycle && peck == other.peck &&
+           retractPlane == other.retractPlane && toolChange == other.toolChange && rapidXy == other.rapidXy &&
            rapidZ == other.rapidZ && toolChangeSeconds == other.toolChangeSeconds;
 }
 
@@ -137,6 +140,9 @@ std::string_view SettingsWord(OrderChoice choice) {
 }
 std::string_view SettingsWord(ControllerChoice choice) {
     return WordOf(kControllerWords, choice);
+}
+std::string_view SettingsWord(CycleChoice choice) {
+    return WordOf(kCycleWords, choice);
 }
 
 JobSettings ReadJobSettings(const platform::IniDocument& ini) {
@@ -179,6 +185,17 @@ JobSettings ReadJobSettings(const platform::IniDocument& ini) {
     readMachine("RapidXY", kDialogMinRapid, kDialogMaxRapid, controller.rapidXy);
     readMachine("RapidZ", kDialogMinRapid, kDialogMaxRapid, controller.rapidZ);
     readMachine("ToolChangeTime", 0, kDialogMaxToolChangeSeconds, controller.toolChangeSeconds);
+    controller.cycle = ReadChoice(ini, kControllerSection, "Cycle", kCycleWords, controller.cycle);
+    if (const auto text = ini.Value(kControllerSection, "Peck")) {
+        if (const auto peck = ParseNumber(*text); peck && *peck > 0 && *peck <= kDialogMaxPeck) {
+            controller.peck = *peck;
+        }
+    }
+    if (const auto text = ini.Value(kControllerSection, "RetractPlane")) {
+        if (const auto plane = ParseNumber(*text); plane && std::fabs(*plane) <= kMaxRetractPlane) {
+            controller.retractPlane = *plane;
+        }
+    }
     settings.verify = ini.ReadBool(kVerificationSection, "Verify", settings.verify);
     return settings;
 }
@@ -187,7 +204,8 @@ namespace {
 
 constexpr std::array<std::string_view, 4> kFormatKeys{"Reading", "Units", "Digits", "Zeros"};
 constexpr std::array<std::string_view, 1> kOrderKeys{"Order"};
-constexpr std::array<std::string_view, 5> kControllerKeys{"Controller", "Feed", "Spindle", "ToolChanger", "ToolChange"};
+constexpr std::array<std::string_view, 8> kControllerKeys{"Controller", "Feed", "Spindle",      "ToolChanger",
+                                                          "Cycle",      "Peck", "RetractPlane", "ToolChange"};
 constexpr std::array<std::string_view, 3> kMachineKeys{"RapidXY", "RapidZ", "ToolChangeTime"};
 constexpr std::array<std::string_view, 1> kVerificationKeys{"Verify"};
 
@@ -251,11 +269,22 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
     for (std::size_t i = 0; i < std::size(machine); ++i) {
         if (machine[i].second != machineDefaults[i] || ini.HasKey(kControllerSection, machine[i].first)) {
             ini.WriteString(kControllerSection, machine[i].first, NumberText(machine[i].second));
+            // The cycle's keys only once they were chosen, so that a section written before stays as it was.
+            if (controller.cycle != defaults.controller.cycle || ini.HasKey(kControllerSection, "Cycle")) {
+                ini.WriteString(kControllerSection, "Cycle", SettingsWord(controller.cycle));
+            }
+            if (controller.peck != defaults.controller.peck || ini.HasKey(kControllerSection, "Peck")) {
+                ini.WriteString(kControllerSection, "Peck", NumberText(controller.peck));
+            }
+            if (controller.retractPlane || ini.HasKey(kControllerSection, "RetractPlane")) {
+                // Empty: each hole's z up, as when the key is missing.
+                ini.WriteString(kControllerSection, "RetractPlane",
+                                controller.retractPlane ? NumberText(*controller.retractPlane) : std::string());
+            }
+        }
+        if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {
+            ini.WriteBool(kVerificationSection, "Verify", settings.verify);
         }
     }
-    if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {
-        ini.WriteBool(kVerificationSection, "Verify", settings.verify);
-    }
-}
 
 } // namespace korvex::ui

@@ -3,6 +3,7 @@
 // file that never had them does not gain until the user chooses something other than the defaults.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -19,6 +20,7 @@ enum class UnitsChoice { FromFile, Inch, Millimetre };
 enum class ZerosChoice { FromFile, Leading, Trailing };
 enum class OrderChoice { File, Short };
 enum class ControllerChoice { None, LinuxCnc, Grbl, Generic };
+enum class CycleChoice { Plain, G81, G83 };
 
 struct DrillFileFormatSettings {
     ReadingChoice reading = ReadingChoice::Divisor;
@@ -37,6 +39,11 @@ struct ControllerSettings {
     double feed = 100;   // mm/min for drilling
     int spindle = 10000; // rpm
     bool toolChanger = false;
+    // How holes are drilled (the canned cycles only where the controller has them), G83's peck in mm, and
+    // the cycles' retract plane in mm (none: each hole's z up).
+    CycleChoice cycle = CycleChoice::Plain;
+    double peck = 0.5;
+    std::optional<double> retractPlane = std::nullopt;
     gcode::GrblToolChange toolChange = gcode::GrblToolChange::Pause; // GRBL only
     // The machine the "Machine time: " estimate assumes: rapid speeds in mm/min, seconds per tool change.
     double rapidXy = 2000;
@@ -69,6 +76,10 @@ constexpr double kDialogMinFeed = 1;
 constexpr double kDialogMaxFeed = 10000;
 constexpr int kDialogMinSpindle = 1;
 constexpr int kDialogMaxSpindle = 100000;
+constexpr double kDialogMinPeck = 0.01;
+constexpr double kDialogMaxPeck = 10;
+// A retract plane farther than this from the work is a typing slip, in the file as in the dialog.
+constexpr double kMaxRetractPlane = 1000;
 constexpr double kDialogMinRapid = 1;
 constexpr double kDialogMaxRapid = 100000;
 constexpr double kDialogMaxToolChangeSeconds = 3600;
@@ -81,6 +92,7 @@ std::string_view SettingsWord(UnitsChoice choice);
 std::string_view SettingsWord(ZerosChoice choice);
 std::string_view SettingsWord(OrderChoice choice);
 std::string_view SettingsWord(ControllerChoice choice);
+std::string_view SettingsWord(CycleChoice choice);
 
 // Reads the three sections; a missing key, or a value that is not one of the words above (or not a number
 // in range), keeps the default, so a hand-edited file never stops the window from starting.

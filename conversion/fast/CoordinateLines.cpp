@@ -73,7 +73,8 @@ CoordinateLines::CoordinateLines(ConversionState& state)
     : state_(state),
       // The short number reading is the '.'-separated one; a ',' process reads through the full path.
       usable_(FastPathsEnabled() && platform::DecimalSeparator() == '.' && state.LineNumberIncrement > 0),
-      watchOnly_(state.Observer != nullptr), holding_(state.Order != nullptr && state.Emitter != nullptr) {
+      watchOnly_(state.Observer != nullptr),
+      holding_((state.Order != nullptr || state.Cycle.kind != CycleKind::Plain) && state.Emitter != nullptr) {
     incrementWord_ = DigitWord(static_cast<std::uint32_t>(state.LineNumberIncrement) % 100000u);
     if (watchOnly_) {
         watched_.reset(new HoleEvent[kWatchBatch]);
@@ -289,7 +290,7 @@ bool CoordinateLines::Take(std::string_view line) {
     state_.LastX = xValue;
     state_.LastY = yValue;
     if (holding_) {
-        // The hole order holds every hole: the writer takes them all.
+        // The hole order holds every hole, and a canned cycle writes them its own way: the writer takes them all.
         HoleEvent hole;
         hole.tool = state_.CurrentTool;
         hole.x = xValue;

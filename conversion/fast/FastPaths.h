@@ -80,7 +80,7 @@ private:
     bool usable_;
     // The observer is told about the holes in batches, with their words in the buffer.
     bool watchOnly_;
-    // A hole order is set: every hole goes to the run's writer, which holds it.
+    // A hole order or a canned cycle is set: every hole goes to the run's writer.
     bool holding_;
     std::unique_ptr<HoleEvent[]> watched_;
     std::size_t watchedCount_ = 0;

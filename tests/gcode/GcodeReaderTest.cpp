@@ -101,8 +101,20 @@ INSTANTIATE_TEST_SUITE_P(
                    "P-1@0.000,0.000>CCW25.400,25.400c0.000,25.400"},
         ReaderCase{"BlanksInsideWords", "G 00 X 1 Y1\nG0 1 Z- 1 F 5\n", "H-1@1.000,1.000z-1.000"},
         ReaderCase{"DwellLineDoesNotMove", "G00 X1 Y1\nG01 Z-1 F5\nG04 P2 X9\nG00 Z1\n", "H-1@1.000,1.000z-1.000"},
-        ReaderCase{"UnreadableWords", "G00 X1 Q5\nG81 X1\nX1.2.3 (open\n  G00 G01 X2 G91 g90 T1.5 x1e5\n",
-                   "F4 ?Q5@1:8 ?G81@2:1 ?X1.2.3@3:1 ?(@3:8 ?G01@4:7 ?g90@4:18 ?T1.5@4:22 ?e5@4:29"}),
+        ReaderCase{"UnreadableWords", "G00 X1 E5\nG82 X1\nX1.2.3 (open\n  G00 G01 X2 G91 g90 T1.5 x1e5\n",
+                   "F4 ?E5@1:8 ?G82@2:1 ?X1.2.3@3:1 ?(@3:8 ?G01@4:7 ?g90@4:18 ?T1.5@4:22 ?e5@4:29"},
+        // Drilling cycles: each position is one hole at the cycle's Z, pecks included.
+        ReaderCase{"G81RepeatedByXAndY", "T1\nG00 Z1\nG98 G81 X1 Y2 Z-2 R1 F100\nX3 Y4\nY5\nG80\nG00 Z5\n",
+                   "H1@1.000,2.000z-2.000 H1@3.000,4.000z-2.000 H1@3.000,5.000z-2.000"},
+        ReaderCase{"G83PecksAreOneHole", "G00 Z1\nG98 G83 X1 Y1 Z-2 R1 Q0.5 F100\nX2\nG80\n",
+                   "H-1@1.000,1.000z-2.000 H-1@2.000,1.000z-2.000"},
+        ReaderCase{"G99AndNewZInTheCycle", "F9\nG99 G81 X1 Y1 Z-1 R0.5\nX2 Z-3\n",
+                   "H-1@1.000,1.000z-1.000 H-1@2.000,1.000z-3.000"},
+        ReaderCase{"G80AndG00EndTheCycle",
+                   "F9\nG81 X1 Y1 Z-1 R1\nG80\nX5 Y5\nG01 Z-1\nG81 X6 Y6\nG00 X7 Y7\nG01 Z-1\nG00 Z1\n",
+                   "H-1@1.000,1.000z-1.000 H-1@5.000,5.000z-1.000 H-1@6.000,6.000z-1.000 H-1@7.000,7.000z-1.000"},
+        ReaderCase{"InchCycleWithoutFeedRate", "G20\nG00 Z0.1\nG81 X1 Y1 Z-0.1 R0.05\n", "F3 H-1@25.400,25.400z-2.540"},
+        ReaderCase{"CycleAboveTheSurfaceDrillsNothing", "F9\nG81 X1 Y1 Z0.5 R1\n", ""}),
     RowName<ReaderCase>);
 
 TEST(ReaderTest, MovesCarryToolLineAndFeedRate) {
@@ -120,6 +132,27 @@ TEST(ReaderTest, MovesCarryToolLineAndFeedRate) {
     ReadOptions options;
     options.keepMoves = false;
     EXPECT_TRUE(ReadProgram("G00 X1\n", options).moves.empty());
+}
+
+// A cycle's moves as LinuxCNC makes them: pecks of Q back up to R, and G98 back to where it started.
+TEST(ReaderTest, CycleMovesPeckAndRetract) {
+    struct Row {
+        const char* program;
+        std::size_t feeds;
+        double endZ;
+    };
+    for (const Row& row : {Row{"G00 X0 Y0 Z5\nG98 G83 X1 Y1 Z-1 R1 Q1 F10\n", 2, 5.0},
+                           Row{"G00 X0 Y0 Z5\nG99 G83 X1 Y1 Z-1.5 R1 Q1 F10\n", 3, 1.0},
+                           Row{"G00 X0 Y0 Z-1\nG98 G81 X1 Y1 Z-2 R1 F10\n", 1, 1.0}}) {
+        const Program program = ReadProgram(row.program);
+        std::size_t feeds = 0;
+        for (const Move& move : program.moves) {
+            feeds += move.kind == MoveKind::Feed ? 1 : 0;
+            EXPECT_TRUE(move.kind == MoveKind::Rapid || (move.endX == 1.0 && move.endY == 1.0)) << row.program;
+        }
+        EXPECT_EQ(feeds, row.feeds) << row.program;
+        EXPECT_EQ(program.moves.back().endZ, row.endZ) << row.program;
+    }
 }
 
 // What a machine-time estimate needs: the feed rate of each move, tool selections and dwell time.

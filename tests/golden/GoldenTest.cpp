@@ -35,6 +35,7 @@
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
 #include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
@@ -79,10 +80,14 @@ struct Settings {
     std::optional<korvex::gcode::PresetOptions> preset;
     bool explicitBefore = false;
     bool explicitAfter = false;
+    korvex::conversion::CycleKind cycle = korvex::conversion::CycleKind::Plain;
+    double peck = korvex::gcode::kDefaultPeckMm;
+    std::optional<double> retractPlane;
 };
 
-// --controller NAME, --feed, --spindle, --tool-changer, --tool-change, --verify; false for any other option. A
-// controller's blocks replace the design values unless --before or --after name others, as in korvex-cli.
+// --controller NAME, --feed, --spindle, --tool-changer, --tool-change, --verify, --cycle, --peck, --retract-plane;
+// false for any other option. A controller's blocks replace the design values unless --before or --after name
+// others, as in korvex-cli.
 bool ReadControllerArg(const std::string& name, const std::string& value, Settings& settings) {
     if (name == "--controller") {
         settings.preset.emplace();
@@ -99,6 +104,12 @@ bool ReadControllerArg(const std::string& name, const std::string& value, Settin
         settings.job.grblToolChange = settings.preset->grblToolChange;
     } else if (name == "--verify") {
         settings.job.verify = true;
+    } else if (name == "--cycle") {
+        settings.cycle = korvex::gcode::CycleFromName(value).value();
+    } else if (name == "--peck") {
+        settings.peck = std::stod(value);
+    } else if (name == "--retract-plane") {
+        settings.retractPlane = std::stod(value);
     } else {
         return false;
     }
@@ -117,6 +128,8 @@ void ApplyController(Settings& settings) {
     if (!settings.explicitAfter) {
         settings.after = korvex::gcode::BlockText(blocks.after);
     }
+    settings.job.cycle =
+        korvex::gcode::CycleWords(settings.cycle, *settings.preset, settings.peck, settings.retractPlane);
 }
 
 // "--order file|short".

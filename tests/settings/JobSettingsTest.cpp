@@ -73,6 +73,14 @@ const ReadCase kReadCases[] = {
     {"GrblToolChangeUnknown", "[Controller]\nToolChange=m6\n", JobSettings{}},
     {"FeedNotANumber", "[Controller]\nFeed=fast\nSpindle=1e5\n", JobSettings{}},
     {"FeedTooHigh", "[Controller]\nFeed=100001\nSpindle=100001\n", JobSettings{}},
+    {"CycleKeys", "[Controller]\nController=linuxcnc\nCycle=G83\nPeck=0.25\nRetractPlane=-0.5\n",
+     With([](JobSettings& s) {
+         s.controller.controller = ControllerChoice::LinuxCnc;
+         s.controller.cycle = CycleChoice::G83;
+         s.controller.peck = 0.25;
+         s.controller.retractPlane = -0.5;
+     })},
+    {"CycleKeysOutOfRange", "[Controller]\nCycle=g82\nPeck=0\nRetractPlane=1001\n", JobSettings{}},
     {"HexSpindleAsTheIniReadsIt", "[Controller]\nSpindle=0x2710\nFeed=12.25\n", With([](JobSettings& s) {
          s.controller.spindle = 10000;
          s.controller.feed = 12.25;
@@ -143,6 +151,25 @@ TEST(JobSettingsWriteTest, DefaultsAddNothingButKeepAPresentSectionCurrent) {
     WriteJobSettings(grbl, JobSettings{});
     EXPECT_TRUE(Same(ReadJobSettings(grbl), JobSettings{}));
     EXPECT_NE(grbl.Text().find("ToolChange=pause\r\n"), std::string::npos);
+}
+
+// The cycle's keys join a section only once chosen: an older [Controller] section is written as it was.
+TEST(JobSettingsWriteTest, CycleKeysOnlyOnceChosen) {
+    JobSettings settings;
+    settings.controller.controller = ControllerChoice::LinuxCnc;
+    settings.controller.cycle = CycleChoice::G81;
+    settings.controller.retractPlane = 2;
+    platform::IniDocument ini("");
+    WriteJobSettings(ini, settings);
+    EXPECT_EQ(ini.Text(), "[Controller]\r\nController=linuxcnc\r\nFeed=100\r\nSpindle=10000\r\nToolChanger=0\r\n"
+                          "Cycle=g81\r\nRetractPlane=2\r\n");
+    EXPECT_TRUE(Same(ReadJobSettings(ini), settings));
+
+    settings.controller = ControllerSettings{};
+    WriteJobSettings(ini, settings);
+    EXPECT_EQ(ini.Text(), "[Controller]\r\nController=none\r\nFeed=100\r\nSpindle=10000\r\nToolChanger=0\r\n"
+                          "Cycle=plain\r\nRetractPlane=\r\n");
+    EXPECT_TRUE(Same(ReadJobSettings(ini), settings));
 }
 
 // The window's values with the run's choices, as the settings store sees them.

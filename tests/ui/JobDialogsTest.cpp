@@ -177,6 +177,13 @@ private slots:
                                             << "3600.1" << toolChange;
         QTest::newRow("tool change -1") << "seToolChangeTime"
                                         << "-1" << toolChange;
+        const QString peck = QStringLiteral("must be 0.01 to 10 mm");
+        QTest::newRow("peck 0") << "sePeck"
+                                << "0" << peck;
+        QTest::newRow("peck 10.01") << "sePeck"
+                                    << "10.01" << peck;
+        QTest::newRow("peck 0.01") << "sePeck"
+                                   << "0.01" << QString();
         QTest::newRow("integer digits 0") << "seIntegerDigits"
                                           << "0" << digits;
         QTest::newRow("integer digits 6") << "seIntegerDigits"
@@ -196,8 +203,8 @@ private slots:
         QLabel* problem = nullptr;
         QPushButton* ok = nullptr;
         if (controller) {
-            auto* controllerDialog =
-                new ControllerDialog(ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false});
+            auto* controllerDialog = new ControllerDialog(
+                ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false, CycleChoice::G83});
             dialog.reset(controllerDialog);
             // "seFeed" beside "lblFeedProblem", and so on.
             problem =
@@ -251,9 +258,26 @@ private slots:
         dialog.cbToolChange->setCurrentIndex(dialog.cbToolChange->findData(static_cast<int>(GrblToolChange::Sender)));
         QCOMPARE(dialog.Settings().toolChange, GrblToolChange::Sender);
         QVERIFY(dialog.meAfter->toPlainText().contains(QStringLiteral("M6 (tool named above, for the sender)")));
+        // GRBL 1.1 has no canned cycles: the choice is greyed, and a cycle chosen before drills plain moves.
+        QVERIFY(!dialog.cbCycle->isEnabled());
+        QVERIFY(!dialog.lblCycleNote->isHidden());
         dialog.cbController->setCurrentIndex(
             dialog.cbController->findData(static_cast<int>(ControllerChoice::LinuxCnc)));
         QVERIFY(!dialog.cbToolChange->isEnabled());
+
+        // The peck is G83's alone; the retract plane's field follows its box.
+        ControllerDialog cycles(ControllerSettings{ControllerChoice::Generic, 100, 10000, false, CycleChoice::G81});
+        QVERIFY(cycles.cbCycle->isEnabled());
+        QVERIFY(!cycles.sePeck->isEnabled());
+        QVERIFY(!cycles.seRetractPlane->isEnabled());
+        cycles.chkRetractPlane->setChecked(true);
+        cycles.seRetractPlane->setValue(2.5);
+        cycles.cbCycle->setCurrentIndex(cycles.cbCycle->findData(static_cast<int>(CycleChoice::G83)));
+        QVERIFY(cycles.sePeck->isEnabled());
+        const ControllerSettings chosen = cycles.Settings();
+        QVERIFY(chosen.cycle == CycleChoice::G83 && chosen.retractPlane == 2.5 && chosen.peck == 0.5);
+        cycles.cbController->setCurrentIndex(cycles.cbController->findData(static_cast<int>(ControllerChoice::Grbl)));
+        QVERIFY(cycles.Settings().cycle == CycleChoice::Plain);
     }
 
     void formatDialogWithoutAnInputFile_data() {
