@@ -19,7 +19,8 @@ namespace {
 const std::vector<std::uint8_t> kBlock = {'V', 'E', 'R', 'S', 'I', 'O', 'N', '-', 'B', 'Y', 'T', 'E', 'S'};
 
 bool ViewHolds(ByteView view, const std::vector<std::uint8_t>& bytes) {
-    return view.size == bytes.size() && std::memcmp(view.data, bytes.data(), bytes.size()) == 0;
+    // memcmp may not be handed the null pointer of an empty view, not even for no bytes.
+    return view.size == bytes.size() && (bytes.empty() || std::memcmp(view.data, bytes.data(), bytes.size()) == 0);
 }
 
 struct PeRow {
