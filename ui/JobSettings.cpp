@@ -260,6 +260,18 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
         ini.WriteString(kControllerSection, "Feed", NumberText(controller.feed));
         ini.WriteInteger(kControllerSection, "Spindle", controller.spindle);
         ini.WriteBool(kControllerSection, "ToolChanger", controller.toolChanger);
+        // The cycle's keys only once they were chosen, so that a section written before stays as it was.
+        if (controller.cycle != defaults.controller.cycle || ini.HasKey(kControllerSection, "Cycle")) {
+            ini.WriteString(kControllerSection, "Cycle", SettingsWord(controller.cycle));
+        }
+        if (controller.peck != defaults.controller.peck || ini.HasKey(kControllerSection, "Peck")) {
+            ini.WriteString(kControllerSection, "Peck", NumberText(controller.peck));
+        }
+        if (controller.retractPlane || ini.HasKey(kControllerSection, "RetractPlane")) {
+            // Empty: each hole's z up, as when the key is missing.
+            ini.WriteString(kControllerSection, "RetractPlane",
+                            controller.retractPlane ? NumberText(*controller.retractPlane) : std::string());
+        }
         // A key of this round: files written before it stay as they were while it keeps its default.
         if (controller.toolChange != defaults.controller.toolChange || ini.HasKey(kControllerSection, "ToolChange")) {
             ini.WriteString(kControllerSection, "ToolChange",
@@ -269,22 +281,11 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
     for (std::size_t i = 0; i < std::size(machine); ++i) {
         if (machine[i].second != machineDefaults[i] || ini.HasKey(kControllerSection, machine[i].first)) {
             ini.WriteString(kControllerSection, machine[i].first, NumberText(machine[i].second));
-            // The cycle's keys only once they were chosen, so that a section written before stays as it was.
-            if (controller.cycle != defaults.controller.cycle || ini.HasKey(kControllerSection, "Cycle")) {
-                ini.WriteString(kControllerSection, "Cycle", SettingsWord(controller.cycle));
-            }
-            if (controller.peck != defaults.controller.peck || ini.HasKey(kControllerSection, "Peck")) {
-                ini.WriteString(kControllerSection, "Peck", NumberText(controller.peck));
-            }
-            if (controller.retractPlane || ini.HasKey(kControllerSection, "RetractPlane")) {
-                // Empty: each hole's z up, as when the key is missing.
-                ini.WriteString(kControllerSection, "RetractPlane",
-                                controller.retractPlane ? NumberText(*controller.retractPlane) : std::string());
-            }
-        }
-        if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {
-            ini.WriteBool(kVerificationSection, "Verify", settings.verify);
         }
     }
+    if (settings.verify != defaults.verify || Present(ini, kVerificationSection, kVerificationKeys)) {
+        ini.WriteBool(kVerificationSection, "Verify", settings.verify);
+    }
+}
 
 } // namespace korvex::ui
