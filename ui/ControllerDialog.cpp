@@ -95,7 +95,6 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
                           static_cast<int>(gcode::GrblToolChange::Sender));
     cbToolChange->addItem(QStringLiteral("Split: one program per tool, zero Z before each"),
                           static_cast<int>(gcode::GrblToolChange::Split));
-
     cbCycle = new QComboBox;
     cbCycle->setObjectName(QStringLiteral("cbCycle"));
     cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(CycleChoice::Plain));
@@ -149,9 +148,6 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     form->addRow(QString(), chkToolChanger);
     form->addRow(QString(), lblToolChangerNote);
     form->addRow(QStringLiteral("GRBL tool changes:"), cbToolChange);
-    form->addRow(QStringLiteral("Rapid speed X/Y:"), withNote(seRapidXy, lblRapidXyProblem));
-    form->addRow(QStringLiteral("Rapid speed Z:"), withNote(seRapidZ, lblRapidZProblem));
-    form->addRow(QStringLiteral("Tool change time:"), withNote(seToolChangeTime, lblToolChangeTimeProblem));
     form->addRow(QStringLiteral("Drilling:"), cbCycle);
     form->addRow(QStringLiteral("Peck (G83 Q):"), withNote(sePeck, lblPeckProblem));
     auto* plane = new QHBoxLayout;
@@ -159,6 +155,9 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     plane->addWidget(seRetractPlane, 1);
     form->addRow(QString(), plane);
     form->addRow(QString(), lblCycleNote);
+    form->addRow(QStringLiteral("Rapid speed X/Y:"), withNote(seRapidXy, lblRapidXyProblem));
+    form->addRow(QStringLiteral("Rapid speed Z:"), withNote(seRapidZ, lblRapidZProblem));
+    form->addRow(QStringLiteral("Tool change time:"), withNote(seToolChangeTime, lblToolChangeTimeProblem));
 
     auto* blocks = new QGroupBox(QStringLiteral("Tool-change blocks OK writes into the main window"), this);
     meBefore = BlockView("meBefore");
@@ -188,6 +187,19 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seFeed->setValue(settings.feed);
     seSpindle->setValue(settings.spindle);
     chkToolChanger->setChecked(settings.toolChanger);
+    cbToolChange->setCurrentIndex(std::max(0, cbToolChange->findData(static_cast<int>(settings.toolChange))));
+    seRapidXy->setValue(settings.rapidXy);
+    seRapidZ->setValue(settings.rapidZ);
+    seToolChangeTime->setValue(settings.toolChangeSeconds);
+    cbCycle->setCurrentIndex(std::max(0, cbCycle->findData(static_cast<int>(settings.cycle))));
+    sePeck->setValue(settings.peck);
+    chkRetractPlane->setChecked(settings.retractPlane.has_value());
+    seRetractPlane->setValue(settings.retractPlane.value_or(1.0));
+
+    connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
+    connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
     connect(cbToolChange, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     connect(cbCycle, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
     connect(sePeck, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
@@ -197,110 +209,87 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
          {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
           static_cast<QAbstractSpinBox*>(seRapidXy), static_cast<QAbstractSpinBox*>(seRapidZ),
           static_cast<QAbstractSpinBox*>(seToolChangeTime), static_cast<QAbstractSpinBox*>(sePeck)}) {
+        connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
+    }
+    ChoiceChanged();
+    cbController->setFocus(Qt::OtherFocusReason);
+}
 
-        connect(cbController, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
-        connect(seFeed, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
-        connect(seSpindle, &QSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
-        connect(chkToolChanger, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
-        connect(cbToolChange, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
-        // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
-        for (QAbstractSpinBox* box :
-             {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
-              static_cast<QAbstractSpinBox*>(seRapidXy), static_cast<QAbstractSpinBox*>(seRapidZ),
-              static_cast<QAbstractSpinBox*>(seToolChangeTime)}) {
-            connect(cbCycle, &QComboBox::currentIndexChanged, this, &ControllerDialog::ChoiceChanged);
-            connect(sePeck, &QDoubleSpinBox::valueChanged, this, &ControllerDialog::ChoiceChanged);
-            connect(chkRetractPlane, &QCheckBox::toggled, this, &ControllerDialog::ChoiceChanged);
-            // Text that is no number yet ("", "-") changes no value, but must hold OK back all the same.
-            for (QAbstractSpinBox* box :
-                 {static_cast<QAbstractSpinBox*>(seFeed), static_cast<QAbstractSpinBox*>(seSpindle),
-                  static_cast<QAbstractSpinBox*>(sePeck)}) {
-                btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine &&
-                                  peckFine);
-                connect(box->findChild<QLineEdit*>(), &QLineEdit::textChanged, this, &ControllerDialog::Validate);
-            }
-            ChoiceChanged();
-            cbController->setFocus(Qt::OtherFocusReason);
-        }
+void ControllerDialog::Validate() {
+    const bool chosen = Settings().controller != ControllerChoice::None;
+    const double feed = seFeed->value();
+    const int spindle = seSpindle->value();
+    const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
+    const bool spindleFine =
+        !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
+    const auto within = [](const QDoubleSpinBox* box, double low, double high) {
+        return box->hasAcceptableInput() && box->value() >= low && box->value() <= high;
+    };
+    const bool rapidXyFine = within(seRapidXy, kDialogMinRapid, kDialogMaxRapid);
+    const bool rapidZFine = within(seRapidZ, kDialogMinRapid, kDialogMaxRapid);
+    const bool toolChangeTimeFine = within(seToolChangeTime, 0, kDialogMaxToolChangeSeconds);
+    lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
+    lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
+    lblRapidXyProblem->setText(rapidXyFine ? QString() : kRapidProblem);
+    lblRapidZProblem->setText(rapidZFine ? QString() : kRapidProblem);
+    lblToolChangeTimeProblem->setText(toolChangeTimeFine ? QString() : kToolChangeTimeProblem);
+    const double peck = sePeck->value();
+    const bool peckFine =
+        !sePeck->isEnabled() || (sePeck->hasAcceptableInput() && peck >= kDialogMinPeck && peck <= kDialogMaxPeck);
+    lblPeckProblem->setText(peckFine ? QString() : kPeckProblem);
+    btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine && peckFine);
+}
 
-        void ControllerDialog::Validate() {
-            const bool chosen = Settings().controller != ControllerChoice::None;
-            const double feed = seFeed->value();
-            const int spindle = seSpindle->value();
-            const bool feedFine =
-                !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
-            const bool spindleFine = !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle &&
-                                                 spindle <= kDialogMaxSpindle);
-            const auto within = [](const QDoubleSpinBox* box, double low, double high) {
-                return box->hasAcceptableInput() && box->value() >= low && box->value() <= high;
-            };
-            const bool rapidXyFine = within(seRapidXy, kDialogMinRapid, kDialogMaxRapid);
-            const bool rapidZFine = within(seRapidZ, kDialogMinRapid, kDialogMaxRapid);
-            const bool toolChangeTimeFine = within(seToolChangeTime, 0, kDialogMaxToolChangeSeconds);
-            lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
-            lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
-            lblRapidXyProblem->setText(rapidXyFine ? QString() : kRapidProblem);
-            lblRapidZProblem->setText(rapidZFine ? QString() : kRapidProblem);
-            lblToolChangeTimeProblem->setText(toolChangeTimeFine ? QString() : kToolChangeTimeProblem);
-            btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine);
-            const double peck = sePeck->value();
-            const bool peckFine = !sePeck->isEnabled() ||
-                                  (sePeck->hasAcceptableInput() && peck >= kDialogMinPeck && peck <= kDialogMaxPeck);
-            lblPeckProblem->setText(peckFine ? QString() : kPeckProblem);
-            btnOk->setEnabled(feedFine && spindleFine && peckFine);
-        }
+ControllerSettings ControllerDialog::Settings() const {
+    ControllerSettings settings;
+    settings.controller = static_cast<ControllerChoice>(cbController->currentData().toInt());
+    settings.feed = seFeed->value();
+    settings.spindle = seSpindle->value();
+    settings.toolChanger = chkToolChanger->isChecked();
+    settings.toolChange = static_cast<gcode::GrblToolChange>(cbToolChange->currentData().toInt());
+    settings.rapidXy = seRapidXy->value();
+    settings.rapidZ = seRapidZ->value();
+    settings.toolChangeSeconds = seToolChangeTime->value();
+    // A controller without canned cycles drills with plain moves, whatever the greyed box still shows.
+    const bool cycles =
+        settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+    settings.cycle = cycles ? static_cast<CycleChoice>(cbCycle->currentData().toInt()) : CycleChoice::Plain;
+    settings.peck = sePeck->value();
+    if (chkRetractPlane->isChecked()) {
+        settings.retractPlane = seRetractPlane->value();
+    }
+    return settings;
+}
 
-        ControllerSettings ControllerDialog::Settings() const {
-            ControllerSettings settings;
-            settings.controller = static_cast<ControllerChoice>(cbController->currentData().toInt());
-            settings.feed = seFeed->value();
-            settings.spindle = seSpindle->value();
-            settings.toolChanger = chkToolChanger->isChecked();
-            settings.toolChange = static_cast<gcode::GrblToolChange>(cbToolChange->currentData().toInt());
-            settings.rapidXy = seRapidXy->value();
-            settings.rapidZ = seRapidZ->value();
-            settings.toolChangeSeconds = seToolChangeTime->value();
-            // A controller without canned cycles drills with plain moves, whatever the greyed box still shows.
-            const bool cycles =
-                settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
-            settings.cycle = cycles ? static_cast<CycleChoice>(cbCycle->currentData().toInt()) : CycleChoice::Plain;
-            settings.peck = sePeck->value();
-            if (chkRetractPlane->isChecked()) {
-                settings.retractPlane = seRetractPlane->value();
-            }
-            return settings;
-        }
+void ControllerDialog::ChoiceChanged() {
+    const ControllerSettings settings = Settings();
+    const bool chosen = settings.controller != ControllerChoice::None;
+    seFeed->setEnabled(chosen);
+    seSpindle->setEnabled(chosen);
+    // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box says.
+    const bool grbl = settings.controller == ControllerChoice::Grbl;
+    chkToolChanger->setEnabled(chosen && !grbl);
+    cbToolChange->setEnabled(grbl);
+    lblToolChangerNote->setText(grbl ? kGrblNote : QString());
+    lblToolChangerNote->setVisible(grbl);
+    const bool cycles =
+        settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+    cbCycle->setEnabled(cycles);
+    const bool cycle = cycles && settings.cycle != CycleChoice::Plain;
+    sePeck->setEnabled(cycle && settings.cycle == CycleChoice::G83);
+    chkRetractPlane->setEnabled(cycle);
+    seRetractPlane->setEnabled(cycle && chkRetractPlane->isChecked());
+    lblCycleNote->setText(grbl ? kNoCyclesNote : QString());
+    lblCycleNote->setVisible(grbl);
+    Validate();
+    if (!chosen) {
+        meBefore->setPlainText(QStringLiteral("(unchanged)"));
+        meAfter->setPlainText(QStringLiteral("(unchanged)"));
+        return;
+    }
+    const auto [before, after] = ToolChangeBlockTexts(settings);
+    meBefore->setPlainText(MultiLineFromHostText(before));
+    meAfter->setPlainText(MultiLineFromHostText(after));
+}
 
-        void ControllerDialog::ChoiceChanged() {
-            const ControllerSettings settings = Settings();
-            const bool chosen = settings.controller != ControllerChoice::None;
-            seFeed->setEnabled(chosen);
-            seSpindle->setEnabled(chosen);
-            // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box
-            // says.
-            const bool grbl = settings.controller == ControllerChoice::Grbl;
-            chkToolChanger->setEnabled(chosen && !grbl);
-            cbToolChange->setEnabled(grbl);
-            lblToolChangerNote->setText(grbl ? kGrblNote : QString());
-            lblToolChangerNote->setVisible(grbl);
-            const bool cycles =
-                settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
-            cbCycle->setEnabled(cycles);
-            const bool cycle = cycles && settings.cycle != CycleChoice::Plain;
-            sePeck->setEnabled(cycle && settings.cycle == CycleChoice::G83);
-            chkRetractPlane->setEnabled(cycle);
-            seRetractPlane->setEnabled(cycle && chkRetractPlane->isChecked());
-            lblCycleNote->setText(grbl ? kNoCyclesNote : QString());
-            lblCycleNote->setVisible(grbl);
-            Validate();
-            if (!chosen) {
-                meBefore->setPlainText(QStringLiteral("(unchanged)"));
-                meAfter->setPlainText(QStringLiteral("(unchanged)"));
-                return;
-            }
-            const auto [before, after] = ToolChangeBlockTexts(settings);
-            meBefore->setPlainText(MultiLineFromHostText(before));
-            meAfter->setPlainText(MultiLineFromHostText(after));
-        }
-
-    } // namespace korvex::ui
+} // namespace korvex::ui
