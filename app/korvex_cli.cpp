@@ -222,7 +222,9 @@ int StandardOutputChecked(int status) {
     errno = 0;
     std::cout.flush();
     if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0 || !std::cout) {
-        std::cerr << "korvex-cli: standard output: " << Reason(errno != 0 ? errno : EIO) << '\n';
+        // Taken before anything is written to standard error, whose first use may set errno itself.
+        const int error = errno != 0 ? errno : EIO;
+        std::cerr << "korvex-cli: standard output: " << Reason(error) << '\n';
         return 1;
     }
     return status;
@@ -835,6 +837,11 @@ int VerifiedExit(const Options& options, const korvex::job::JobReport& report) {
 } // namespace
 
 int main(int argc, char** argv) {
+    // Room for the whole help and version text: a full device then fails the final flush, where errno still
+    // gives the reason, not a write in the middle whose errno is gone by then.
+    // (The C library takes the size only together with a buffer of the caller's.)
+    static char standardOutputBuffer[std::size_t{1} << 16];
+    std::setvbuf(stdout, standardOutputBuffer, _IOFBF, sizeof standardOutputBuffer);
     Options options;
     try {
         if (const std::optional<int> exitNow = ParseOptions(argc, argv, options)) {
