@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 
 #include <fstream>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <set>
@@ -59,10 +60,11 @@ private:
     conversion::ConversionState& state_;
 };
 
-// Hands every line written on to the program scan as well.
+// Hands every line written on to a scan as well (the controller's checks, the machine-time estimate).
+template <typename Scan>
 class ScanningWriter : public platform::TextLineWriter {
 public:
-    ScanningWriter(std::unique_ptr<platform::TextLineWriter> inner, gcode::ProgramScan& scan)
+    ScanningWriter(std::unique_ptr<platform::TextLineWriter> inner, Scan& scan)
         : inner_(std::move(inner)), scan_(scan) {}
     void WriteLine(std::string_view text) override {
         scan_.Line(text);
@@ -83,41 +85,15 @@ public:
 
 private:
     std::unique_ptr<platform::TextLineWriter> inner_;
-    gcode::ProgramScan& scan_;
+    Scan& scan_;
 };
 
-// Times every line written, as the machine will receive it.
-class TimingWriter : public platform::TextLineWriter {
+// The front end's host with something between the run and the output; everything else passes through.
+class WrappingHost : public conversion::ConversionHost {
 public:
-    TimingWriter(std::unique_ptr<platform::TextLineWriter> inner, gcode::MachineTimeScan& time)
-        : inner_(std::move(inner)), time_(time) {}
-    void WriteLine(std::string_view text) override {
-        time_.Line(text);
-        inner_->WriteLine(text);
-    }
-    void WriteLines(std::string_view linesWithCrLf) override {
-        for (std::size_t start = 0; start < linesWithCrLf.size();) {
-            std::size_t end = linesWithCrLf.find("\r\n", start);
-            if (end == std::string_view::npos) {
-                end = linesWithCrLf.size();
-            }
-            time_.Line(linesWithCrLf.substr(start, end - start));
-            start = end + 2;
-        }
-        inner_->WriteLines(linesWithCrLf);
-    }
-    void Close() override { inner_->Close(); }
-
-private:
-    std::unique_ptr<platform::TextLineWriter> inner_;
-    gcode::MachineTimeScan& time_;
-};
-
-// The front end's host with the machine-time scan between the run and the output. The program may go to
-// standard output, so it is timed while it is written rather than read back.
-class TimingHost : public conversion::ConversionHost {
-public:
-    TimingHost(conversion::ConversionHost& host, gcode::MachineTimeScan& time) : host_(host), time_(time) {}
+    using Wrap =
+        std::function<std::unique_ptr<platform::TextLineWriter>(std::unique_ptr<platform::TextLineWriter> output)>;
+    WrappingHost(conversion::ConversionHost& host, Wrap wrap) : host_(host), wrap_(std::move(wrap)) {}
 
     std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
     void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
@@ -133,7 +109,7 @@ public:
         if (!output) {
             return output;
         }
-        return std::make_unique<TimingWriter>(std::move(output), time_);
+        return wrap_(std::move(output));
     }
     std::unique_ptr<platform::TextLineReader> OpenInput(const std::string& name) override {
         return host_.OpenInput(name);
@@ -141,40 +117,7 @@ public:
 
 private:
     conversion::ConversionHost& host_;
-    gcode::MachineTimeScan& time_;
-};
-
-// The front end's host with the program scan between the run and the output; everything else passes through.
-class ScanningHost : public conversion::ConversionHost {
-public:
-    ScanningHost(conversion::ConversionHost& host, gcode::ProgramScan& scan, gcode::Controller controller)
-        : host_(host), scan_(scan), controller_(controller) {}
-
-    std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
-    void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
-    bool SuppressLeadingZerosChecked() const override { return host_.SuppressLeadingZerosChecked(); }
-    std::vector<std::string> MacroLines(conversion::HostMacro macro) const override { return host_.MacroLines(macro); }
-    void AppendLogLine(const std::string& line) override { host_.AppendLogLine(line); }
-    std::string LogText() const override { return host_.LogText(); }
-    void SetLogText(const std::string& text) override { host_.SetLogText(text); }
-    void ShowNumericalError(const std::string& message) override { host_.ShowNumericalError(message); }
-    std::unique_ptr<platform::TextLineWriter> CreateOutput(const std::string& name,
-                                                           const platform::TextLineReader& input) override {
-        std::unique_ptr<platform::TextLineWriter> output = host_.CreateOutput(name, input);
-        if (!output) {
-            return output;
-        }
-        // The scan sees the program as the controller will receive it.
-        return gcode::SafeProgramTextWriter(std::make_unique<ScanningWriter>(std::move(output), scan_), controller_);
-    }
-    std::unique_ptr<platform::TextLineReader> OpenInput(const std::string& name) override {
-        return host_.OpenInput(name);
-    }
-
-private:
-    conversion::ConversionHost& host_;
-    gcode::ProgramScan& scan_;
-    gcode::Controller controller_;
+    Wrap wrap_;
 };
 
 // The program as written, for the verification; a reason instead when it cannot be read back.
@@ -404,8 +347,15 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         scan.LeaveM6ToSender();
     }
     gcode::MachineTimeScan machineTime(options.machine);
-    TimingHost timingHost(host, machineTime);
-    ScanningHost scanningHost(timingHost, scan, options.controller);
+    // The program may go to standard output, so it is timed while it is written rather than read back.
+    WrappingHost timingHost(host, [&machineTime](std::unique_ptr<platform::TextLineWriter> output) {
+        return std::make_unique<ScanningWriter<gcode::MachineTimeScan>>(std::move(output), machineTime);
+    });
+    // The controller's scan sees the program as the controller will receive it.
+    WrappingHost scanningHost(timingHost, [&scan, &options](std::unique_ptr<platform::TextLineWriter> output) {
+        return gcode::SafeProgramTextWriter(
+            std::make_unique<ScanningWriter<gcode::ProgramScan>>(std::move(output), scan), options.controller);
+    });
     conversion::ConversionHost& runHost = options.controller == gcode::Controller::None
                                               ? static_cast<conversion::ConversionHost&>(timingHost)
                                               : static_cast<conversion::ConversionHost&>(scanningHost);
