@@ -11,6 +11,7 @@
 
 #include "conversion/ConversionState.h"
 #include "conversion/RunConversion.h"
+#include "excellon/BoardOptions.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/MachineTime.h"
@@ -31,6 +32,10 @@ struct JobOptions {
 
     // -- Drill order --
     korvex::order::DrillOrder order = korvex::order::DrillOrder::File;
+
+    // -- The board (the Excellon reading only) --
+    // Further drill files, gathered tools, the drill rack, the side and the origin; the defaults change nothing.
+    excellon::BoardOptions board;
 
     // -- Controller and verification --
     // The controller the program is for: its checks (feed rate, codes it refuses) run only when one is chosen.

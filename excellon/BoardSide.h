@@ -1,0 +1,44 @@
+// Where the board lies on the machine: its origin moved to 0,0 and, drilled from the back, mirrored about an
+// axis, with alignment holes for the pins it flips onto.
+#pragma once
+
+#include <vector>
+
+#include "conversion/ProgramEmitter.h"
+#include "conversion/RunObserver.h"
+#include "excellon/BoardOptions.h"
+
+namespace korvex::excellon {
+
+// The board's extents in mm (holes, and the paths' points), before the run's offsets.
+struct BoardExtents {
+    double minX = 0.0;
+    double minY = 0.0;
+    double maxX = 0.0;
+    double maxY = 0.0;
+};
+
+// Moves and mirrors points and paths of one board the same way.
+class BoardMap {
+public:
+    BoardMap() = default; // the identity
+    BoardMap(const BoardExtents& board, const BoardPlacement& placement);
+
+    conversion::HolePosition Apply(double x, double y) const;
+    // Every point and centre; a mirrored arc turns the other way.
+    void Apply(conversion::PathEvent& path) const;
+    bool Mirrors() const { return mirrorX_ || mirrorY_; }
+
+private:
+    double shiftX_ = 0.0;
+    double shiftY_ = 0.0;
+    bool mirrorX_ = false;
+    bool mirrorY_ = false;
+    double axis_ = 0.0;
+};
+
+// The alignment holes of `placement` (none without alignmentHoleMm or a mirror): two on the mirror axis,
+// outside the board, at the same place whichever side is drilled. `board` as before the map.
+std::vector<conversion::HolePosition> AlignmentHoles(const BoardExtents& board, const BoardPlacement& placement);
+
+} // namespace korvex::excellon
