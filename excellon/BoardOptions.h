@@ -44,6 +44,9 @@ struct BoardPlacement {
 struct BoardOptions {
     // Drilled in the same program after the input file, in this order.
     std::vector<std::string> moreFiles;
+    // All the work of one tool in one run, repeated selections merged, tools of equal diameter in one change.
+    // Also on with keepTools, the diameter order, further files or a rack; off, each selection keeps its change.
+    bool gatherTools = false;
     // Tools of equal diameter keep their own tool change (plated and non-plated holes, for instance).
     bool keepTools = false;
     ToolOrder toolOrder = ToolOrder::File;

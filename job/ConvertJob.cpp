@@ -279,7 +279,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     RunSummary summary;
     observers.Add(&summary);
     if (options.reading.excellon) {
-        excellonReading = std::make_unique<excellon::ExcellonReading>(options.reading);
+        excellonReading = std::make_unique<excellon::ExcellonReading>(options.reading, options.board);
         reading = excellonReading.get();
     } else {
         watcher = &hazards;
