@@ -41,10 +41,11 @@ constexpr int kExitFinished = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char* const kUsage = R"(Usage: korvex-cli [options] INPUT
+const char* const kUsage = R"(Usage: korvex-cli [options] INPUT [MORE_INPUT...]
 
 Converts the Excellon drill file INPUT into a G-code program. INPUT "-" reads the drill file from
-standard input; the output must then be named with -o.
+standard input; the output must then be named with -o. With --excellon, further drill files of the
+same board (MORE_INPUT) are drilled in the same program, each read in its own format.
 
 Options:
   -o, --output=PATH        output file (default: INPUT's folder and base name + ".CNC");
@@ -92,6 +93,11 @@ Options:
                            (implies --excellon)
       --zeros=LZ|TZ        LZ: leading zeros written, trailing ones left out; TZ: the reverse
                            (implies --excellon)
+      --tool-order=ORDER   gather all the work of a tool into one tool change, tools of equal
+                           diameter together, in the order "file" (of first selection) or
+                           "diameter" (ascending; implies --excellon)
+      --keep-tools         gather, but tools of equal diameter keep their own tool change (plated
+                           and non-plated holes, for instance; implies --excellon)
       --svg=FILE           also draw the written program as an SVG picture: holes to scale in one
                            colour per tool, cuts, rapid moves, rulers in mm, extents and legend
 
@@ -277,6 +283,10 @@ enum OptionId : int {
 
     // -- Preview options --
     kSvg,
+
+    // -- Board options --
+    kToolOrder,
+    kKeepTools,
 };
 
 const option kLongOptions[] = {
@@ -325,6 +335,10 @@ const option kLongOptions[] = {
 
     // -- Preview options --
     {"svg", required_argument, nullptr, kSvg},
+
+    // -- Board options --
+    {"tool-order", required_argument, nullptr, kToolOrder},
+    {"keep-tools", no_argument, nullptr, kKeepTools},
 
     {nullptr, 0, nullptr, 0},
 };
@@ -627,6 +641,24 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             }
             break;
 
+            // -- Board options --
+            // Gathering tools is the Excellon reading's, so asking for it asks for that reading.
+        case kToolOrder: {
+            const std::string text = optarg;
+            if (text != "file" && text != "diameter") {
+                throw UsageError("--tool-order must be file or diameter, not '" + text + "'");
+            }
+            options.job.board.toolOrder =
+                text == "file" ? korvex::excellon::ToolOrder::File : korvex::excellon::ToolOrder::Diameter;
+            options.job.board.gatherTools = true;
+            options.job.reading.excellon = true;
+            break;
+        }
+        case kKeepTools:
+            options.job.board.keepTools = true;
+            options.job.reading.excellon = true;
+            break;
+
         case ':': {
             const std::string given = argv[optind - 1];
             const bool isLong = given.rfind("--", 0) == 0;
@@ -659,10 +691,17 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     if (optind >= argc) {
         throw UsageError("no INPUT file given");
     }
-    if (argc - optind > 1) {
-        throw UsageError("only one INPUT file can be converted at a time");
-    }
     options.input = argv[optind];
+    // Further drill files make one board program; only the Excellon reading reads each file's own format.
+    for (int more = optind + 1; more < argc; ++more) {
+        if (!options.job.reading.excellon) {
+            throw UsageError("only one INPUT file can be converted at a time");
+        }
+        if (std::string(argv[more]) == "-" || options.input == "-") {
+            throw UsageError("standard input cannot be one of several drill files");
+        }
+        options.job.board.moreFiles.emplace_back(argv[more]);
+    }
     if (!options.output) {
         if (options.input == "-") {
             throw UsageError("the drill file comes from standard input: name the output with -o");

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <map>
 #include <memory>
 #include <vector>
@@ -177,6 +178,7 @@ struct Selection {
 // One drill file as the reader found it, in file order, in mm without the run's offsets.
 struct RecordedFile {
     std::string name;
+    std::string shortName; // the program's comments name the file without its folder
     Format format;
     std::vector<Event> events;
     std::vector<std::string> comments;
@@ -374,14 +376,14 @@ public:
     void Play(ReaderSink& sink) const {
         for (std::size_t f = 0; f < files_.size(); ++f) {
             if (f > 0) {
-                sink.Comment("Drill file " + std::to_string(f + 1) + ": " + files_[f].name);
+                sink.Comment("Drill file " + std::to_string(f + 1) + ": " + files_[f].shortName);
             }
             for (std::size_t i = 0; i < parts_[f].prologueEnd; ++i) {
                 Emit(sink, f, files_[f].events[i], nullptr, nullptr);
             }
             for (const auto& [key, info] : tools_) {
                 if (key.first == f && info.renumbered) {
-                    sink.Comment("T" + std::to_string(key.second) + " of " + files_[f].name + " is written as T" +
+                    sink.Comment("T" + std::to_string(key.second) + " of " + files_[f].shortName + " is written as T" +
                                  std::to_string(info.program) + ": T" + std::to_string(key.second) +
                                  " of an earlier drill file is another tool");
                 }
@@ -424,14 +426,13 @@ public:
                 }
             }
         }
+        // The board ends once, as the input file ends: a further file's end ("M30") would only repeat it.
         bool ended = false;
-        for (std::size_t f = 0; f < files_.size(); ++f) {
-            for (std::size_t i = parts_[f].endingBegin; i < files_[f].events.size(); ++i) {
-                if (files_[f].events[i].kind == Kind::End) {
-                    ended = true;
-                } else {
-                    Emit(sink, f, files_[f].events[i], nullptr, nullptr);
-                }
+        for (std::size_t i = parts_[0].endingBegin; i < files_[0].events.size(); ++i) {
+            if (files_[0].events[i].kind == Kind::End) {
+                ended = true;
+            } else {
+                Emit(sink, 0, files_[0].events[i], nullptr, nullptr);
             }
         }
         if (ended) {
@@ -785,6 +786,7 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     alignmentTool_ = -1;
     std::vector<RecordedFile> files(1 + board_.moreFiles.size());
     files[0].name = inputName;
+    files[0].shortName = std::filesystem::path(inputName).filename().string();
     files[0].format = format_;
     Recorder recorder(files[0]);
     try {
@@ -806,6 +808,7 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     for (std::size_t f = 1; f < files.size(); ++f) {
         RecordedFile& file = files[f];
         file.name = board_.moreFiles[f - 1];
+        file.shortName = std::filesystem::path(file.name).filename().string();
         const std::vector<std::string> moreLines = ReadLines(file.name);
         file.format = DetectFormat(moreLines, choice_, file.name);
         host.AppendLogLine("Excellon reading of " + file.name + ": " + file.format.Describe());

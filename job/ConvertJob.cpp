@@ -13,6 +13,8 @@
 #include "conversion/ConversionState.h"
 #include "conversion/Numbers.h"
 #include "conversion/RunObserver.h"
+#include "excellon/BoardJob.h"
+#include "excellon/BoardSide.h"
 #include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
 #include "gcode/GcodeReader.h"
@@ -204,44 +206,82 @@ std::optional<excellon::DrillWork> LoadDrillWork(const std::string& name, const 
     return work;
 }
 
-// What the verification compares the program with: the Excellon reading's work where the run put it.
-void ExpectWork(const excellon::DrillWork& work, const conversion::ConversionState& state,
+// The board's map as the reading applies it: the same extents over every file, the same placement.
+excellon::BoardMap MapOfBoard(const std::vector<excellon::DrillWork>& works, const excellon::BoardPlacement& placement,
+                              excellon::BoardExtents& extents) {
+    excellon::BoardExtentsBuilder builder;
+    for (const excellon::DrillWork& work : works) {
+        for (const excellon::DrillWork::Hole& hole : work.holes) {
+            builder.Add(hole.x, hole.y);
+        }
+        for (const conversion::PathEvent& path : work.paths) {
+            builder.Add(path);
+        }
+    }
+    extents = builder.Result();
+    return placement.Identity() ? excellon::BoardMap() : excellon::BoardMap(extents, placement);
+}
+
+// What the verification compares the program with: each drill file's work where the run put it, with the tool
+// the reading drilled it with (gathered, renumbered, on a bit) and the board's map.
+void ExpectWork(const std::vector<excellon::DrillWork>& works, const excellon::ExcellonReading* reading,
+                const excellon::BoardPlacement& placement, const conversion::ConversionState& state,
                 gcode::ExpectedWork& expected) {
     conversion::ConversionState scratch;
-    for (const excellon::DrillWork::Hole& hole : work.holes) {
+    auto toolOf = [&](std::size_t file, std::int32_t tool) {
+        if (reading != nullptr) {
+            tool = reading->ProgramTool(file, tool);
+        }
+        const auto number = state.GrblToolNumbers.find(tool);
+        return number == state.GrblToolNumbers.end() ? tool : number->second;
+    };
+    auto expectHole = [&](std::int32_t tool, conversion::HolePosition at) {
         conversion::HoleEvent event;
-        const auto number = state.GrblToolNumbers.find(hole.tool);
-        event.tool = number == state.GrblToolNumbers.end() ? hole.tool : number->second;
-        event.x = hole.x + state.XOffset;
-        event.y = hole.y + state.YOffset;
+        event.tool = tool;
+        event.x = at.x + state.XOffset;
+        event.y = at.y + state.YOffset;
         expected.OnHole(scratch, event);
+    };
+    excellon::BoardExtents extents;
+    const excellon::BoardMap map = MapOfBoard(works, placement, extents);
+    if (reading != nullptr && reading->AlignmentTool() >= 0) {
+        for (const conversion::HolePosition& hole : excellon::AlignmentHoles(extents, placement)) {
+            expectHole(toolOf(0, reading->AlignmentTool()), hole);
+        }
     }
-    for (conversion::PathEvent path : work.paths) {
-        const auto number = state.GrblToolNumbers.find(path.tool);
-        if (number != state.GrblToolNumbers.end()) {
-            path.tool = number->second;
+    for (std::size_t file = 0; file < works.size(); ++file) {
+        for (const excellon::DrillWork::Hole& hole : works[file].holes) {
+            expectHole(toolOf(file, hole.tool), map.Apply(hole.x, hole.y));
         }
-        path.startX += state.XOffset;
-        path.startY += state.YOffset;
-        for (conversion::PathSegment& segment : path.segments) {
-            segment.x += state.XOffset;
-            segment.y += state.YOffset;
-            segment.centerX += state.XOffset;
-            segment.centerY += state.YOffset;
+    }
+    for (std::size_t file = 0; file < works.size(); ++file) {
+        for (conversion::PathEvent path : works[file].paths) {
+            path.tool = toolOf(file, path.tool);
+            map.Apply(path);
+            path.startX += state.XOffset;
+            path.startY += state.YOffset;
+            for (conversion::PathSegment& segment : path.segments) {
+                segment.x += state.XOffset;
+                segment.y += state.YOffset;
+                segment.centerX += state.XOffset;
+                segment.centerY += state.YOffset;
+            }
+            expected.OnPath(path);
         }
-        expected.OnPath(path);
     }
 }
 
 // GRBL keeps a tool number in one byte (error:38 above 255): a file that uses larger numbers has all its
 // tools numbered 1..n in ascending order, so the program's numbers keep the file's order.
-std::map<std::int32_t, std::int32_t> GrblToolNumbers(const excellon::DrillWork& work) {
+std::map<std::int32_t, std::int32_t> GrblToolNumbers(const std::vector<excellon::DrillWork>& works) {
     std::set<std::int32_t> tools;
-    for (const excellon::DrillWork::Hole& hole : work.holes) {
-        tools.insert(hole.tool);
-    }
-    for (const conversion::PathEvent& path : work.paths) {
-        tools.insert(path.tool);
+    for (const excellon::DrillWork& work : works) {
+        for (const excellon::DrillWork::Hole& hole : work.holes) {
+            tools.insert(hole.tool);
+        }
+        for (const conversion::PathEvent& path : work.paths) {
+            tools.insert(path.tool);
+        }
     }
     std::map<std::int32_t, std::int32_t> numbers;
     // -1 stands for work before any tool selection: no tool number to write.
@@ -291,10 +331,24 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     std::optional<excellon::DrillWork> drillWork;
     std::string unreadReason;
     const bool grbl = options.controller == gcode::Controller::Grbl;
+    // The input file's work first, then each further drill file's: the board the program drills.
+    std::vector<excellon::DrillWork> boardWork;
     if (watcher != nullptr || options.verify || grbl) {
         excellon::ReadingChoice choice = options.reading.excellon ? options.reading : excellon::ReadingChoice{};
         choice.excellon = true;
         drillWork = LoadDrillWork(host.FieldText(conversion::HostField::InputFileName), choice, unreadReason);
+        if (drillWork) {
+            boardWork.push_back(*drillWork);
+        }
+        for (const std::string& more : excellonReading ? options.board.moreFiles : std::vector<std::string>{}) {
+            std::optional<excellon::DrillWork> work = LoadDrillWork(more, choice, unreadReason);
+            if (!work) {
+                drillWork.reset();
+                boardWork.clear();
+                break;
+            }
+            boardWork.push_back(std::move(*work));
+        }
     }
     std::unique_ptr<PlacementCheck> placement;
     if (watcher != nullptr && drillWork) {
@@ -342,7 +396,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     state.PauseMark = grbl ? std::string(gcode::kGrblPauseLine) : std::string();
     state.SenderMark = grbl ? std::string(gcode::kGrblSenderLine) : std::string();
     state.SplitMarks = split;
-    state.GrblToolNumbers = grbl && drillWork ? GrblToolNumbers(*drillWork) : std::map<std::int32_t, std::int32_t>{};
+    state.GrblToolNumbers = grbl && drillWork ? GrblToolNumbers(boardWork) : std::map<std::int32_t, std::int32_t>{};
     if (sender) {
         scan.LeaveM6ToSender();
     }
@@ -435,7 +489,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
             gcode::ReadOptions readOptions;
             readOptions.keepMoves = false;
             gcode::ExpectedWork expected;
-            ExpectWork(*drillWork, state, expected);
+            ExpectWork(boardWork, excellonReading.get(), options.board.placement, state, expected);
             report.verification = gcode::Verify(expected, gcode::ReadProgram(program, readOptions));
             report.verification.readAs = excellon::ReadAs(drillWork->format);
         } else {

@@ -3,7 +3,8 @@
 //
 // Folder contents:
 //   input.drl           the drill file
-//   args.txt            optional; one korvex-cli option per line ("--z-down 1.5", "--no-line-numbers")
+//   args.txt            optional; one korvex-cli option per line ("--z-down 1.5", "--no-line-numbers"); a
+//                       line without "--" names a further drill file of the folder, drilled after input.drl
 //   expected.cnc        the program; banner lines 4 and 5 hold placeholders, line 1 names ":input.drl"
 //   expected-error.txt  instead of expected.cnc when the run must fail: the message, word for word
 //   expected-log.txt    optional; the log, with the input named "input.drl" and the output "output.cnc",
@@ -210,6 +211,16 @@ Settings ReadArgs(const fs::path& folder) {
         } else if (name == "--zeros") {
             settings.job.reading.excellon = true;
             settings.job.reading.zeros = korvex::excellon::ParseZeros(value).value();
+        } else if (name == "--keep-tools") {
+            settings.job.reading.excellon = true;
+            settings.job.board.keepTools = true;
+        } else if (name == "--tool-order") {
+            settings.job.reading.excellon = true;
+            settings.job.board.gatherTools = true;
+            settings.job.board.toolOrder =
+                value == "diameter" ? korvex::excellon::ToolOrder::Diameter : korvex::excellon::ToolOrder::File;
+        } else if (name.rfind("--", 0) != 0) {
+            settings.job.board.moreFiles.push_back((folder / line).string());
         } else if (ReadOrderOption(name, value, settings.job)) {
         } else if (ReadMachineOption(name, value, settings.job.machine)) {
         } else {
@@ -304,6 +315,8 @@ std::string NormaliseProgram(std::string program, const std::string& input) {
 std::string NormaliseLog(std::string log, const std::string& input, const std::string& output) {
     ReplaceAll(log, output, kOutputName);
     ReplaceAll(log, input, kInputName);
+    // Further drill files lie beside the input.
+    ReplaceAll(log, fs::path(input).parent_path().string() + "/", "");
     return log;
 }
 
