@@ -41,11 +41,12 @@ constexpr int kExitFinished = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
-const char* const kUsage = R"(Usage: korvex-cli [options] INPUT [MORE_INPUT...]
+const char* const kUsage = R"(Usage: korvex-cli [options] INPUT
+   or: korvex-cli --excellon [options] INPUT MORE_INPUT...
 
 Converts the Excellon drill file INPUT into a G-code program. INPUT "-" reads the drill file from
-standard input; the output must then be named with -o. With --excellon, further drill files of the
-same board (MORE_INPUT) are drilled in the same program, each read in its own format.
+standard input; the output must then be named with -o. Further drill files of the same board
+(MORE_INPUT) are drilled in the same program, each read in its own format, their tools gathered.
 
 Options:
   -o, --output=PATH        output file (default: INPUT's folder and base name + ".CNC");
