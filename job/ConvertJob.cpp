@@ -300,6 +300,11 @@ std::map<std::int32_t, std::int32_t> GrblToolNumbers(const std::vector<excellon:
 } // namespace
 
 JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionHost& host, const JobOptions& options) {
+    // The plain reading writes one file as it comes; leaving the others out silently would drill half a board.
+    if (!options.reading.excellon && !options.board.moreFiles.empty()) {
+        throw conversion::ConversionError("further drill files (" + options.board.moreFiles.front() +
+                                          ") are drilled with the Excellon reading only");
+    }
     JobReport report;
     conversion::ObserverList observers;
     conversion::BodyReading* reading = nullptr;

@@ -92,7 +92,8 @@ struct JobReport {
     std::string svgError;
 };
 
-// Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them.
+// Runs the conversion with the host's fields and `options`. Errors leave as RunConversion throws them; further
+// drill files without the Excellon reading are refused before anything is written.
 JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionHost& host, const JobOptions& options);
 
 } // namespace korvex::job
