@@ -309,6 +309,8 @@ struct ToolInfo {
     std::int32_t program = 0;
     bool renumbered = false;
     std::size_t holes = 0;
+    bool onRack = false;
+    BitChoice choice; // with onRack
 };
 
 // Tools the machine cannot tell apart: the same diameter (a thousandth of a mm) and the same depths.
@@ -331,9 +333,14 @@ struct Group {
     std::vector<std::pair<std::size_t, std::int32_t>> fileTools; // distinct, in order
 };
 
+// A rack of an end mill alone drills with the end mill what it does not mill.
+bool UsesEndMill(const DrillRack& rack, const BitChoice& choice) {
+    return choice.kind == BitChoice::Kind::Mill || rack.bits.empty();
+}
+
 // "0.8 mm bit", or the bit's own name.
 std::string BitName(const DrillRack& rack, const BitChoice& choice) {
-    if (choice.kind == BitChoice::Kind::Mill) {
+    if (UsesEndMill(rack, choice)) {
         return platform::ShortText(rack.endMillMm.value_or(0.0)) + " mm end mill";
     }
     const RackBit& bit = rack.bits[choice.bit];
@@ -379,7 +386,7 @@ public:
                 sink.Comment("Drill file " + std::to_string(f + 1) + ": " + files_[f].shortName);
             }
             for (std::size_t i = 0; i < parts_[f].prologueEnd; ++i) {
-                Emit(sink, f, files_[f].events[i], nullptr, nullptr);
+                Emit(sink, f, files_[f].events[i], nullptr);
             }
             for (const auto& [key, info] : tools_) {
                 if (key.first == f && info.renumbered) {
@@ -403,7 +410,7 @@ public:
             const Segment& first = segments_[group.segments.front()];
             const RecordedFile& firstFile = files_[first.file];
             for (std::size_t i = first.begin; i < first.select; ++i) {
-                Emit(sink, first.file, firstFile.events[i], &group, &first);
+                Emit(sink, first.file, firstFile.events[i], &first);
             }
             if (group.unload) {
                 sink.UnloadTool();
@@ -418,11 +425,11 @@ public:
                 const RecordedFile& file = files_[segment.file];
                 if (s != group.segments.front()) {
                     for (std::size_t i = segment.begin; i < segment.select; ++i) {
-                        Emit(sink, segment.file, file.events[i], &group, &segment);
+                        Emit(sink, segment.file, file.events[i], &segment);
                     }
                 }
                 for (std::size_t i = segment.select + 1; i < segment.end; ++i) {
-                    Emit(sink, segment.file, file.events[i], &group, &segment);
+                    Emit(sink, segment.file, file.events[i], &segment);
                 }
             }
         }
@@ -432,7 +439,7 @@ public:
             if (files_[0].events[i].kind == Kind::End) {
                 ended = true;
             } else {
-                Emit(sink, 0, files_[0].events[i], nullptr, nullptr);
+                Emit(sink, 0, files_[0].events[i], nullptr);
             }
         }
         if (ended) {
@@ -541,7 +548,7 @@ private:
         for (std::size_t s = 0; s < segments_.size(); ++s) {
             const Segment& segment = segments_[s];
             std::string key;
-            const ToolInfo* info = nullptr;
+            ToolInfo* info = nullptr;
             BitChoice choice;
             bool onRack = false;
             if (segment.tool >= 0) {
@@ -554,9 +561,11 @@ private:
                 if (!board_.rack.Empty() && info->diameterMm) {
                     choice = ChooseBit(board_.rack, *info->diameterMm);
                     onRack = true;
-                    key = board_.keepTools                       ? "tool " + std::to_string(info->program)
-                          : choice.kind == BitChoice::Kind::Mill ? "mill" + depths
-                                                                 : "bit " + std::to_string(choice.bit) + depths;
+                    info->onRack = true;
+                    info->choice = choice;
+                    key = board_.keepTools                   ? "tool " + std::to_string(info->program)
+                          : UsesEndMill(board_.rack, choice) ? "mill" + depths
+                                                             : "bit " + std::to_string(choice.bit) + depths;
                 } else if (!board_.keepTools && info->diameterMm) {
                     std::int32_t first = info->program;
                     for (const auto& [known, tool] : classes) {
@@ -586,7 +595,7 @@ private:
                     group.word = info->program == segment.tool ? selection.word : "T" + std::to_string(info->program);
                     group.diameterMm = info->diameterMm;
                 }
-                if (onRack && choice.kind == BitChoice::Kind::Mill) {
+                if (onRack && UsesEndMill(board_.rack, choice)) {
                     if (endMillTool < 0) {
                         endMillTool = next_++;
                     }
@@ -640,23 +649,27 @@ private:
         if (group.onRack) {
             std::vector<double> diameters;
             std::size_t holes = 0;
+            std::size_t milled = 0;
             for (const auto& fileTool : group.fileTools) {
                 const ToolInfo& info = tools_.at(fileTool);
                 diameters.push_back(*info.diameterMm);
                 holes += info.holes;
-                if (group.choice.kind == BitChoice::Kind::TooSmall || group.choice.kind == BitChoice::Kind::TooLarge) {
+                milled += info.choice.kind == BitChoice::Kind::Mill ? info.holes : 0;
+                if (info.choice.kind == BitChoice::Kind::TooSmall || info.choice.kind == BitChoice::Kind::TooLarge) {
                     rackWarnings_.push_back(
                         "Warning: T" + std::to_string(info.program) + " (" + platform::FixedText(*info.diameterMm) +
                         " mm) is " +
-                        (group.choice.kind == BitChoice::Kind::TooSmall
+                        (info.choice.kind == BitChoice::Kind::TooSmall
                              ? "smaller than the smallest bit less the tolerance"
                              : "larger than the largest bit plus the tolerance, and no end mill is given") +
-                        ": drilled with the " + BitName(board_.rack, group.choice));
+                        ": drilled with the " + BitName(board_.rack, info.choice));
                 }
             }
-            const std::string said = BitName(board_.rack, group.choice) + ": " + HoleDiameters(diameters) + ", " +
-                                     Plural(holes, "hole") +
-                                     (group.choice.kind == BitChoice::Kind::Mill ? " milled" : "");
+            std::string said =
+                BitName(board_.rack, group.choice) + ": " + HoleDiameters(diameters) + ", " + Plural(holes, "hole");
+            if (milled > 0) {
+                said += milled == holes ? " milled" : " (" + std::to_string(milled) + " milled)";
+            }
             notes_[g].push_back("T" + std::to_string(group.tool) + " -> " + said);
             rackLines_.push_back("T" + std::to_string(group.tool) + " \u2192 " + said);
             return;
@@ -700,8 +713,8 @@ private:
         alignmentNotes_.push_back(note);
     }
 
-    // `segment` and `group`: what the event is drilled in, or null for a file's header and end.
-    void Emit(ReaderSink& sink, std::size_t f, const Event& event, const Group* group, const Segment* segment) const {
+    // `segment`: the selection the event is drilled in, or null for a file's header and end.
+    void Emit(ReaderSink& sink, std::size_t f, const Event& event, const Segment* segment) const {
         const RecordedFile& file = files_[f];
         switch (event.kind) {
         case Kind::Comment:
@@ -721,10 +734,10 @@ private:
             break;
         case Kind::Hole: {
             const conversion::HolePosition at = map_.Apply(file.holes[event.index].x, file.holes[event.index].y);
-            if (group != nullptr && segment != nullptr && group->onRack &&
-                group->choice.kind == BitChoice::Kind::Mill) {
-                const double holeMm = tools_.at({segment->file, segment->tool}).diameterMm.value_or(0.0);
-                sink.Path(MilledHole(at.x, at.y, holeMm, *board_.rack.endMillMm));
+            const ToolInfo* info =
+                segment != nullptr && segment->tool >= 0 ? &tools_.at({segment->file, segment->tool}) : nullptr;
+            if (info != nullptr && info->onRack && info->choice.kind == BitChoice::Kind::Mill) {
+                sink.Path(MilledHole(at.x, at.y, info->diameterMm.value_or(0.0), *board_.rack.endMillMm));
             } else {
                 sink.Hole(at.x, at.y);
             }
