@@ -497,6 +497,10 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
             ExpectWork(boardWork, excellonReading.get(), options.board.placement, state, expected);
             report.verification = gcode::Verify(expected, gcode::ReadProgram(program, readOptions));
             report.verification.readAs = excellon::ReadAs(drillWork->format);
+            for (std::size_t file = 1; file < boardWork.size(); ++file) {
+                report.verification.readAs +=
+                    ", " + options.board.moreFiles[file - 1] + " as " + excellon::ReadAs(boardWork[file].format);
+            }
         } else {
             report.verification.skipReason = reason;
         }
