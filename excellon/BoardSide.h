@@ -37,8 +37,13 @@ private:
     double axis_ = 0.0;
 };
 
+// How far beyond the board's extents the alignment holes lie, in mm.
+constexpr double kAlignmentHoleMarginMm = 5.0;
+
 // The alignment holes of `placement` (none without alignmentHoleMm or a mirror): two on the mirror axis,
-// outside the board, at the same place whichever side is drilled. `board` as before the map.
+// kAlignmentHoleMarginMm beyond the board's two other edges, at the same place whichever side is drilled.
+// `board` as before the map; the holes are where the program drills them (moved and mirrored already: not to
+// be passed through the BoardMap again).
 std::vector<conversion::HolePosition> AlignmentHoles(const BoardExtents& board, const BoardPlacement& placement);
 
 } // namespace korvex::excellon
