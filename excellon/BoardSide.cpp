@@ -95,4 +95,35 @@ std::vector<conversion::HolePosition> AlignmentHoles(const BoardExtents& board, 
     return {{moved.minX - kAlignmentHoleMarginMm, line}, {moved.maxX + kAlignmentHoleMarginMm, line}};
 }
 
+std::optional<MirrorAxis> MirrorAxisFromName(std::string_view name) {
+    if (name == "x") {
+        return MirrorAxis::X;
+    }
+    if (name == "y") {
+        return MirrorAxis::Y;
+    }
+    return std::nullopt;
+}
+
+std::optional<BoardOrigin> BoardOriginFromName(std::string_view name) {
+    for (const BoardOrigin origin : {BoardOrigin::File, BoardOrigin::LowerLeft, BoardOrigin::Center}) {
+        if (name == BoardOriginName(origin)) {
+            return origin;
+        }
+    }
+    return std::nullopt;
+}
+
+std::string_view BoardOriginName(BoardOrigin origin) {
+    switch (origin) {
+    case BoardOrigin::LowerLeft:
+        return "lower-left";
+    case BoardOrigin::Center:
+        return "center";
+    case BoardOrigin::File:
+        break;
+    }
+    return "file";
+}
+
 } // namespace korvex::excellon

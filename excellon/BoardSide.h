@@ -2,6 +2,8 @@
 // axis, with alignment holes for the pins it flips onto.
 #pragma once
 
+#include <optional>
+#include <string_view>
 #include <vector>
 
 #include "conversion/ProgramEmitter.h"
@@ -45,5 +47,10 @@ constexpr double kAlignmentHoleMarginMm = 5.0;
 // `board` as before the map; the holes are where the program drills them (moved and mirrored already: not to
 // be passed through the BoardMap again).
 std::vector<conversion::HolePosition> AlignmentHoles(const BoardExtents& board, const BoardPlacement& placement);
+
+// The words korvex-cli and the settings file use: "x", "y"; "file", "lower-left", "center".
+std::optional<MirrorAxis> MirrorAxisFromName(std::string_view name);
+std::optional<BoardOrigin> BoardOriginFromName(std::string_view name);
+std::string_view BoardOriginName(BoardOrigin origin);
 
 } // namespace korvex::excellon
