@@ -50,6 +50,15 @@ std::optional<double> ReadOptionalNumber(const platform::IniDocument& ini, std::
     return value && *value >= low && *value <= high ? value : fallback;
 }
 
+// The key's word in lower case, as the words are compared: a hand-edited "Bottom" still counts.
+std::string Word(const platform::IniDocument& ini, std::string_view key, std::string_view fallback) {
+    std::string word = ini.ReadString(kSideSection, key, fallback);
+    for (char& c : word) {
+        c = c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+    }
+    return word;
+}
+
 bool SideInFile(const platform::IniDocument& ini) {
     for (const std::string_view key : kSideKeys) {
         if (ini.HasKey(kSideSection, key)) {
@@ -73,14 +82,14 @@ bool BoardSettings::operator==(const BoardSettings& other) const {
 BoardSettings ReadBoardSettings(const platform::IniDocument& ini) {
     BoardSettings settings;
     BoardSideSettings& side = settings.side;
-    const std::string sideWord = ini.ReadString(kSideSection, "Side", "top");
+    const std::string sideWord = Word(ini, "Side", "top");
     side.bottom = sideWord == "bottom" || (sideWord != "top" && side.bottom);
-    const std::string axisWord = ini.ReadString(kSideSection, "Axis", "x");
+    const std::string axisWord = Word(ini, "Axis", "x");
     side.axis = axisWord == "y" ? BoardAxis::Y : axisWord == "x" ? BoardAxis::X : side.axis;
     side.mirrorAt = ReadOptionalNumber(ini, "MirrorAt", -kMaxMirrorAt, kMaxMirrorAt, side.mirrorAt);
     side.alignmentHoleMm =
         ReadOptionalNumber(ini, "AlignmentHoles", kMinAlignmentHole, kMaxAlignmentHole, side.alignmentHoleMm);
-    const std::string originWord = ini.ReadString(kSideSection, "Origin", "file");
+    const std::string originWord = Word(ini, "Origin", "file");
     for (const OriginWord& entry : kOriginWords) {
         if (originWord == entry.word) {
             side.origin = entry.origin;
