@@ -129,6 +129,10 @@ BoardSideDialog::BoardSideDialog(const BoardSideSettings& settings, QWidget* par
     layout->addWidget(lblReadingNote);
     layout->addWidget(buttons);
     setMinimumWidth(460);
+    // The note wraps: without this the dialog opens as wide as the note is long.
+    lblReadingNote->setMinimumWidth(
+        fontMetrics().horizontalAdvance(QStringLiteral("These choices act in the Excellon reading only")));
+    resize(minimumSizeHint().expandedTo(QSize(460, 0)));
 
     (settings.bottom ? rbBottom : rbTop)->setChecked(true);
     cbAxis->setCurrentIndex(std::max(0, cbAxis->findData(static_cast<int>(settings.axis))));
