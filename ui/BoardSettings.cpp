@@ -162,8 +162,7 @@ std::string ApplyBoardSettings(const BoardSettings& settings, job::JobOptions& o
         return std::string();
     }
     if (!options.reading.excellon) {
-        return "Warning: Board side and board files act in the Excellon reading only (File / Drill file format): "
-               "this run ignored them";
+        return "Warning: Board side and board files act in the Excellon reading only; this run ignored them";
     }
     options.board.placement = ToBoardPlacement(settings.side);
     options.board.moreFiles = settings.moreFiles;

@@ -108,8 +108,7 @@ TEST(BoardSettingsRun, ExcellonReadingOnly) {
 
     job::JobOptions plain;
     EXPECT_EQ(ApplyBoardSettings(Chosen(), plain),
-              "Warning: Board side and board files act in the Excellon reading only (File / Drill file format): "
-              "this run ignored them");
+              "Warning: Board side and board files act in the Excellon reading only; this run ignored them");
     EXPECT_TRUE(plain.board.placement.Identity());
     EXPECT_TRUE(plain.board.moreFiles.empty());
     EXPECT_EQ(ApplyBoardSettings(BoardSettings{}, plain), "");

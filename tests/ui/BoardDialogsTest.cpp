@@ -238,8 +238,8 @@ private slots:
         // The plain reading leaves them out and says so once, after the run's own lines.
         QTest::mouseClick(first->btnConvertCon, Qt::LeftButton);
         const QString log = first->meOutput->toPlainText().trimmed();
-        QVERIFY2(log.endsWith(QStringLiteral("Warning: Board side and board files act in the Excellon reading only "
-                                             "(File / Drill file format): this run ignored them")),
+        QVERIFY2(log.endsWith(QStringLiteral("Warning: Board side and board files act in the Excellon reading only; "
+                                             "this run ignored them")),
                  qPrintable(log));
         QCOMPARE(log.count(QStringLiteral("Board side and board files")), 1);
         QVERIFY(first->close());
