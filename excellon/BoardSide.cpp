@@ -46,15 +46,14 @@ BoardMap::BoardMap(const BoardExtents& board, const BoardPlacement& placement) {
 }
 
 conversion::HolePosition BoardMap::Apply(double x, double y) const {
-    // Written as axis + (axis - x) rather than 2·axis - x: a point on the axis then maps onto itself exactly,
-    // which keeps the alignment holes bit for bit the same on both sides.
+    // 2·axis is exact, so a point on the axis (an alignment hole) maps onto itself bit for bit.
     x += shiftX_;
     y += shiftY_;
     if (mirrorX_) {
-        x = axis_ + (axis_ - x);
+        x = 2.0 * axis_ - x;
     }
     if (mirrorY_) {
-        y = axis_ + (axis_ - y);
+        y = 2.0 * axis_ - y;
     }
     return conversion::HolePosition{x, y};
 }

@@ -20,7 +20,8 @@ struct BoardExtents {
     double maxY = 0.0;
 };
 
-// Moves and mirrors points and paths of one board the same way.
+// Moves and mirrors points and paths of one board the same way. A map holds numbers only, computed from the
+// extents and the placement: the reading and the verification, given the same two, map every point alike.
 class BoardMap {
 public:
     BoardMap() = default; // the identity
