@@ -18,6 +18,7 @@
 #include "conversion/FileNames.h"
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
+#include "excellon/BoardSide.h"
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/DrillCycle.h"
@@ -99,6 +100,13 @@ Options:
                            "diameter" (ascending; implies --excellon)
       --keep-tools         gather, but tools of equal diameter keep their own tool change (plated
                            and non-plated holes, for instance; implies --excellon)
+      --mirror=x|y         drill from the back: mirror X about a vertical line (x) or Y about a
+                           horizontal one (y), by default the board's middle (needs --excellon)
+      --mirror-at=MM       the mirror line's X (or Y) in mm instead of the board's middle
+      --alignment-holes=DIAMETER  with --mirror: two holes of DIAMETER mm on the mirror line, 5 mm
+                           beyond the board, the same on both sides for the pins it flips onto
+      --origin=WHERE       move the board's "lower-left" corner or its "center" to 0,0 before the
+                           offsets apply; "file" leaves it where it is (default; needs --excellon)
       --svg=FILE           also draw the written program as an SVG picture: holes to scale in one
                            colour per tool, cuts, rapid moves, rulers in mm, extents and legend
 
@@ -142,6 +150,8 @@ struct Options {
     std::optional<korvex::conversion::CycleKind> cycle;
     std::optional<double> peck;
     std::optional<double> retractPlane;
+    // -- Board side: the first of its options given, for the message when the reading cannot take it --
+    int boardOption = 0;
 };
 
 class UsageError {
@@ -288,6 +298,11 @@ enum OptionId : int {
     // -- Board options --
     kToolOrder,
     kKeepTools,
+    // -- Board side options --
+    kMirror,
+    kMirrorAt,
+    kAlignmentHoles,
+    kOrigin,
 };
 
 const option kLongOptions[] = {
@@ -340,6 +355,11 @@ const option kLongOptions[] = {
     // -- Board options --
     {"tool-order", required_argument, nullptr, kToolOrder},
     {"keep-tools", no_argument, nullptr, kKeepTools},
+    // -- Board side options --
+    {"mirror", required_argument, nullptr, kMirror},
+    {"mirror-at", required_argument, nullptr, kMirrorAt},
+    {"alignment-holes", required_argument, nullptr, kAlignmentHoles},
+    {"origin", required_argument, nullptr, kOrigin},
 
     {nullptr, 0, nullptr, 0},
 };
@@ -441,6 +461,23 @@ void ApplyController(Options& options) {
     ApplyCycle(options);
     if (options.job.verify && options.output == "-") {
         throw UsageError("--verify reads the program back: it needs an output file, not standard output");
+    }
+}
+
+// The board's side and origin act in the Excellon reading only; the alignment holes and the mirror line
+// belong to a mirror.
+void ApplyBoardSide(const Options& options) {
+    const korvex::excellon::BoardPlacement& placement = options.job.board.placement;
+    if (options.boardOption != 0 && !options.job.reading.excellon) {
+        throw UsageError(OptionName(options.boardOption) + " needs --excellon");
+    }
+    if (placement.mirror == korvex::excellon::MirrorAxis::None) {
+        if (placement.mirrorAt) {
+            throw UsageError("--mirror-at needs --mirror");
+        }
+        if (placement.alignmentHoleMm) {
+            throw UsageError("--alignment-holes needs --mirror: the holes lie on the mirror line");
+        }
     }
 }
 
@@ -659,6 +696,44 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             options.job.board.keepTools = true;
             options.job.reading.excellon = true;
             break;
+            // -- Board side options --
+        case kMirror: {
+            const std::optional<korvex::excellon::MirrorAxis> axis = korvex::excellon::MirrorAxisFromName(optarg);
+            if (!axis) {
+                throw UsageError("--mirror must be x or y, not '" + std::string(optarg) + "'");
+            }
+            options.job.board.placement.mirror = *axis;
+            options.boardOption = options.boardOption != 0 ? options.boardOption : id;
+            break;
+        }
+        case kMirrorAt: {
+            const std::optional<double> value = korvex::platform::ReadDecimal(optarg);
+            if (!value || std::fabs(*value) > 1e6) {
+                throw UsageError("--mirror-at: '" + std::string(optarg) + "' is not a number");
+            }
+            options.job.board.placement.mirrorAt = *value;
+            options.boardOption = options.boardOption != 0 ? options.boardOption : id;
+            break;
+        }
+        case kAlignmentHoles: {
+            const std::optional<double> value = korvex::platform::ReadDecimal(optarg);
+            if (!value || !(*value > 0.0) || *value > 100.0) {
+                throw UsageError("--alignment-holes: '" + std::string(optarg) +
+                                 "' is no diameter in mm (above 0, at most 100)");
+            }
+            options.job.board.placement.alignmentHoleMm = *value;
+            options.boardOption = options.boardOption != 0 ? options.boardOption : id;
+            break;
+        }
+        case kOrigin: {
+            const std::optional<korvex::excellon::BoardOrigin> origin = korvex::excellon::BoardOriginFromName(optarg);
+            if (!origin) {
+                throw UsageError("--origin must be file, lower-left or center, not '" + std::string(optarg) + "'");
+            }
+            options.job.board.placement.origin = *origin;
+            options.boardOption = options.boardOption != 0 ? options.boardOption : id;
+            break;
+        }
 
         case ':': {
             const std::string given = argv[optind - 1];
@@ -710,6 +785,7 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         options.output = korvex::conversion::ProposedOutputName(options.input);
     }
     ApplyController(options);
+    ApplyBoardSide(options);
     if (!options.job.svgPath.empty() && *options.output == "-") {
         throw UsageError("--svg draws the program from its file: name the output with -o");
     }

@@ -103,6 +103,15 @@ job::JobOptions MakeJobOptions(const JobSettings& settings) {
     return options;
 }
 
+job::JobOptions MakeJobOptions(const JobSettings& settings, const BoardSettings& board, std::string* boardWarning) {
+    job::JobOptions options = MakeJobOptions(settings);
+    const std::string warning = ApplyBoardSettings(board, options);
+    if (boardWarning != nullptr) {
+        *boardWarning = warning;
+    }
+    return options;
+}
+
 std::vector<preview::Point> DifferencePositions(const job::JobReport& report) {
     std::vector<preview::Point> positions;
     for (const gcode::Difference& difference : report.verification.differences) {

@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "ui/BoardSettings.h"
 #include "ui/JobSettings.h"
 
 namespace korvex::excellon {
@@ -40,6 +41,10 @@ gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller);
 
 // What "Convert" runs with; the defaults give the plain run.
 job::JobOptions MakeJobOptions(const JobSettings& settings);
+// The same with the board's choices, which act in the Excellon reading only: with the plain reading they are
+// left out and `boardWarning` (where given) gets the log line that says so.
+job::JobOptions MakeJobOptions(const JobSettings& settings, const BoardSettings& board,
+                               std::string* boardWarning = nullptr);
 // Where the verification found the program and the drill file apart, for the preview to mark.
 std::vector<preview::Point> DifferencePositions(const job::JobReport& report);
 

@@ -7,6 +7,8 @@
 #include <utility>
 
 #include "platform/MessageBox.h"
+#include "ui/BoardFilesDialog.h"
+#include "ui/BoardSideDialog.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
 #include "ui/ErrorGuard.h"
@@ -48,6 +50,12 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     Controller1 = action("Controller1", QStringLiteral("&Controller…"));
     Verify1 = action("Verify1", QStringLiteral("&Verify after converting"));
     Verify1->setCheckable(true);
+
+    BoardSide1 = action("BoardSide1", QStringLiteral("&Board side…"));
+    BoardFiles1 = action("BoardFiles1", QStringLiteral("Board &files…"));
+    connect(BoardSide1, &QAction::triggered, this, &JobMenu::BoardSide1Click);
+    connect(BoardFiles1, &QAction::triggered, this, &JobMenu::BoardFiles1Click);
+
     fileMenu.insertSeparator(before);
     connect(Verify1, &QAction::toggled, this, [this](bool checked) { settings_.verify = checked; });
 
@@ -110,6 +118,24 @@ void JobMenu::Controller1Click() {
                                                          "Replace it with the blocks of %1?")
                                               .arg(FromHostText(ControllerTitle(chosen.controller))))) {
             FillToolChangeBlocks(controls_, chosen);
+        }
+    });
+}
+
+void JobMenu::BoardSide1Click() {
+    RunGuarded([this] {
+        BoardSideDialog dialog(board_.side, &dialogParent_);
+        if (dialog.exec() == QDialog::Accepted) {
+            board_.side = dialog.Settings();
+        }
+    });
+}
+
+void JobMenu::BoardFiles1Click() {
+    RunGuarded([this] {
+        BoardFilesDialog dialog(board_.moreFiles, inputFile_(), &dialogParent_);
+        if (dialog.exec() == QDialog::Accepted) {
+            board_.moreFiles = dialog.Files();
         }
     });
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "ui/BoardSettings.h"
 #include "ui/JobSettings.h"
 
 class QAction;
@@ -40,9 +41,17 @@ public:
     QAction* Controller1 = nullptr;
     QAction* Verify1 = nullptr;
 
+    // -- The board: its side and origin, and further drill files --
+    const BoardSettings& Board() const { return board_; }
+    void SetBoard(const BoardSettings& board) { board_ = board; }
+    QAction* BoardSide1 = nullptr;
+    QAction* BoardFiles1 = nullptr;
+
 public slots:
     void DrillFileFormat1Click();
     void Controller1Click();
+    void BoardSide1Click();
+    void BoardFiles1Click();
 
 private:
     void ShowOrder();
@@ -53,6 +62,7 @@ private:
     SettingsControls& controls_;
     std::function<std::string()> inputFile_;
     JobSettings settings_;
+    BoardSettings board_;
 };
 
 } // namespace korvex::ui

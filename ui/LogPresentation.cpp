@@ -131,6 +131,7 @@ QString WarningHint(const QString& line) {
     };
     static const Hint kHints[] = {
         {"choose the Excellon reading", "File › Drill file format…"},
+        {"act in the Excellon reading only", "File › Drill file format…"},
         {"the tool-change block", "the tool-change boxes, or File › Controller…"},
         {"does not accept", "File › Controller…"},
         {"reads at most", "File › Controller…"},

@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/UserFolders.h"
+#include "ui/BoardSettings.h"
 #include "ui/JobSettings.h"
 
 #include <cerrno>
@@ -213,9 +214,11 @@ void SettingsStore::LoadSettings(SettingsControls& controls, conversion::Convers
     controls.SetInitialFolder(FileDialog::Save,
                               DropTrailingSeparator(ini.ReadString(kProgram, kSaveDirRead, files_.startFolder)));
     controls.SetJobChoices(ReadJobSettings(ini));
+    controls.SetBoardChoices(ReadBoardSettings(ini));
 
     if (settingsLoaded) {
         loaded_[kJobChoices] = true;
+        loaded_[kBoardChoices] = true;
         for (int item = kIncludeLineNumber; item <= kSaveFolder; ++item) {
             loaded_[static_cast<std::size_t>(item)] = true;
         }
@@ -260,6 +263,11 @@ void SettingsStore::SaveSettings(const SettingsControls& controls) {
     if (const JobSettings* choices = controls.JobChoices(); choices && (loaded_[kJobChoices] || !HasJobSettings(ini))) {
         WriteJobSettings(ini, *choices);
         written[kJobChoices] = true;
+    }
+    if (const BoardSettings* board = controls.BoardChoices();
+        board && (loaded_[kBoardChoices] || !HasBoardSettings(ini))) {
+        WriteBoardSettings(ini, *board);
+        written[kBoardChoices] = true;
     }
 
     if (platform::WriteFileAtomically(files_.settingsFile, ini.Text())) {

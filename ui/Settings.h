@@ -102,6 +102,7 @@ private:
         kMacroBefore,
         kMacroAfter,
         kJobChoices,
+        kBoardChoices,
         kItemCount
     };
 

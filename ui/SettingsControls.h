@@ -8,6 +8,7 @@
 namespace korvex::ui {
 
 struct JobSettings;
+struct BoardSettings;
 
 enum class SettingsText { XOffsett, YOffsett, ZAuf, Zab, ZOffsett, Divisor };
 enum class MacroBlock { Before, After };
@@ -46,6 +47,8 @@ public:
     // dialogs has none and leaves the sections alone.
     virtual const JobSettings* JobChoices() const { return nullptr; }
     virtual void SetJobChoices(const JobSettings& /*choices*/) {}
+    virtual const BoardSettings* BoardChoices() const { return nullptr; }
+    virtual void SetBoardChoices(const BoardSettings& /*choices*/) {}
 };
 
 } // namespace korvex::ui

@@ -643,7 +643,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
     // A run of its own on a copy of the state, into memory: nothing is written, the log and the fields stay.
     PreviewHost host(*this);
     conversion::ConversionState state = conversion::TheConversionState();
-    job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+    job::JobOptions options = MakeJobOptions(jobMenu->Settings(), jobMenu->Board());
     options.collectToolDiameters = true;
     options.verify = false;
     try {
@@ -676,7 +676,8 @@ void TfrmKorvex::SaveSettings() {
 void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
-        job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+        std::string boardWarning;
+        job::JobOptions options = MakeJobOptions(jobMenu->Settings(), jobMenu->Board(), &boardWarning);
         options.collectToolDiameters = true; // for the preview
         const std::string logBefore = host.LogText();
         job::JobReport report;
@@ -685,6 +686,9 @@ void TfrmKorvex::btnConvertConClick() {
         } catch (const std::exception& error) {
             preview_->ConversionFailed(QString::fromLocal8Bit(error.what()));
             throw;
+        }
+        if (!boardWarning.empty()) {
+            host.AppendLogLine(boardWarning);
         }
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
@@ -849,6 +853,14 @@ const JobSettings* TfrmKorvex::JobChoices() const {
 
 void TfrmKorvex::SetJobChoices(const JobSettings& choices) {
     jobMenu->SetSettings(choices);
+}
+
+const BoardSettings* TfrmKorvex::BoardChoices() const {
+    return &jobMenu->Board();
+}
+
+void TfrmKorvex::SetBoardChoices(const BoardSettings& choices) {
+    jobMenu->SetBoard(choices);
 }
 
 } // namespace korvex::ui

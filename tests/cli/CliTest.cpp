@@ -571,6 +571,28 @@ INSTANTIATE_TEST_SUITE_P(
                  "--svg draws the program from its file: name the output with -o"}),
     RowName<UsageRow>);
 
+INSTANTIATE_TEST_SUITE_P(
+    BoardSide, CliUsageTest,
+    testing::Values(
+        UsageRow{"mirror_z", {"--excellon", "--mirror", "z", "input.drl"}, "--mirror must be x or y, not 'z'"},
+        UsageRow{"mirror_without_excellon", {"--mirror", "x", "input.drl"}, "--mirror needs --excellon"},
+        UsageRow{"origin_first_named", {"--origin=center", "--mirror=y", "input.drl"}, "--origin needs --excellon"},
+        UsageRow{"origin_middle",
+                 {"--excellon", "--origin", "middle", "input.drl"},
+                 "--origin must be file, lower-left or center, not 'middle'"},
+        UsageRow{"mirror_at_comma",
+                 {"--excellon", "--mirror=x", "--mirror-at", "1,5", "input.drl"},
+                 "--mirror-at: '1,5' is not a number"},
+        UsageRow{
+            "mirror_at_without_mirror", {"--excellon", "--mirror-at", "50", "input.drl"}, "--mirror-at needs --mirror"},
+        UsageRow{"alignment_holes_without_mirror",
+                 {"--excellon", "--alignment-holes", "3", "input.drl"},
+                 "--alignment-holes needs --mirror: the holes lie on the mirror line"},
+        UsageRow{"alignment_holes_zero",
+                 {"--excellon", "--mirror=y", "--alignment-holes=0", "input.drl"},
+                 "--alignment-holes: '0' is no diameter in mm (above 0, at most 100)"}),
+    RowName<UsageRow>);
+
 // The reading options choose the Excellon reading and fix what they name; the log says what was used.
 
 struct ReadingRow {

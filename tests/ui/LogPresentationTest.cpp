@@ -39,6 +39,9 @@ private slots:
             << "Divisor, or File › Drill file format…";
         QTest::newRow("verification") << "Warning: hole T1 at X1.000 Y2.000 is missing from the program"
                                       << "File › Drill file format…";
+        QTest::newRow("board choices") << "Warning: Board side and board files act in the Excellon reading only; this "
+                                          "run ignored them"
+                                       << "File › Drill file format…";
         QTest::newRow("names its entry") << "Warning: choose File › Controller… for GRBL"
                                          << "";
         QTest::newRow("unknown warning") << "Warning: something new"
