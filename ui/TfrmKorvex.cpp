@@ -417,16 +417,18 @@ void TfrmKorvex::CreateComponents() {
     }
     btnConvertCon->setFont(bold);
 
-    InputFileDlg = new QFileDialog(this);
-    InputFileDlg->setAcceptMode(QFileDialog::AcceptOpen);
-    ConfigureFileDialog(*InputFileDlg, "InputFileDlg", QStringLiteral("Select cnc file"), DrillFileFilter(),
-                        QStringLiteral("*.txt"));
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    ConfigureFileDialog(*SaveDialog1, "SaveDialog1", QStringLiteral("Save File"),
-                        QStringLiteral("CNC-File|*.Cnc|Alle|*.*"), QStringLiteral("Cnc"));
-    // No question about an existing file: "Output File" keeps it as its ".BAK" instead.
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
+    InputFileDlg.Prepare(*this, [](QFileDialog& dialog) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        ConfigureFileDialog(dialog, "InputFileDlg", QStringLiteral("Select cnc file"), DrillFileFilter(),
+                            QStringLiteral("*.txt"));
+    });
+    SaveDialog1.Prepare(*this, [](QFileDialog& dialog) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        ConfigureFileDialog(dialog, "SaveDialog1", QStringLiteral("Save File"),
+                            QStringLiteral("CNC-File|*.Cnc|Alle|*.*"), QStringLiteral("Cnc"));
+        // No question about an existing file: "Output File" keeps it as its ".BAK" instead.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    });
 
     Button1 = button("Button1", "Input File", 8, 8, 97, 21);
     Button2 = button("Button2", "Output File", 8, 42, 97, 21);
@@ -555,7 +557,7 @@ void TfrmKorvex::CreateComponents() {
     connect(cbDeltaLineNumber->lineEdit(), &QLineEdit::textEdited, this, &TfrmKorvex::cbDeltaLineNumberChange);
 
     fileSelection_ = std::make_unique<FileSelection>(
-        FileSelection::Controls{edInputFileName, edOutputFileName, InputFileDlg, SaveDialog1});
+        FileSelection::Controls{edInputFileName, edOutputFileName, &InputFileDlg, &SaveDialog1});
 
     auto* enterPresses = new EnterPressesButton(this);
     for (QPushButton* pushButton : {btnConvertCon, Button1, Button2}) {
@@ -838,9 +840,7 @@ void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) 
     const QString text = FromHostText(folder);
     (dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
     // An empty folder leaves the choice to the dialog.
-    if (!text.isEmpty()) {
-        (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
-    }
+    (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1).SetDirectory(text);
 }
 
 const JobSettings* TfrmKorvex::JobChoices() const {

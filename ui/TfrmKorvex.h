@@ -61,8 +61,8 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QPushButton* btnConvertCon = nullptr;
-    QFileDialog* InputFileDlg = nullptr;
-    QFileDialog* SaveDialog1 = nullptr;
+    LazyFileDialog InputFileDlg; // built on first use
+    LazyFileDialog SaveDialog1;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QLineEdit* edZab = nullptr;
