@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <QSvgRenderer>
 #include <QUrl>
 
+#include <future>
 #include <iterator>
 #include <vector>
 
@@ -68,6 +70,20 @@ void PrepareDrawingFonts() {
         return true;
     }();
     static_cast<void>(prepared);
+}
+
+// The drawing at its natural size from the top-left corner; it is not fitted to the picture area, which cuts a
+// few pixels off on the right. Needs no widget, so that it can be rendered on any thread.
+QImage RenderDrawing(double scale, qreal ratio) {
+    QSvgRenderer drawing(QStringLiteral(":/korvex/drawing.svg"));
+    const QSize natural(Scaled(drawing.defaultSize().width(), scale), Scaled(drawing.defaultSize().height(), scale));
+    QImage picture(natural * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    drawing.render(&painter, QRectF(QPointF(0, 0), QSizeF(natural)));
+    painter.end();
+    return picture;
 }
 
 // A bitmap face has no bold cut; like the original platform, bold is simulated by striking the text twice,
@@ -354,6 +370,13 @@ void TfrmKorvex::CreateComponents() {
     const double scale = WindowScale(font);
     const auto scaled = [scale](int value) { return Scaled(value, scale); };
 
+    // Rendering the drawing takes about as long as building all the controls: it is done on a thread of its own
+    // meanwhile.
+    PrepareDrawingFonts();
+    std::future<QImage> drawing =
+        std::async(std::launch::async | std::launch::deferred,
+                   [scale, ratio = devicePixelRatioF()] { return RenderDrawing(scale, ratio); });
+
     QPalette buttonFace = palette();
     buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
     setPalette(buttonFace);
@@ -441,22 +464,7 @@ void TfrmKorvex::CreateComponents() {
     Label6 = label("Label6", "mm", 344, 85, 16, 13);
     Label7 = label("Label7", "mm", 146, 113, 16, 13);
 
-    // The drawing keeps its natural size from the top-left corner and is not fitted to the picture area,
-    // which cuts a few pixels off on the right.
     Image1 = label("Image1", "", 376, 83, 511, 449);
-    {
-        PrepareDrawingFonts();
-        QSvgRenderer drawing(QStringLiteral(":/korvex/drawing.svg"));
-        const QSize natural(scaled(drawing.defaultSize().width()), scaled(drawing.defaultSize().height()));
-        const qreal ratio = devicePixelRatioF();
-        QPixmap picture(natural * ratio);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        drawing.render(&painter, QRectF(QPointF(0, 0), QSizeF(natural)));
-        painter.end();
-        Image1->setPixmap(picture);
-    }
 
     edInputFileName = edit("edInputFileName", "please specify", 111, 8, 776, 21);
     edOutputFileName = edit("edOutputFileName", "please specify", 111, 42, 776, 21);
@@ -555,6 +563,8 @@ void TfrmKorvex::CreateComponents() {
     // selection by the program.
     connect(cbDeltaLineNumber, &QComboBox::activated, this, &TfrmKorvex::cbDeltaLineNumberChange);
     connect(cbDeltaLineNumber->lineEdit(), &QLineEdit::textEdited, this, &TfrmKorvex::cbDeltaLineNumberChange);
+
+    Image1->setPixmap(QPixmap::fromImage(drawing.get()));
 
     fileSelection_ = std::make_unique<FileSelection>(
         FileSelection::Controls{edInputFileName, edOutputFileName, &InputFileDlg, &SaveDialog1});
