@@ -85,6 +85,10 @@ std::string FindIn(const std::vector<std::string>& folders, const std::string& f
 
 } // namespace
 
+void LoadFontConfiguration() {
+    static_cast<void>(FcInit());
+}
+
 std::string FindFontFile(const std::string& fileName) {
     if (std::getenv("KORVEX_FONT_DIRS") != nullptr) {
         return FindIn(FontFolders(), fileName);
