@@ -301,10 +301,16 @@ void TfrmKorvex::CreateRecentFiles() {
     QAction* first = File1->actions().value(0);
     File1->insertMenu(first, RecentFiles1);
     File1->insertSeparator(first);
-    // Refreshed whenever the File menu opens: an empty (greyed) submenu never opens itself.
-    connect(File1, &QMenu::aboutToShow, this, &TfrmKorvex::ShowRecentFiles);
-    recentFiles_.Load(settings_.Files().settingsFile);
-    ShowRecentFiles();
+    // Refreshed whenever the File menu opens: an empty (greyed) submenu never opens itself. The list is read when
+    // the menu first opens, so that a start reads the settings file once.
+    connect(File1, &QMenu::aboutToShow, this, [this] {
+        if (!recentFilesRead_) {
+            recentFiles_.Load(settings_.Files().settingsFile);
+            recentFilesRead_ = true;
+        }
+        ShowRecentFiles();
+    });
+    RecentFiles1->setEnabled(false);
     fileSelection_->SetInputTakenHandler([this](const QString& path) { InputFileTaken(path); });
 
     setAcceptDrops(true);
@@ -334,6 +340,7 @@ void TfrmKorvex::ShowRecentFiles() {
 
 void TfrmKorvex::InputFileTaken(const QString& path) {
     recentFiles_.Load(settings_.Files().settingsFile); // another window may have added to it meanwhile
+    recentFilesRead_ = true;
     recentFiles_.Add(ToHostText(QFileInfo(path).absoluteFilePath()));
     // A list that cannot be kept is no reason to bother the user: the file has been taken all the same.
     static_cast<void>(recentFiles_.Save(settings_.Files().settingsFile));
