@@ -51,6 +51,9 @@
 #include "ui/WindowHost.h"
 #include "ui/WindowPlacement.h"
 
+// The window's icon, as XPM source.
+#include "resources/korvex-icon.xpm"
+
 // Resources of a static library must be registered by hand; Q_INIT_RESOURCE cannot stand in a namespace.
 static void InitMainWindowResources() {
     Q_INIT_RESOURCE(korvex_main);
@@ -368,7 +371,9 @@ void TfrmKorvex::dropEvent(QDropEvent* event) {
 void TfrmKorvex::CreateComponents() {
     setObjectName(QStringLiteral("frmKorvex"));
     setWindowTitle(QStringLiteral("Korvex"));
-    setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex-icon.xpm")));
+    // Read from the compiled-in picture: an icon named by its file has Qt look through its icon and image
+    // plugins first, which costs a start more than the rest of the icon.
+    setWindowIcon(QIcon(QPixmap::fromImage(QImage(korvex_icon))));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
