@@ -2,8 +2,10 @@
 #include <QIcon>
 #include <QStringList>
 
+#include <future>
 #include <memory>
 
+#include "platform/FontFiles.h"
 #include "platform/MessageBox.h"
 #include "ui/ErrorGuard.h"
 #include "ui/StartupProbe.h"
@@ -11,11 +13,16 @@
 #include "ui/TfrmKorvex.h"
 
 int main(int argc, char** argv) {
+    // Loading the font configuration takes about as long as building the application object; a thread does it
+    // meanwhile, ready for the window's first text.
+    std::future<void> fonts =
+        std::async(std::launch::async | std::launch::deferred, korvex::platform::LoadFontConfiguration);
     korvex::ui::GuardedApplication application(argc, argv);
     const QString title = QStringLiteral("Korvex");
     QApplication::setApplicationName(title);
     korvex::platform::SetApplicationTitle(title);
 
+    fonts.get();
     korvex::ui::TfrmKorvex frmKorvex;
     QApplication::setWindowIcon(frmKorvex.windowIcon());
 

@@ -62,9 +62,11 @@ std::vector<std::string> FontFolders() {
     return folders;
 }
 
-std::string FindFontFile(const std::string& fileName) {
+namespace {
+
+std::string FindIn(const std::vector<std::string>& folders, const std::string& fileName) {
     namespace fs = std::filesystem;
-    for (const std::string& folder : FontFolders()) {
+    for (const std::string& folder : folders) {
         std::error_code error;
         const fs::path direct = fs::path(folder) / fileName;
         if (fs::is_regular_file(direct, error)) {
@@ -79,6 +81,23 @@ std::string FindFontFile(const std::string& fileName) {
         }
     }
     return std::string();
+}
+
+} // namespace
+
+void LoadFontConfiguration() {
+    static_cast<void>(FcInit());
+}
+
+std::string FindFontFile(const std::string& fileName) {
+    if (std::getenv("KORVEX_FONT_DIRS") != nullptr) {
+        return FindIn(FontFolders(), fileName);
+    }
+    // Loading fontconfig's configuration costs the window's start more than the rest of the search: it is asked
+    // only when Wine's folders, which come first anyway, do not hold the file.
+    const std::vector<std::string> wine(std::begin(kWineFontFolders), std::end(kWineFontFolders));
+    std::string found = FindIn(wine, fileName);
+    return found.empty() ? FindIn(FontconfigFolders(), fileName) : found;
 }
 
 } // namespace korvex::platform

@@ -12,6 +12,10 @@ namespace korvex::platform {
 // followed by fontconfig's font folders.
 std::vector<std::string> FontFolders();
 
+// Loads fontconfig's configuration and its cache of the installed fonts, which the first text drawn needs. Safe on
+// any thread and before the application object exists, so that a start can do it beside other work.
+void LoadFontConfiguration();
+
 // The first file named `fileName` in FontFolders() (their subfolders included), or "".
 std::string FindFontFile(const std::string& fileName);
 

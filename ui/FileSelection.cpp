@@ -1,5 +1,6 @@
 #include "ui/FileSelection.h"
 
+#include <QDir>
 #include <QFileDialog>
 #include <QLineEdit>
 
@@ -22,6 +23,35 @@ std::string WithExtension(const std::string& path, const char* extension) {
 
 } // namespace
 
+void LazyFileDialog::Prepare(QWidget& parent, Setup setup) {
+    state_->parent = &parent;
+    state_->setup = std::move(setup);
+    state_->directory = QDir::currentPath();
+}
+
+void LazyFileDialog::SetDirectory(const QString& folder) {
+    if (folder.isEmpty()) {
+        return;
+    }
+    state_->directory = folder;
+    if (IsBuilt()) {
+        state_->dialog->setDirectory(folder);
+    }
+}
+
+QFileDialog* LazyFileDialog::get() const {
+    State& state = *state_;
+    if (state.dialog.isNull()) {
+        auto* dialog = new QFileDialog(state.parent);
+        if (state.setup) {
+            state.setup(*dialog);
+        }
+        dialog->setDirectory(state.directory);
+        state.dialog = dialog;
+    }
+    return state.dialog.data();
+}
+
 void KeepBackup(const std::string& target, const std::string& backup, const std::string& keep) {
     if (platform::FileExists(backup) && !platform::IsSameFile(backup, keep)) {
         // A backup that cannot be deleted makes the move below fail, which is reported there.
@@ -36,7 +66,7 @@ void KeepBackup(const std::string& target, const std::string& backup, const std:
 }
 
 void FileSelection::ChooseInputFile() {
-    if (const auto chosen = platform::ExecuteFileDialog(*controls_.openDialog, lastInput_)) {
+    if (const auto chosen = platform::ExecuteFileDialog(**controls_.openDialog, lastInput_)) {
         TakeInputFile(*chosen);
     } else {
         ProposeOutputFor(QStringLiteral("specify File to Convert"));
@@ -64,7 +94,7 @@ void FileSelection::ProposeOutputFor(const QString& input) {
 
 void FileSelection::ChooseOutputFile() {
     QLineEdit& output = *controls_.outputFileName;
-    const auto chosen = platform::ExecuteFileDialog(*controls_.saveDialog, lastOutput_);
+    const auto chosen = platform::ExecuteFileDialog(**controls_.saveDialog, lastOutput_);
     if (!chosen) {
         output.setText(lastOutput_);
         return;

@@ -3,15 +3,18 @@
 // a name chosen with "Output File" keeps the existing file the same way, when a conversion is about to replace it.
 #pragma once
 
+#include <QPointer>
 #include <QString>
 
 #include <functional>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <utility>
 
 class QFileDialog;
 class QLineEdit;
+class QWidget;
 
 namespace korvex::ui {
 
@@ -28,13 +31,46 @@ public:
 // drill file. Throws FileSelectionError(kBackupFailure) when `target` exists but cannot be moved.
 void KeepBackup(const std::string& target, const std::string& backup, const std::string& keep);
 
+// A file dialog that is built when it is first asked for. Building one costs more than the rest of the window
+// (widgets, a file system model and its thread, Qt's own settings), and a dialog set to a folder lists that folder
+// at once; the window should show before any of that, and most runs never open the dialog at all. Until then
+// the folder it is to start in is only remembered. Copies are handles of the same dialog.
+class LazyFileDialog {
+public:
+    using Setup = std::function<void(QFileDialog&)>;
+
+    // `setup` gives the new dialog its titles, filters and options; it becomes a child of `parent`. Without a
+    // folder of its own the dialog starts in the working directory of this moment, as a dialog built now would.
+    void Prepare(QWidget& parent, Setup setup);
+
+    // The folder the dialog starts in; an empty one leaves it where it is.
+    void SetDirectory(const QString& folder);
+
+    // The dialog, built on the first call.
+    QFileDialog* get() const;
+    QFileDialog* operator->() const { return get(); }
+    QFileDialog& operator*() const { return *get(); }
+    operator QFileDialog*() const { return get(); }
+
+    bool IsBuilt() const { return !state_->dialog.isNull(); }
+
+private:
+    struct State {
+        QWidget* parent = nullptr;
+        Setup setup;
+        QString directory;
+        QPointer<QFileDialog> dialog;
+    };
+    std::shared_ptr<State> state_ = std::make_shared<State>();
+};
+
 class FileSelection {
 public:
     struct Controls {
         QLineEdit* inputFileName = nullptr;
         QLineEdit* outputFileName = nullptr;
-        QFileDialog* openDialog = nullptr;
-        QFileDialog* saveDialog = nullptr;
+        const LazyFileDialog* openDialog = nullptr;
+        const LazyFileDialog* saveDialog = nullptr;
     };
 
     explicit FileSelection(const Controls& controls) : controls_(controls) {}

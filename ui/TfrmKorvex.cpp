@@ -12,6 +12,7 @@
 #include <QFont>
 #include <QGuiApplication>
 #include <QIcon>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -30,6 +31,7 @@
 #include <QSvgRenderer>
 #include <QUrl>
 
+#include <future>
 #include <iterator>
 #include <vector>
 
@@ -48,6 +50,9 @@
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 #include "ui/WindowPlacement.h"
+
+// The window's icon, as XPM source.
+#include "resources/korvex-icon.xpm"
 
 // Resources of a static library must be registered by hand; Q_INIT_RESOURCE cannot stand in a namespace.
 static void InitMainWindowResources() {
@@ -68,6 +73,20 @@ void PrepareDrawingFonts() {
         return true;
     }();
     static_cast<void>(prepared);
+}
+
+// The drawing at its natural size from the top-left corner; it is not fitted to the picture area, which cuts a
+// few pixels off on the right. Needs no widget, so that it can be rendered on any thread.
+QImage RenderDrawing(double scale, qreal ratio) {
+    QSvgRenderer drawing(QStringLiteral(":/korvex/drawing.svg"));
+    const QSize natural(Scaled(drawing.defaultSize().width(), scale), Scaled(drawing.defaultSize().height(), scale));
+    QImage picture(natural * ratio, QImage::Format_ARGB32_Premultiplied);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(Qt::transparent);
+    QPainter painter(&picture);
+    drawing.render(&painter, QRectF(QPointF(0, 0), QSizeF(natural)));
+    painter.end();
+    return picture;
 }
 
 // A bitmap face has no bold cut; like the original platform, bold is simulated by striking the text twice,
@@ -285,10 +304,16 @@ void TfrmKorvex::CreateRecentFiles() {
     QAction* first = File1->actions().value(0);
     File1->insertMenu(first, RecentFiles1);
     File1->insertSeparator(first);
-    // Refreshed whenever the File menu opens: an empty (greyed) submenu never opens itself.
-    connect(File1, &QMenu::aboutToShow, this, &TfrmKorvex::ShowRecentFiles);
-    recentFiles_.Load(settings_.Files().settingsFile);
-    ShowRecentFiles();
+    // Refreshed whenever the File menu opens: an empty (greyed) submenu never opens itself. The list is read when
+    // the menu first opens, so that a start reads the settings file once.
+    connect(File1, &QMenu::aboutToShow, this, [this] {
+        if (!recentFilesRead_) {
+            recentFiles_.Load(settings_.Files().settingsFile);
+            recentFilesRead_ = true;
+        }
+        ShowRecentFiles();
+    });
+    RecentFiles1->setEnabled(false);
     fileSelection_->SetInputTakenHandler([this](const QString& path) { InputFileTaken(path); });
 
     setAcceptDrops(true);
@@ -318,6 +343,7 @@ void TfrmKorvex::ShowRecentFiles() {
 
 void TfrmKorvex::InputFileTaken(const QString& path) {
     recentFiles_.Load(settings_.Files().settingsFile); // another window may have added to it meanwhile
+    recentFilesRead_ = true;
     recentFiles_.Add(ToHostText(QFileInfo(path).absoluteFilePath()));
     // A list that cannot be kept is no reason to bother the user: the file has been taken all the same.
     static_cast<void>(recentFiles_.Save(settings_.Files().settingsFile));
@@ -345,7 +371,9 @@ void TfrmKorvex::dropEvent(QDropEvent* event) {
 void TfrmKorvex::CreateComponents() {
     setObjectName(QStringLiteral("frmKorvex"));
     setWindowTitle(QStringLiteral("Korvex"));
-    setWindowIcon(QIcon(QStringLiteral(":/korvex/korvex-icon.xpm")));
+    // Read from the compiled-in picture: an icon named by its file has Qt look through its icon and image
+    // plugins first, which costs a start more than the rest of the icon.
+    setWindowIcon(QIcon(QPixmap::fromImage(QImage(korvex_icon))));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
@@ -353,6 +381,13 @@ void TfrmKorvex::CreateComponents() {
     setFont(font);
     const double scale = WindowScale(font);
     const auto scaled = [scale](int value) { return Scaled(value, scale); };
+
+    // Rendering the drawing takes about as long as building all the controls: it is done on a thread of its own
+    // meanwhile.
+    PrepareDrawingFonts();
+    std::future<QImage> drawing =
+        std::async(std::launch::async | std::launch::deferred,
+                   [scale, ratio = devicePixelRatioF()] { return RenderDrawing(scale, ratio); });
 
     QPalette buttonFace = palette();
     buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
@@ -417,16 +452,18 @@ void TfrmKorvex::CreateComponents() {
     }
     btnConvertCon->setFont(bold);
 
-    InputFileDlg = new QFileDialog(this);
-    InputFileDlg->setAcceptMode(QFileDialog::AcceptOpen);
-    ConfigureFileDialog(*InputFileDlg, "InputFileDlg", QStringLiteral("Select cnc file"), DrillFileFilter(),
-                        QStringLiteral("*.txt"));
-    SaveDialog1 = new QFileDialog(this);
-    SaveDialog1->setAcceptMode(QFileDialog::AcceptSave);
-    ConfigureFileDialog(*SaveDialog1, "SaveDialog1", QStringLiteral("Save File"),
-                        QStringLiteral("CNC-File|*.Cnc|Alle|*.*"), QStringLiteral("Cnc"));
-    // No question about an existing file: "Output File" keeps it as its ".BAK" instead.
-    SaveDialog1->setOption(QFileDialog::DontConfirmOverwrite, true);
+    InputFileDlg.Prepare(*this, [](QFileDialog& dialog) {
+        dialog.setAcceptMode(QFileDialog::AcceptOpen);
+        ConfigureFileDialog(dialog, "InputFileDlg", QStringLiteral("Select cnc file"), DrillFileFilter(),
+                            QStringLiteral("*.txt"));
+    });
+    SaveDialog1.Prepare(*this, [](QFileDialog& dialog) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        ConfigureFileDialog(dialog, "SaveDialog1", QStringLiteral("Save File"),
+                            QStringLiteral("CNC-File|*.Cnc|Alle|*.*"), QStringLiteral("Cnc"));
+        // No question about an existing file: "Output File" keeps it as its ".BAK" instead.
+        dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+    });
 
     Button1 = button("Button1", "Input File", 8, 8, 97, 21);
     Button2 = button("Button2", "Output File", 8, 42, 97, 21);
@@ -439,22 +476,7 @@ void TfrmKorvex::CreateComponents() {
     Label6 = label("Label6", "mm", 344, 85, 16, 13);
     Label7 = label("Label7", "mm", 146, 113, 16, 13);
 
-    // The drawing keeps its natural size from the top-left corner and is not fitted to the picture area,
-    // which cuts a few pixels off on the right.
     Image1 = label("Image1", "", 376, 83, 511, 449);
-    {
-        PrepareDrawingFonts();
-        QSvgRenderer drawing(QStringLiteral(":/korvex/drawing.svg"));
-        const QSize natural(scaled(drawing.defaultSize().width()), scaled(drawing.defaultSize().height()));
-        const qreal ratio = devicePixelRatioF();
-        QPixmap picture(natural * ratio);
-        picture.setDevicePixelRatio(ratio);
-        picture.fill(Qt::transparent);
-        QPainter painter(&picture);
-        drawing.render(&painter, QRectF(QPointF(0, 0), QSizeF(natural)));
-        painter.end();
-        Image1->setPixmap(picture);
-    }
 
     edInputFileName = edit("edInputFileName", "please specify", 111, 8, 776, 21);
     edOutputFileName = edit("edOutputFileName", "please specify", 111, 42, 776, 21);
@@ -554,8 +576,10 @@ void TfrmKorvex::CreateComponents() {
     connect(cbDeltaLineNumber, &QComboBox::activated, this, &TfrmKorvex::cbDeltaLineNumberChange);
     connect(cbDeltaLineNumber->lineEdit(), &QLineEdit::textEdited, this, &TfrmKorvex::cbDeltaLineNumberChange);
 
+    Image1->setPixmap(QPixmap::fromImage(drawing.get()));
+
     fileSelection_ = std::make_unique<FileSelection>(
-        FileSelection::Controls{edInputFileName, edOutputFileName, InputFileDlg, SaveDialog1});
+        FileSelection::Controls{edInputFileName, edOutputFileName, &InputFileDlg, &SaveDialog1});
 
     auto* enterPresses = new EnterPressesButton(this);
     for (QPushButton* pushButton : {btnConvertCon, Button1, Button2}) {
@@ -842,9 +866,7 @@ void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) 
     const QString text = FromHostText(folder);
     (dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
     // An empty folder leaves the choice to the dialog.
-    if (!text.isEmpty()) {
-        (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
-    }
+    (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1).SetDirectory(text);
 }
 
 const JobSettings* TfrmKorvex::JobChoices() const {

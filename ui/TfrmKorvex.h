@@ -61,8 +61,8 @@ public:
     QLabel* Label1 = nullptr;
     QLabel* Label2 = nullptr;
     QPushButton* btnConvertCon = nullptr;
-    QFileDialog* InputFileDlg = nullptr;
-    QFileDialog* SaveDialog1 = nullptr;
+    LazyFileDialog InputFileDlg; // built on first use
+    LazyFileDialog SaveDialog1;
     QPushButton* Button1 = nullptr;
     QPushButton* Button2 = nullptr;
     QLineEdit* edZab = nullptr;
@@ -151,8 +151,8 @@ private:
     void FormCreate();
     // Alt+letter reaches the menu bar's mnemonics, never a field as text.
     void KeepAltKeysForTheMenus();
-    // File › Recent files and dropped files: the list is read from the settings file now and written back
-    // whenever a file is taken as input.
+    // File › Recent files and dropped files: the list is read from the settings file when the File menu first
+    // opens or a file is taken as input, and written back whenever a file is taken.
     void CreateRecentFiles();
     void ShowRecentFiles();
     void InputFileTaken(const QString& path);
@@ -179,6 +179,7 @@ private:
     std::unique_ptr<PreviewLink> preview_;
     bool closeRefused_ = false; // a failed save has kept the window open once
     RecentFiles recentFiles_;
+    bool recentFilesRead_ = false;
 };
 
 } // namespace korvex::ui

@@ -8,6 +8,7 @@
 #include <QDropEvent>
 #include <QFile>
 #include <QFileDialog>
+#include <QFileSystemModel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
@@ -512,6 +513,43 @@ private slots:
         }
         QCOMPARE(shown, (QStringList{"b5.drl", "b10.drl", "b9.drl (greyed)", "b8.drl", "b7.drl", "b6.drl", "b4.drl",
                                      "b3.drl"}));
+    }
+
+    // Building the dialogs, and with them the name completer's model, waits for their first use: a last folder
+    // of thousands of files must neither slow the start nor keep the window busy listing it.
+    void dialogsAreBuiltOnFirstUse() {
+        const QString big = fixture_->Folder() + QStringLiteral("/big");
+        QVERIFY(QDir().mkpath(big));
+        for (int i = 0; i < 3000; ++i) {
+            QFile file(big + QStringLiteral("/hole%1.drl").arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+        }
+        QFile ini(fixture_->Folder() + QStringLiteral("/korvex.INI"));
+        QVERIFY(ini.open(QIODevice::Append));
+        ini.write(("[Program]\r\nSourceDir=" + big + "\r\nSaveDir=" + big + "\r\n").toLocal8Bit());
+        ini.close();
+        window_ = std::make_unique<TfrmKorvex>();
+        const auto built = [this] {
+            return window_->findChildren<QFileDialog*>().size() + window_->findChildren<QFileSystemModel*>().size();
+        };
+        QCOMPARE(built(), 0);
+        window_->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+        QCoreApplication::processEvents();
+        QCOMPARE(built(), 0);
+
+        chooser_->Answer(std::nullopt);
+        ClickInputFile();
+        QCOMPARE(window_->findChildren<QFileDialog*>().size(), 1);
+        chooser_->Answer(std::nullopt);
+        ClickOutputFile();
+        QCOMPARE(window_->findChildren<QFileDialog*>().size(), 2);
+        const std::vector<ScriptedChooser::Seen>& seen = chooser_->SeenDialogs();
+        QCOMPARE(seen.size(), std::size_t{2});
+        QCOMPARE(seen[0].folder, big);
+        QCOMPARE(seen[1].folder, big);
+        QCOMPARE(seen[0].title, QStringLiteral("Select cnc file"));
+        QCOMPARE(seen[1].title, QStringLiteral("Save File"));
     }
 
     void realDialogs() {

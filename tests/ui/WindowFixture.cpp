@@ -3,10 +3,12 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QFileDialog>
 
 #include <stdexcept>
 
 #include "platform/ExecutablePath.h"
+#include "ui/TfrmKorvex.h"
 
 namespace korvex::test {
 
@@ -73,6 +75,15 @@ QStringList WindowFixture::BoxLog() const {
 }
 
 QObject* FindByName(QObject& root, const QString& name) {
+    // The window's file dialogs are built on first use; asking for one by name is such a use.
+    if (auto* window = qobject_cast<ui::TfrmKorvex*>(&root)) {
+        if (name == QLatin1String("InputFileDlg")) {
+            return window->InputFileDlg.get();
+        }
+        if (name == QLatin1String("SaveDialog1")) {
+            return window->SaveDialog1.get();
+        }
+    }
     return root.findChild<QObject*>(name);
 }
 
