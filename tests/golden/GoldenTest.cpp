@@ -449,6 +449,9 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
         const ProcessResult again = RunProgram(args, work, streams);
         EXPECT_EQ(again.status, result.status);
         EXPECT_EQ(again.err, result.err);
+        if (inProcess) {
+            EXPECT_EQ(RunInProcess(folder, work).error, error);
+        }
         EXPECT_EQ(ReadFile(work / kOutputName), older);
         EXPECT_EQ(EntryNames(work), withProgram);
     } else {
