@@ -228,6 +228,10 @@ struct GrblCase {
     Lines written;
 };
 
+void PrintTo(const GrblCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 const GrblCase kGrblCases[] = {
     {"PauseNamesToolAndDiameter",
      false,

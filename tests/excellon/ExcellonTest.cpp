@@ -322,6 +322,7 @@ INSTANTIATE_TEST_SUITE_P(
                    "Can not read \"X12A4\" in line 7 of the drill file: X12A4Y1000"},
         RefusalRow{"vendor_line_in_the_body", "R,H", "Can not read \"R,\" in line 7 of the drill file: R,H"},
         RefusalRow{"tool_word_after_tool", "T2X1", "Can not read \"X1\" in line 7 of the drill file: T2X1"},
+        RefusalRow{"tool_number_with_point", "T1.5", "Can not read \"T1.5\" in line 7 of the drill file: T1.5"},
         RefusalRow{"arc_without_centre", "G02X1.Y1.",
                    "An arc without I, J or A in line 7 of the drill file: G02X1.Y1."},
         RefusalRow{"arc_radius_too_small", "G03X10.Y0A2.",

@@ -21,6 +21,10 @@ struct PresetCase {
     std::vector<std::string> after;
 };
 
+void PrintTo(const PresetCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class PresetTest : public ::testing::TestWithParam<PresetCase> {};
 
 TEST_P(PresetTest, BlocksTheControllerAccepts) {

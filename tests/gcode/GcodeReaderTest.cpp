@@ -69,6 +69,10 @@ struct ReaderCase {
     const char* summary;
 };
 
+void PrintTo(const ReaderCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ReaderTest : public ::testing::TestWithParam<ReaderCase> {};
 
 TEST_P(ReaderTest, FindsHolesPathsAndProblems) {

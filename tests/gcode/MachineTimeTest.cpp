@@ -19,6 +19,10 @@ struct TimeCase {
     double dwell;
 };
 
+void PrintTo(const TimeCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class MachineTimeTest : public ::testing::TestWithParam<TimeCase> {};
 
 TEST_P(MachineTimeTest, TimesEachKindOfMove) {
@@ -83,6 +87,10 @@ struct LineCase {
     MachineTime time;
     const char* line;
 };
+
+void PrintTo(const LineCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class MachineTimeLineTest : public ::testing::TestWithParam<LineCase> {};
 

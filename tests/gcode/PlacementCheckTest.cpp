@@ -23,6 +23,10 @@ struct PlacementRow {
     std::optional<double> divisorToUse;
 };
 
+void PrintTo(const PlacementRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 std::string RowName(const testing::TestParamInfo<PlacementRow>& row) {
     return row.param.name;
 }

@@ -14,6 +14,10 @@ struct SafeTextRow {
     std::string expected;
 };
 
+void PrintTo(const SafeTextRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class SafeTextTest : public ::testing::TestWithParam<SafeTextRow> {};
 
 TEST_P(SafeTextTest, ReplacesWhatTheControllerMustNotSee) {

@@ -44,6 +44,10 @@ struct CheckCase {
     bool excellon = false; // the Excellon reading instead of the default one
 };
 
+void PrintTo(const CheckCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 // The log lines after "Conversion finished" without the summary and machine-time lines.
 std::vector<std::string> LinesAfterTheRun(const std::string& log) {
     const std::string finished = "Conversion finished\n";

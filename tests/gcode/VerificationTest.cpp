@@ -59,6 +59,10 @@ struct Edit {
     std::vector<std::string> log;
 };
 
+void PrintTo(const Edit& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class VerificationTest : public ::testing::TestWithParam<Edit> {};
 
 TEST_P(VerificationTest, ReportsEachDifference) {

@@ -1,44 +1,51 @@
-// Golden files: every folder of tests/data with an input.drl is one conversion, run through the engine with
-// the console host and compared byte for byte with the expected program (or the expected error).
+// Golden files: every folder of tests/data with an input.drl is one conversion by the built korvex-cli, started
+// in a temporary copy of the folder, and compared byte for byte with the expected program (or the expected
+// error). The program's own option parsing is what reads args.txt, controller rules and all.
 //
 // Folder contents:
 //   input.drl           the drill file
-//   args.txt            optional; one korvex-cli option per line ("--z-down 1.5", "--no-line-numbers"); a
-//                       line without "--" names a further drill file of the folder, drilled after input.drl
-//   expected.cnc        the program; banner lines 4 and 5 hold placeholders, line 1 names ":input.drl"
-//   expected-error.txt  instead of expected.cnc when the run must fail: the message, word for word
-//   expected-log.txt    optional; the log, with the input named "input.drl" and the output "output.cnc",
-//                       without the "Summary: ", "Machine time: " and "Warning: " lines the job adds after
-//                       the run
+//   args.txt            optional; one korvex-cli option per line ("--z-down 1.5", "--no-line-numbers"): the
+//                       option's value is everything after the first blank. A line that does not begin with
+//                       "-" names a further input file of the folder, given after input.drl.
+//   expected.cnc        the program; banner lines 4 and 5 hold placeholders
+//   expected-error.txt  instead of expected.cnc when the run must fail: the message, word for word. The program
+//                       reports it as "korvex-cli: MESSAGE", a drill-file error located as "input.drl:LINE: "
+//                       in place of the message's " in line LINE of the drill file"
+//   expected-status.txt optional; the exit status (default: 0 with expected.cnc, 1 with expected-error.txt)
+//   expected-stderr.txt optional; the whole of standard error
+//   expected-log.txt    optional; the log (standard error) without the "Summary: ", "Machine time: " and
+//                       "Warning: " lines the job adds after the run and without the program's own
+//                       "korvex-cli: " lines
 //   expected-summary.txt   optional; the log's "Summary: " line
 //   expected-machine-time.txt  optional; the log's "Machine time: " line
 //   expected-warnings.txt  optional; the log's "Warning: " lines (an empty file: none)
+//   in-process.txt      optional; why the folder's expected-error.txt and expected-log.txt can only come from
+//                       the run in this process. korvex-cli refuses a field value the run would stop on, so
+//                       such a folder's args.txt sets window fields only (--x-offset ... --divisor), and its
+//                       expected-stderr.txt and expected-status.txt pin what the program says instead.
 //
-// The run goes through the job step both front ends use, so the reading options of args.txt apply.
-//
-// UPDATE_GOLDEN=1 rewrites the expected files from what the engine writes now. Read every rewritten file.
+// UPDATE_GOLDEN=1 rewrites the expected files from what the program writes now. Read every rewritten file.
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <sstream>
-#include <stdexcept>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "conversion/ConsoleHost.h"
 #include "conversion/ConversionState.h"
-#include "conversion/RunConversion.h"
-#include "excellon/DrillFileReport.h"
-#include "gcode/ControllerPreset.h"
-#include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
-#include "order/DrillOrder.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
 
@@ -46,122 +53,39 @@ namespace {
 
 namespace fs = std::filesystem;
 using korvex::conversion::ConsoleHost;
-using korvex::conversion::ConversionState;
 using korvex::conversion::HostField;
 using korvex::conversion::HostMacro;
-using korvex::conversion::RunOutcome;
+using korvex::testing::EntryNames;
 using korvex::testing::ReadFile;
 using korvex::testing::TempFolder;
 using korvex::testing::WriteFile;
 
-const char* const kPlaceholderLine4 = "; <maker, release and version>";
-const char* const kPlaceholderLine5 = "; <updates>";
 const char* const kInputName = "input.drl";
 const char* const kOutputName = "output.cnc";
+const std::string kProgramPrefix = "korvex-cli: ";
 
 bool UpdateGolden() {
     const char* value = std::getenv("UPDATE_GOLDEN");
     return value != nullptr && std::string(value) == "1";
 }
 
-// The window's design values, which korvex-cli also starts from.
-struct Settings {
-    std::string xOffset = "0";
-    std::string yOffset = "0";
-    std::string zOffset = "0";
-    std::string zUp = "1";
-    std::string zDown = "2";
-    std::string divisor = "1";
-    bool lineNumbers = true;
-    int increment = 5;
-    std::string before = "G00 Z30\r\n";
-    std::string after = "M06\r\nG00 Z20\r\n";
-    korvex::job::JobOptions job;
-    // -- Controller and verification --
-    std::optional<korvex::gcode::PresetOptions> preset;
-    bool explicitBefore = false;
-    bool explicitAfter = false;
-    korvex::conversion::CycleKind cycle = korvex::conversion::CycleKind::Plain;
-    double peck = korvex::gcode::kDefaultPeckMm;
-    std::optional<double> retractPlane;
-};
-
-// --controller NAME, --feed, --spindle, --tool-changer, --tool-change, --verify, --cycle, --peck, --retract-plane;
-// false for any other option. A controller's blocks replace the design values unless --before or --after name
-// others, as in korvex-cli.
-bool ReadControllerArg(const std::string& name, const std::string& value, Settings& settings) {
-    if (name == "--controller") {
-        settings.preset.emplace();
-        settings.preset->controller = korvex::gcode::ControllerFromName(value).value();
-        settings.job.controller = settings.preset->controller;
-    } else if (name == "--feed") {
-        settings.preset.value().feedMmPerMin = std::stod(value);
-    } else if (name == "--spindle") {
-        settings.preset.value().spindleRpm = std::stod(value);
-    } else if (name == "--tool-changer") {
-        settings.preset.value().toolChanger = true;
-    } else if (name == "--tool-change") {
-        settings.preset.value().grblToolChange = korvex::gcode::GrblToolChangeFromName(value).value();
-        settings.job.grblToolChange = settings.preset->grblToolChange;
-    } else if (name == "--verify") {
-        settings.job.verify = true;
-    } else if (name == "--cycle") {
-        settings.cycle = korvex::gcode::CycleFromName(value).value();
-    } else if (name == "--peck") {
-        settings.peck = std::stod(value);
-    } else if (name == "--retract-plane") {
-        settings.retractPlane = std::stod(value);
-    } else {
-        return false;
-    }
-    return true;
+std::optional<std::string> ReadIfExists(const fs::path& path) {
+    return fs::exists(path) ? std::optional<std::string>(ReadFile(path)) : std::nullopt;
 }
 
-void ApplyController(Settings& settings) {
-    if (!settings.preset) {
-        return;
+std::string WithoutFinalLineEnd(std::string text) {
+    if (!text.empty() && text.back() == '\n') {
+        text.pop_back();
     }
-    settings.job.machine.feedMmPerMin = settings.preset->feedMmPerMin;
-    const korvex::gcode::ToolChangeBlocks blocks = korvex::gcode::PresetBlocks(*settings.preset);
-    if (!settings.explicitBefore) {
-        settings.before = korvex::gcode::BlockText(blocks.before);
-    }
-    if (!settings.explicitAfter) {
-        settings.after = korvex::gcode::BlockText(blocks.after);
-    }
-    settings.job.cycle =
-        korvex::gcode::CycleWords(settings.cycle, *settings.preset, settings.peck, settings.retractPlane);
+    return text;
 }
 
-// "--order file|short".
-bool ReadOrderOption(const std::string& name, const std::string& value, korvex::job::JobOptions& job) {
-    if (name != "--order") {
-        return false;
-    }
-    job.order = korvex::order::ParseDrillOrder(value).value();
-    return true;
-}
-
-// "--rapid-xy", "--rapid-z", "--tool-change-time", each with its number.
-bool ReadMachineOption(const std::string& name, const std::string& value, korvex::gcode::MachineModel& machine) {
-    double* target = name == "--rapid-xy"           ? &machine.rapidXyMmPerMin
-                     : name == "--rapid-z"          ? &machine.rapidZMmPerMin
-                     : name == "--tool-change-time" ? &machine.toolChangeSeconds
-                                                    : nullptr;
-    if (target != nullptr) {
-        *target = std::stod(value);
-    }
-    return target != nullptr;
-}
-
-// One option per line: "--name value" (the value is everything after the first blank) or "--name".
-Settings ReadArgs(const fs::path& folder) {
-    Settings settings;
-    const fs::path path = folder / "args.txt";
-    if (!fs::exists(path)) {
-        return settings;
-    }
-    std::istringstream lines(ReadFile(path));
+// args.txt as korvex-cli's arguments: the options, then input.drl and the further files.
+std::vector<std::string> ReadArgs(const fs::path& folder) {
+    std::vector<std::string> options;
+    std::vector<std::string> files{kInputName};
+    const std::optional<std::string> text = ReadIfExists(folder / "args.txt");
+    std::istringstream lines(text.value_or(std::string()));
     std::string line;
     while (std::getline(lines, line)) {
         if (!line.empty() && line.back() == '\r') {
@@ -170,169 +94,166 @@ Settings ReadArgs(const fs::path& folder) {
         if (line.empty()) {
             continue;
         }
+        if (line[0] != '-') {
+            files.push_back(line);
+            continue;
+        }
         const std::size_t blank = line.find(' ');
-        const std::string name = line.substr(0, blank);
-        const std::string value = blank == std::string::npos ? std::string() : line.substr(blank + 1);
-        if (name == "--x-offset") {
-            settings.xOffset = value;
-        } else if (name == "--y-offset") {
-            settings.yOffset = value;
-        } else if (name == "--z-offset") {
-            settings.zOffset = value;
-        } else if (name == "--z-up") {
-            settings.zUp = value;
-        } else if (name == "--z-down") {
-            settings.zDown = value;
-        } else if (name == "--divisor") {
-            settings.divisor = value;
-        } else if (name == "--line-numbers") {
-            settings.lineNumbers = true;
-        } else if (name == "--no-line-numbers") {
-            settings.lineNumbers = false;
-        } else if (name == "--increment") {
-            settings.increment = std::stoi(value);
-        } else if (name == "--before") {
-            settings.before = ReadFile(folder / value);
-            settings.explicitBefore = true;
-        } else if (name == "--after") {
-            settings.after = ReadFile(folder / value);
-            settings.explicitAfter = true;
-        } else if (ReadControllerArg(name, value, settings)) {
-        } else if (name == "--excellon") {
-            settings.job.reading.excellon = true;
-        } else if (name == "--units") {
-            settings.job.reading.excellon = true;
-            settings.job.reading.units = korvex::excellon::ParseUnits(value).value();
-        } else if (name == "--number-format") {
-            const korvex::excellon::NumberFormat format = korvex::excellon::ParseNumberFormat(value).value();
-            settings.job.reading.excellon = true;
-            settings.job.reading.integerDigits = format.integerDigits;
-            settings.job.reading.decimalDigits = format.decimalDigits;
-        } else if (name == "--zeros") {
-            settings.job.reading.excellon = true;
-            settings.job.reading.zeros = korvex::excellon::ParseZeros(value).value();
-        } else if (name == "--keep-tools") {
-            settings.job.reading.excellon = true;
-            settings.job.board.keepTools = true;
-        } else if (name == "--tool-order") {
-            settings.job.reading.excellon = true;
-            settings.job.board.gatherTools = true;
-            settings.job.board.toolOrder =
-                value == "diameter" ? korvex::excellon::ToolOrder::Diameter : korvex::excellon::ToolOrder::File;
-        } else if (name.rfind("--", 0) != 0) {
-            settings.job.board.moreFiles.push_back((folder / line).string());
-        } else if (ReadOrderOption(name, value, settings.job)) {
-        } else if (ReadMachineOption(name, value, settings.job.machine)) {
-        } else {
-            throw std::runtime_error(path.string() + ": unknown option " + line);
+        options.push_back(line.substr(0, blank));
+        if (blank != std::string::npos) {
+            options.push_back(line.substr(blank + 1));
         }
     }
-    ApplyController(settings);
-    return settings;
+    options.insert(options.end(), {"-o", kOutputName});
+    options.insert(options.end(), files.begin(), files.end());
+    return options;
 }
 
-struct RunResult {
-    bool finished = false;
+struct ProcessResult {
+    int status = -1; // -1: ended by a signal
+    std::string out;
+    std::string err;
+};
+
+// korvex-cli with `work` as its working directory and empty standard input; its output streams go to files in
+// `streams`, so that `work` holds only what the program leaves.
+ProcessResult RunProgram(const std::vector<std::string>& args, const fs::path& work, const fs::path& streams) {
+    const fs::path outPath = streams / "stdout";
+    const fs::path errPath = streams / "stderr";
+    std::vector<std::string> argvText{KORVEX_CLI_PATH};
+    argvText.insert(argvText.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& text : argvText) {
+        argv.push_back(text.data());
+    }
+    argv.push_back(nullptr);
+
+    const pid_t child = ::fork();
+    if (child == 0) {
+        const int in = ::open("/dev/null", O_RDONLY);
+        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
+            ::chdir(work.c_str()) != 0) {
+            ::_exit(127);
+        }
+        ::execv(argv[0], argv.data());
+        ::_exit(127);
+    }
+    ProcessResult result;
+    if (child < 0) {
+        ADD_FAILURE() << "fork failed";
+        return result;
+    }
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR) {
+            ADD_FAILURE() << "waitpid failed";
+            return result;
+        }
+    }
+    if (WIFEXITED(status)) {
+        result.status = WEXITSTATUS(status);
+    }
+    result.out = ReadFile(outPath);
+    result.err = ReadFile(errPath);
+    return result;
+}
+
+// The window fields an in-process folder's args.txt may set; the run starts from korvex-cli's design values.
+struct InProcessRun {
     std::optional<std::string> error;
     std::string log;
 };
 
-std::string NormaliseLog(std::string log, const std::string& input, const std::string& output);
-
-RunResult Convert(const Settings& settings, const std::string& input, const std::string& output) {
+InProcessRun RunInProcess(const fs::path& folder, const fs::path& work) {
+    const std::pair<const char*, HostField> kFields[] = {
+        {"--x-offset", HostField::XOffsett}, {"--y-offset", HostField::YOffsett}, {"--z-offset", HostField::ZOffsett},
+        {"--z-up", HostField::Zauf},         {"--z-down", HostField::Zab},        {"--divisor", HostField::Divider},
+    };
     korvex::platform::SetDecimalSeparator('.');
-    ConversionState state; // every case starts from a freshly started program
-    state.LineNumbersOn = settings.lineNumbers;
-    state.LineNumberIncrement = settings.increment;
-
+    korvex::conversion::ConversionState state; // every case starts from a freshly started program
+    state.LineNumbersOn = true;
+    state.LineNumberIncrement = 5;
     std::ostringstream log;
     ConsoleHost host(log, false);
+    const std::string input = (work / kInputName).string();
+    const std::string output = (work / kOutputName).string();
     host.SetField(HostField::InputFileName, input);
     host.SetField(HostField::OutputFileName, output);
-    host.SetField(HostField::XOffsett, settings.xOffset);
-    host.SetField(HostField::YOffsett, settings.yOffset);
-    host.SetField(HostField::ZOffsett, settings.zOffset);
-    host.SetField(HostField::Zauf, settings.zUp);
-    host.SetField(HostField::Zab, settings.zDown);
-    host.SetField(HostField::Divider, settings.divisor);
-    host.SetMacroText(HostMacro::Before, settings.before);
-    host.SetMacroText(HostMacro::After, settings.after);
-
-    RunResult result;
-    try {
-        result.finished = korvex::job::ConvertJob(state, host, settings.job).outcome == RunOutcome::Finished;
-    } catch (const std::exception& error) {
-        // Some messages name the input ("no drill data in FILE").
-        result.error = NormaliseLog(error.what(), input, output);
+    host.SetField(HostField::XOffsett, "0");
+    host.SetField(HostField::YOffsett, "0");
+    host.SetField(HostField::ZOffsett, "0");
+    host.SetField(HostField::Zauf, "1");
+    host.SetField(HostField::Zab, "2");
+    host.SetField(HostField::Divider, "1");
+    host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
+    host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
+    const std::vector<std::string> args = ReadArgs(folder);
+    for (std::size_t i = 0; i + 1 < args.size() && args[i] != "-o"; i += 2) {
+        const auto* known = std::find_if(std::begin(kFields), std::end(kFields),
+                                         [&](const auto& entry) { return args[i] == entry.first; });
+        if (known == std::end(kFields)) {
+            ADD_FAILURE() << "an in-process folder sets window fields only, not " << args[i];
+            return {};
+        }
+        host.SetField(known->second, args[i + 1]);
     }
+
+    InProcessRun result;
+    try {
+        korvex::job::ConvertJob(state, host, korvex::job::JobOptions());
+    } catch (const std::exception& error) {
+        result.error = error.what();
+    }
+    // The log names the files as the program, started in `work`, would.
     result.log = log.str();
+    const std::string folderPrefix = work.string() + "/";
+    for (std::size_t at = result.log.find(folderPrefix); at != std::string::npos;
+         at = result.log.find(folderPrefix, at)) {
+        result.log.erase(at, folderPrefix.size());
+    }
     return result;
 }
 
-void ReplaceAll(std::string& text, const std::string& from, const std::string& to) {
-    for (std::size_t at = text.find(from); at != std::string::npos; at = text.find(from, at + to.size())) {
-        text.replace(at, from.size(), to);
-    }
-}
-
-// Banner line 1 names the input as it was given; lines 4 and 5 are free text that changes with every
-// release. Both are brought into the form the expected files hold.
-std::string NormaliseProgram(std::string program, const std::string& input) {
-    std::vector<std::size_t> starts{0};
-    for (std::size_t i = 0; i < program.size() && starts.size() < 6; ++i) {
-        if (program[i] == '\n') {
-            starts.push_back(i + 1);
+// Lines 4 and 5 of the banner are free text that changes with every release.
+std::string NormaliseProgram(std::string program) {
+    std::size_t begin = 0;
+    for (int line = 1; line <= 5 && begin < program.size(); ++line) {
+        const std::size_t end = program.find("\r\n", begin);
+        if (end == std::string::npos) {
+            break;
         }
-    }
-    if (starts.size() < 6) {
-        return program;
-    }
-    auto replaceLine = [&](std::size_t index, const std::string& text) {
-        const std::size_t begin = starts[index];
-        const std::size_t end = starts[index + 1] - 2; // before CR LF
-        if (program.compare(end, 2, "\r\n") != 0) {
-            return;
+        if ((line == 4 || line == 5) && program.compare(begin, 2, "; ") == 0) {
+            const std::string placeholder = line == 4 ? "; <maker, release and version>" : "; <updates>";
+            program.replace(begin, end - begin, placeholder);
+            begin += placeholder.size() + 2;
+        } else {
+            begin = end + 2;
         }
-        const std::size_t oldLength = end - begin;
-        program.replace(begin, oldLength, text);
-        for (std::size_t i = index + 1; i < starts.size(); ++i) {
-            starts[i] = starts[i] - oldLength + text.size();
-        }
-    };
-    const std::string line1 = "; Conversion of file :" + input + " to CNC-code";
-    if (program.compare(0, line1.size() + 2, line1 + "\r\n") == 0) {
-        replaceLine(0, std::string("; Conversion of file :") + kInputName + " to CNC-code");
-    }
-    if (program.compare(starts[3], 2, "; ") == 0) {
-        replaceLine(3, kPlaceholderLine4);
-    }
-    if (program.compare(starts[4], 2, "; ") == 0) {
-        replaceLine(4, kPlaceholderLine5);
     }
     return program;
 }
 
-std::string NormaliseLog(std::string log, const std::string& input, const std::string& output) {
-    ReplaceAll(log, output, kOutputName);
-    ReplaceAll(log, input, kInputName);
-    // Further drill files lie beside the input.
-    ReplaceAll(log, fs::path(input).parent_path().string() + "/", "");
-    return log;
-}
-
-// The job's lines after the run, taken out of the log: they are compared only where a folder expects them.
+// Standard error taken apart: the job's lines after the run and the program's own lines are compared only
+// where a folder expects them.
 struct SplitLog {
     std::string log;
     std::string summary;
     std::string machineTime;
     std::string warnings;
+    std::vector<std::string> programLines; // without "korvex-cli: "
 };
 
-SplitLog SplitJobLines(const std::string& log) {
+SplitLog SplitStandardError(const std::string& text) {
     SplitLog split;
-    std::istringstream lines(log);
+    std::istringstream lines(text);
     std::string line;
     while (std::getline(lines, line)) {
+        if (line.rfind(kProgramPrefix, 0) == 0) {
+            split.programLines.push_back(line.substr(kProgramPrefix.size()));
+            continue;
+        }
         std::string& target = line.rfind("Summary: ", 0) == 0        ? split.summary
                               : line.rfind("Machine time: ", 0) == 0 ? split.machineTime
                               : line.rfind("Warning: ", 0) == 0      ? split.warnings
@@ -340,6 +261,35 @@ SplitLog SplitJobLines(const std::string& log) {
         target += line + "\n";
     }
     return split;
+}
+
+// Whether the program's line `said` reports `message`: the same words, or those words located as
+// "input.drl:LINE: " in place of " in line LINE of the drill file", where the program also quotes the file's
+// own decimal point that the message shows retried as a comma.
+bool Reports(const std::string& said, const std::string& message) {
+    if (said == message) {
+        return true;
+    }
+    const std::string prefix = std::string(kInputName) + ":";
+    if (said.rfind(prefix, 0) != 0) {
+        return false;
+    }
+    const std::size_t colon = said.find(": ", prefix.size());
+    const std::string line = said.substr(prefix.size(), colon - prefix.size());
+    if (colon == std::string::npos || line.empty() || !std::all_of(line.begin(), line.end(), [](char c) {
+            return std::isdigit(static_cast<unsigned char>(c)) != 0;
+        })) {
+        return false;
+    }
+    std::string expected = message;
+    const std::string phrase = " in line " + line + " of the drill file";
+    if (const std::size_t at = expected.find(phrase); at != std::string::npos) {
+        expected.erase(at, phrase.size());
+    }
+    std::string actual = said.substr(colon + 2);
+    std::replace(expected.begin(), expected.end(), ',', '.');
+    std::replace(actual.begin(), actual.end(), ',', '.');
+    return actual == expected;
 }
 
 std::string Visible(const std::string& text) {
@@ -385,11 +335,17 @@ void ExpectSameText(const std::string& expected, const std::string& actual, cons
     }
 }
 
-std::string WithoutFinalLineEnd(std::string text) {
-    if (!text.empty() && text.back() == '\n') {
-        text.pop_back();
+// Compares `actual` with the folder's file `name` where it exists; UPDATE_GOLDEN rewrites it instead.
+void CheckOptionalFile(const fs::path& folder, const char* name, const std::string& actual, const std::string& what) {
+    const fs::path path = folder / name;
+    if (!fs::exists(path)) {
+        return;
     }
-    return text;
+    if (UpdateGolden()) {
+        WriteFile(path, actual);
+    } else {
+        ExpectSameText(ReadFile(path), actual, what);
+    }
 }
 
 struct GoldenCase {
@@ -405,7 +361,7 @@ void PrintTo(const GoldenCase& goldenCase, std::ostream* out) {
 std::vector<GoldenCase> ListCases() {
     std::vector<GoldenCase> cases;
     for (const auto& entry : fs::directory_iterator(KORVEX_GOLDEN_DATA_DIR)) {
-        if (entry.is_directory() && fs::exists(entry.path() / "input.drl")) {
+        if (entry.is_directory() && fs::exists(entry.path() / kInputName)) {
             cases.push_back({entry.path().filename().string(), entry.path()});
         }
     }
@@ -424,75 +380,100 @@ class GoldenTest : public testing::TestWithParam<GoldenCase> {};
 
 TEST_P(GoldenTest, ConvertsAsExpected) {
     const fs::path& folder = GetParam().folder;
-    const Settings settings = ReadArgs(folder);
-    const std::string input = (folder / kInputName).string();
     const fs::path expectedProgramPath = folder / "expected.cnc";
     const fs::path expectedErrorPath = folder / "expected-error.txt";
-    const fs::path expectedLogPath = folder / "expected-log.txt";
+    const bool inProcess = fs::exists(folder / "in-process.txt");
 
     TempFolder temp("korvex-golden");
-    const std::string output = (temp.Path() / kOutputName).string();
-    const RunResult result = Convert(settings, input, output);
-    const SplitLog split = SplitJobLines(NormaliseLog(result.log, input, output));
-    const std::string& log = split.log;
-    const fs::path expectedSummaryPath = folder / "expected-summary.txt";
-    const fs::path expectedMachineTimePath = folder / "expected-machine-time.txt";
-    const fs::path expectedWarningsPath = folder / "expected-warnings.txt";
+    const fs::path work = temp.Path() / "work";
+    const fs::path streams = temp.Path() / "streams";
+    fs::create_directories(streams);
+    fs::copy(folder, work, fs::copy_options::recursive);
+    const std::vector<std::string> folderEntries = EntryNames(work);
+    std::vector<std::string> withProgram = folderEntries;
+    withProgram.push_back(kOutputName);
+    std::sort(withProgram.begin(), withProgram.end());
 
+    const std::vector<std::string> args = ReadArgs(folder);
+    const ProcessResult result = RunProgram(args, work, streams);
+    // Rewriting, the run itself says whether it fails.
+    const bool fails = UpdateGolden() ? !fs::exists(work / kOutputName) : fs::exists(expectedErrorPath);
+    EXPECT_EQ(result.out, "") << "standard output";
+    const std::optional<std::string> expectedStatus = ReadIfExists(folder / "expected-status.txt");
+    const int status = fails ? 1 : 0;
     if (UpdateGolden()) {
-        if (result.error) {
-            WriteFile(expectedErrorPath, *result.error + "\n");
-            fs::remove(expectedProgramPath);
-        } else {
-            ASSERT_TRUE(result.finished) << "the run ended early; log:\n" << result.log;
-            WriteFile(expectedProgramPath, NormaliseProgram(ReadFile(output), input));
-            fs::remove(expectedErrorPath);
+        if (expectedStatus) {
+            WriteFile(folder / "expected-status.txt", std::to_string(result.status) + "\n");
         }
-        if (fs::exists(expectedLogPath)) {
-            WriteFile(expectedLogPath, log);
+    } else {
+        EXPECT_EQ(std::to_string(result.status),
+                  expectedStatus ? WithoutFinalLineEnd(*expectedStatus) : std::to_string(status))
+            << "exit status; standard error:\n"
+            << result.err;
+    }
+    CheckOptionalFile(folder, "expected-stderr.txt", result.err, "standard error");
+
+    SplitLog split;
+    std::optional<std::string> error;
+    if (inProcess) {
+        const InProcessRun run = RunInProcess(folder, work);
+        split = SplitStandardError(run.log);
+        error = run.error;
+        EXPECT_EQ(EntryNames(work), folderEntries) << "an unfinished program was left behind";
+    } else {
+        split = SplitStandardError(result.err);
+        if (!split.programLines.empty()) {
+            error = split.programLines.back();
         }
-        if (fs::exists(expectedSummaryPath)) {
-            WriteFile(expectedSummaryPath, split.summary);
-        }
-        if (fs::exists(expectedMachineTimePath)) {
-            WriteFile(expectedMachineTimePath, split.machineTime);
-        }
-        if (fs::exists(expectedWarningsPath)) {
-            WriteFile(expectedWarningsPath, split.warnings);
-        }
-        std::cout << "rewritten: " << folder.string() << '\n';
-        return;
     }
 
-    if (fs::exists(expectedErrorPath)) {
-        ASSERT_TRUE(result.error.has_value()) << "the run did not fail";
-        EXPECT_EQ(*result.error, WithoutFinalLineEnd(ReadFile(expectedErrorPath)));
-        EXPECT_TRUE(temp.Entries().empty()) << "an unfinished program was left behind";
+    if (fails) {
+        ASSERT_TRUE(error.has_value()) << "the run did not fail; standard error:\n" << result.err;
+        const std::optional<std::string> expectedError = ReadIfExists(expectedErrorPath);
+        const bool reported = expectedError && (inProcess ? *error == WithoutFinalLineEnd(*expectedError)
+                                                          : Reports(*error, WithoutFinalLineEnd(*expectedError)));
+        if (UpdateGolden()) {
+            if (!reported) {
+                WriteFile(expectedErrorPath, *error + "\n");
+            }
+            fs::remove(expectedProgramPath);
+        } else {
+            EXPECT_TRUE(reported) << "the message\n  " << *error << "\ndoes not report\n  "
+                                  << WithoutFinalLineEnd(expectedError.value_or(""));
+        }
+        EXPECT_EQ(EntryNames(work), folderEntries) << "an unfinished program was left behind";
 
         // An older program of the same name is kept whole when the new one fails.
         const std::string older = "; an older program\r\nM30\r\n";
-        WriteFile(output, older);
-        const RunResult again = Convert(settings, input, output);
-        EXPECT_EQ(again.error, result.error);
-        EXPECT_EQ(ReadFile(output), older);
-        EXPECT_EQ(temp.Entries(), std::vector<std::string>{kOutputName});
+        WriteFile(work / kOutputName, older);
+        const ProcessResult again = RunProgram(args, work, streams);
+        EXPECT_EQ(again.status, result.status);
+        EXPECT_EQ(again.err, result.err);
+        if (inProcess) {
+            EXPECT_EQ(RunInProcess(folder, work).error, error);
+        }
+        EXPECT_EQ(ReadFile(work / kOutputName), older);
+        EXPECT_EQ(EntryNames(work), withProgram);
     } else {
-        ASSERT_FALSE(result.error.has_value()) << *result.error;
-        ASSERT_TRUE(result.finished) << "the run ended early; log:\n" << result.log;
-        EXPECT_EQ(temp.Entries(), std::vector<std::string>{kOutputName});
-        ExpectSameText(ReadFile(expectedProgramPath), NormaliseProgram(ReadFile(output), input), "the program");
+        ASSERT_TRUE(fs::exists(work / kOutputName)) << "no program written; standard error:\n" << result.err;
+        EXPECT_EQ(EntryNames(work), withProgram);
+        const std::string program = NormaliseProgram(ReadFile(work / kOutputName));
+        if (UpdateGolden()) {
+            WriteFile(expectedProgramPath, program);
+            fs::remove(expectedErrorPath);
+        } else {
+            ExpectSameText(ReadFile(expectedProgramPath), program, "the program");
+        }
+        if (!fs::exists(folder / "expected-status.txt") && !fs::exists(folder / "expected-stderr.txt")) {
+            EXPECT_TRUE(split.programLines.empty()) << "korvex-cli said: " << split.programLines.front();
+        }
     }
-    if (fs::exists(expectedLogPath)) {
-        ExpectSameText(ReadFile(expectedLogPath), log, "the log");
-    }
-    if (fs::exists(expectedSummaryPath)) {
-        ExpectSameText(ReadFile(expectedSummaryPath), split.summary, "the summary line");
-    }
-    if (fs::exists(expectedMachineTimePath)) {
-        ExpectSameText(ReadFile(expectedMachineTimePath), split.machineTime, "the machine time");
-    }
-    if (fs::exists(expectedWarningsPath)) {
-        ExpectSameText(ReadFile(expectedWarningsPath), split.warnings, "the warnings");
+    CheckOptionalFile(folder, "expected-log.txt", split.log, "the log");
+    CheckOptionalFile(folder, "expected-summary.txt", split.summary, "the summary line");
+    CheckOptionalFile(folder, "expected-machine-time.txt", split.machineTime, "the machine time");
+    CheckOptionalFile(folder, "expected-warnings.txt", split.warnings, "the warnings");
+    if (UpdateGolden()) {
+        std::cout << "rewritten: " << folder.string() << '\n';
     }
 }
 

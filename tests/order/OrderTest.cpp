@@ -444,6 +444,10 @@ struct ChainCase {
     double writtenTravel;
 };
 
+void PrintTo(const ChainCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ShortOrderChainTest : public ShortOrderRunTest, public ::testing::WithParamInterface<ChainCase> {};
 
 TEST_P(ShortOrderChainTest, EndsEachRunTowardsTheNext) {

@@ -25,6 +25,10 @@ struct ProgramCase {
     Box extents;
 };
 
+void PrintTo(const ProgramCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ProgramPictureTest : public ::testing::TestWithParam<ProgramCase> {};
 
 TEST_P(ProgramPictureTest, HolesCutsRapidsAndExtents) {

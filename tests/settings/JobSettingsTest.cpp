@@ -29,6 +29,10 @@ struct ReadCase {
     JobSettings expected;
 };
 
+void PrintTo(const ReadCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 JobSettings With(void (*change)(JobSettings&)) {
     JobSettings settings;
     change(settings);

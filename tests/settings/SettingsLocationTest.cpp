@@ -25,6 +25,10 @@ struct LocationCase {
     bool inConfig;       // expected: the configuration folder
 };
 
+void PrintTo(const LocationCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class SettingsLocationTest : public FaultTest, public ::testing::WithParamInterface<LocationCase> {};
 
 TEST_P(SettingsLocationTest, ChoosesAndSeeds) {
@@ -97,6 +101,10 @@ struct ConfigFolderCase {
     const char* home;
     const char* expected;
 };
+
+void PrintTo(const ConfigFolderCase& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ConfigFolderTest : public ::testing::TestWithParam<ConfigFolderCase> {};
 

@@ -904,6 +904,10 @@ struct ProtectedFileCase {
     bool ownedByRoot; // else by the unprivileged user
 };
 
+void PrintTo(const ProtectedFileCase& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class ProtectedFileTest : public SettingsTest, public ::testing::WithParamInterface<ProtectedFileCase> {};
 
 TEST_P(ProtectedFileTest, IsNotReplaced) {

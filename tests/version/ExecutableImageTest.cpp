@@ -30,6 +30,10 @@ struct PeRow {
     std::uint16_t versionNameId;
 };
 
+void PrintTo(const PeRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class PeLocatorTest : public ::testing::TestWithParam<PeRow> {};
 
 TEST_P(PeLocatorTest, FindsTheVersionResource) {
@@ -61,6 +65,10 @@ struct ElfRow {
     bool is64;
     bool bigEndian;
 };
+
+void PrintTo(const ElfRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class ElfLocatorTest : public ::testing::TestWithParam<ElfRow> {};
 
@@ -167,6 +175,10 @@ struct TypeRow {
     std::vector<std::uint8_t> image;
     std::uint32_t type;
 };
+
+void PrintTo(const TypeRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 std::vector<TypeRow> TypeRows() {
     test::PeOptions gui;

@@ -77,6 +77,10 @@ struct ErrorRow {
     const char* message;
 };
 
+void PrintTo(const ErrorRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class RcScriptErrorTest : public ::testing::TestWithParam<ErrorRow> {};
 
 TEST_P(RcScriptErrorTest, NamesLineAndProblem) {

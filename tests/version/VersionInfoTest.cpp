@@ -142,6 +142,10 @@ struct PeRow {
     TFileVersionInfo expected; // without ShellTypeName
 };
 
+void PrintTo(const PeRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 PeRow Row(const char* name, VersionDescription description, TFileVersionInfo expected, test::PeOptions options = {}) {
     return PeRow{name, std::move(description), options, std::move(expected)};
 }
@@ -266,6 +270,10 @@ struct FlagRow {
     bool set;
 };
 
+void PrintTo(const FlagRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class HasFileFlagTest : public ::testing::TestWithParam<FlagRow> {};
 
 TEST_P(HasFileFlagTest, NeedsTheFlagInMaskAndFlags) {
@@ -289,6 +297,10 @@ struct FileTypeRow {
     std::uint32_t subtype;
     const char* text;
 };
+
+void PrintTo(const FileTypeRow& row, std::ostream* out) {
+    *out << "type " << row.type << " subtype " << row.subtype;
+}
 
 class DescribeFileTypeTest : public ::testing::TestWithParam<FileTypeRow> {};
 

@@ -125,6 +125,10 @@ struct TextRow {
     const char* text; // nullptr: not found
 };
 
+void PrintTo(const TextRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
 class VersionTextLookupTest : public VersionServicesTest, public ::testing::WithParamInterface<TextRow> {};
 
 TEST_P(VersionTextLookupTest, FindsTextsOfAnyCaseAsEightBitText) {
@@ -255,6 +259,10 @@ struct BrokenRow {
     bool translationFound;
     bool fixedPartFound;
 };
+
+void PrintTo(const BrokenRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class BrokenBlockTest : public ::testing::TestWithParam<BrokenRow> {};
 
