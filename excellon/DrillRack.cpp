@@ -12,6 +12,9 @@ constexpr double kSameMm = 1e-9;
 
 // The program writes three decimals: a cutter path closer to the centre than this is no circle it can write.
 constexpr double kSmallestMilledRadiusMm = 0.001;
+// Rounding the start to three decimals and the arc's centre offset once more may move the circle outwards by
+// up to 1.5 thousandths: the path keeps that far inside, so the hole never comes out larger than asked.
+constexpr double kRoundingMarginMm = 0.0015;
 
 } // namespace
 
@@ -66,7 +69,7 @@ BitChoice ChooseBit(const DrillRack& rack, double holeMm) {
 
 conversion::PathEvent MilledHole(double x, double y, double holeMm, double endMillMm) {
     conversion::PathEvent path;
-    const double r = (holeMm - endMillMm) / 2;
+    const double r = (holeMm - endMillMm) / 2 - kRoundingMarginMm;
     if (!(r >= kSmallestMilledRadiusMm)) {
         path.startX = x;
         path.startY = y;

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,9 +69,23 @@ struct VerificationResult {
 
 constexpr std::size_t kMaxKeptDifferences = 10000;
 
+// How a program drills with the drills the user owns: tools of the drill file that one bit drills are one tool
+// to the comparison, and a hole milled by the end mill is the hole it makes.
+struct DrillMapping {
+    // The bit each tool is drilled with, by the tool numbers the program uses; a tool named in neither map is
+    // compared by its number.
+    std::map<std::int32_t, std::size_t> bitOf;
+    // The tools whose holes the end mill makes, with the hole's diameter in mm as the drill file gives it.
+    std::map<std::int32_t, double> milled;
+    // A milled circle (CircleOf) makes a hole this much wider than the cutter's centre line.
+    std::optional<double> endMillMm;
+};
+
 // Compares as multisets: every expected hole needs a drilled hole of the same tool within the tolerance, and
-// every expected path a milled path of the same tool with the same pieces.
-VerificationResult Verify(const ExpectedWork& expected, const Program& program);
+// every expected path a milled path of the same tool with the same pieces. With `mapping`, "the same tool" is
+// the same bit, and a milled circle of the end mill counts as a hole of any milled tool whose diameter it
+// makes to within 0.005 mm.
+VerificationResult Verify(const ExpectedWork& expected, const Program& program, const DrillMapping* mapping = nullptr);
 
 // The log lines for a result: "Verified against the drill file read as ...: ..." when it passed, otherwise "Warning: "
 // lines for the first `shown` differences by position and one line for the rest; the skip reason when it did not run.
