@@ -19,6 +19,7 @@
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
 #include "excellon/DrillFileReport.h"
+#include "excellon/RackFile.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
@@ -94,6 +95,13 @@ Options:
                            (implies --excellon)
       --svg=FILE           also draw the written program as an SVG picture: holes to scale in one
                            colour per tool, cuts, rapid moves, rulers in mm, extents and legend
+      --drills=MM,MM,...   the drills you own, in mm (e.g. 0.3,0.4,0.5,0.8,1.0): each tool is drilled
+                           with the nearest one within --drill-tolerance (implies --excellon)
+      --rack=FILE          the drills you own from a file: one diameter in mm a line, optionally a
+                           name after it; "#" starts a comment (implies --excellon)
+      --drill-tolerance=MM how far a hole may be from its drill's diameter (default 0.05)
+      --mill=DIAMETER      the end mill (mm) that mills holes larger than the largest drill +
+                           tolerance: a helix down, then a circle (implies --excellon)
 
 Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
@@ -135,6 +143,9 @@ struct Options {
     std::optional<korvex::conversion::CycleKind> cycle;
     std::optional<double> peck;
     std::optional<double> retractPlane;
+    // -- Drill rack --
+    bool rackGiven = false; // --drills or --rack
+    bool toleranceGiven = false;
 };
 
 class UsageError {
@@ -277,6 +288,12 @@ enum OptionId : int {
 
     // -- Preview options --
     kSvg,
+
+    // -- Drill rack options --
+    kDrills,
+    kRack,
+    kDrillTolerance,
+    kMill,
 };
 
 const option kLongOptions[] = {
@@ -325,6 +342,12 @@ const option kLongOptions[] = {
 
     // -- Preview options --
     {"svg", required_argument, nullptr, kSvg},
+
+    // -- Drill rack options --
+    {"drills", required_argument, nullptr, kDrills},
+    {"rack", required_argument, nullptr, kRack},
+    {"drill-tolerance", required_argument, nullptr, kDrillTolerance},
+    {"mill", required_argument, nullptr, kMill},
 
     {nullptr, 0, nullptr, 0},
 };
@@ -627,6 +650,41 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             }
             break;
 
+            // -- Drill rack options --
+            // The rack maps the Excellon reading's tools onto drills, so it asks for that reading.
+        case kDrills:
+        case kRack: {
+            if (options.rackGiven) {
+                throw UsageError("--drills and --rack name the drills once, not twice");
+            }
+            korvex::excellon::DrillRack& rack = options.job.board.rack;
+            const std::string error = id == kDrills ? korvex::excellon::ParseDrillList(optarg, rack.bits)
+                                                    : korvex::excellon::ReadRackFile(optarg, rack.bits);
+            if (!error.empty()) {
+                throw UsageError(id == kDrills ? error : "--rack: " + error, id == kDrills);
+            }
+            options.rackGiven = true;
+            options.job.reading.excellon = true;
+            break;
+        }
+        case kDrillTolerance: {
+            const std::optional<double> value = korvex::excellon::ParseRackTolerance(optarg);
+            if (!value) {
+                throw UsageError("--drill-tolerance: '" + std::string(optarg) + "' is no distance in mm (0 to 100)");
+            }
+            options.job.board.rack.toleranceMm = *value;
+            options.toleranceGiven = true;
+            break;
+        }
+        case kMill: {
+            options.job.board.rack.endMillMm = korvex::excellon::ParseRackDiameter(optarg);
+            if (!options.job.board.rack.endMillMm) {
+                throw UsageError("--mill: '" + std::string(optarg) + "' is no diameter in mm (0 to 100)");
+            }
+            options.job.reading.excellon = true;
+            break;
+        }
+
         case ':': {
             const std::string given = argv[optind - 1];
             const bool isLong = given.rfind("--", 0) == 0;
@@ -670,6 +728,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
         options.output = korvex::conversion::ProposedOutputName(options.input);
     }
     ApplyController(options);
+    if (options.toleranceGiven && !options.rackGiven) {
+        throw UsageError("--drill-tolerance needs --drills or --rack");
+    }
     if (!options.job.svgPath.empty() && *options.output == "-") {
         throw UsageError("--svg draws the program from its file: name the output with -o");
     }
