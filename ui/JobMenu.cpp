@@ -9,6 +9,7 @@
 #include "platform/MessageBox.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
+#include "ui/DrillRackDialog.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobChoices.h"
 #include "ui/Settings.h"
@@ -48,6 +49,8 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     Controller1 = action("Controller1", QStringLiteral("&Controller…"));
     Verify1 = action("Verify1", QStringLiteral("&Verify after converting"));
     Verify1->setCheckable(true);
+    DrillRack1 = action("DrillRack1", QStringLiteral("Drill &rack…"));
+    connect(DrillRack1, &QAction::triggered, this, &JobMenu::DrillRack1Click);
     fileMenu.insertSeparator(before);
     connect(Verify1, &QAction::toggled, this, [this](bool checked) { settings_.verify = checked; });
 
@@ -110,6 +113,15 @@ void JobMenu::Controller1Click() {
                                                          "Replace it with the blocks of %1?")
                                               .arg(FromHostText(ControllerTitle(chosen.controller))))) {
             FillToolChangeBlocks(controls_, chosen);
+        }
+    });
+}
+
+void JobMenu::DrillRack1Click() {
+    RunGuarded([this] {
+        DrillRackDialog dialog(rack_, &dialogParent_);
+        if (dialog.exec() == QDialog::Accepted) {
+            rack_ = dialog.Rack();
         }
     });
 }

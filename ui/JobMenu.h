@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "excellon/BoardOptions.h"
 #include "ui/JobSettings.h"
 
 class QAction;
@@ -39,10 +40,16 @@ public:
     QAction* ShortOrder1 = nullptr;
     QAction* Controller1 = nullptr;
     QAction* Verify1 = nullptr;
+    QAction* DrillRack1 = nullptr;
+
+    // The drills the user owns (File › "Drill rack…"), kept apart from the settings above in [DrillRack].
+    const excellon::DrillRack& Rack() const { return rack_; }
+    void SetRack(const excellon::DrillRack& rack) { rack_ = rack; }
 
 public slots:
     void DrillFileFormat1Click();
     void Controller1Click();
+    void DrillRack1Click();
 
 private:
     void ShowOrder();
@@ -53,6 +60,7 @@ private:
     SettingsControls& controls_;
     std::function<std::string()> inputFile_;
     JobSettings settings_;
+    excellon::DrillRack rack_;
 };
 
 } // namespace korvex::ui

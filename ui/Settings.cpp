@@ -5,6 +5,7 @@
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/UserFolders.h"
+#include "ui/DrillRackSettings.h"
 #include "ui/JobSettings.h"
 
 #include <cerrno>
@@ -213,6 +214,7 @@ void SettingsStore::LoadSettings(SettingsControls& controls, conversion::Convers
     controls.SetInitialFolder(FileDialog::Save,
                               DropTrailingSeparator(ini.ReadString(kProgram, kSaveDirRead, files_.startFolder)));
     controls.SetJobChoices(ReadJobSettings(ini));
+    controls.SetDrillRack(ReadDrillRack(ini));
 
     if (settingsLoaded) {
         loaded_[kJobChoices] = true;
@@ -260,6 +262,9 @@ void SettingsStore::SaveSettings(const SettingsControls& controls) {
     if (const JobSettings* choices = controls.JobChoices(); choices && (loaded_[kJobChoices] || !HasJobSettings(ini))) {
         WriteJobSettings(ini, *choices);
         written[kJobChoices] = true;
+    }
+    if (const excellon::DrillRack* rack = controls.DrillRack(); rack && (loaded_[kJobChoices] || !HasDrillRack(ini))) {
+        WriteDrillRack(ini, *rack);
     }
 
     if (platform::WriteFileAtomically(files_.settingsFile, ini.Text())) {

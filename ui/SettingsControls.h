@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace korvex::excellon {
+struct DrillRack;
+}
+
 namespace korvex::ui {
 
 struct JobSettings;
@@ -46,6 +50,9 @@ public:
     // dialogs has none and leaves the sections alone.
     virtual const JobSettings* JobChoices() const { return nullptr; }
     virtual void SetJobChoices(const JobSettings& /*choices*/) {}
+    // File › "Drill rack…": the drills the user owns ([DrillRack], ui/DrillRackSettings.h).
+    virtual const excellon::DrillRack* DrillRack() const { return nullptr; }
+    virtual void SetDrillRack(const excellon::DrillRack& /*rack*/) {}
 };
 
 } // namespace korvex::ui

@@ -644,6 +644,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
     PreviewHost host(*this);
     conversion::ConversionState state = conversion::TheConversionState();
     job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+    options.board.rack = jobMenu->Rack();
     options.collectToolDiameters = true;
     options.verify = false;
     try {
@@ -653,7 +654,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
         } else if (!host.NumericalError().empty()) {
             input.problem = FromHostText(host.NumericalError());
         }
-        input.scene = preview::ProgramTextScene(host.Program(), report.toolDiameters, {});
+        input.scene = preview::ProgramTextScene(host.Program(), report.toolDiameters, {}, options.board.rack.endMillMm);
     } catch (const std::exception& error) {
         input.problem = QString::fromLocal8Bit(error.what());
         input.scene = preview::ProgramTextScene("", {}, {});
@@ -677,6 +678,7 @@ void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
         job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+        options.board.rack = jobMenu->Rack();
         options.collectToolDiameters = true; // for the preview
         const std::string logBefore = host.LogText();
         job::JobReport report;
@@ -688,6 +690,7 @@ void TfrmKorvex::btnConvertConClick() {
         }
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
+            preview_->SetEndMill(options.board.rack.endMillMm);
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
         } else {
@@ -849,6 +852,14 @@ const JobSettings* TfrmKorvex::JobChoices() const {
 
 void TfrmKorvex::SetJobChoices(const JobSettings& choices) {
     jobMenu->SetSettings(choices);
+}
+
+const excellon::DrillRack* TfrmKorvex::DrillRack() const {
+    return &jobMenu->Rack();
+}
+
+void TfrmKorvex::SetDrillRack(const excellon::DrillRack& rack) {
+    jobMenu->SetRack(rack);
 }
 
 } // namespace korvex::ui

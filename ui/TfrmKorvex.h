@@ -122,6 +122,8 @@ public:
     void SetInitialFolder(FileDialog dialog, const std::string& folder) override;
     const JobSettings* JobChoices() const override;
     void SetJobChoices(const JobSettings& choices) override;
+    const excellon::DrillRack* DrillRack() const override;
+    void SetDrillRack(const excellon::DrillRack& rack) override;
 
     // The File menu's entries for the run's choices (drill file format, drill order, controller).
     JobMenu* jobMenu = nullptr;
