@@ -119,7 +119,7 @@ DrillRackDialog::DrillRackDialog(const excellon::DrillRack& rack, QWidget* paren
     auto* toleranceRow = new QHBoxLayout;
     toleranceRow->addWidget(seTolerance);
     toleranceRow->addWidget(lblToleranceProblem, 1);
-    form->addRow(QStringLiteral("&Tolerance (±):"), toleranceRow);
+    form->addRow(QStringLiteral("Tolerance (±):"), toleranceRow);
     auto* endMillRow = new QHBoxLayout;
     endMillRow->addWidget(seEndMill);
     endMillRow->addWidget(lblEndMillProblem, 1);
@@ -138,6 +138,8 @@ DrillRackDialog::DrillRackDialog(const excellon::DrillRack& rack, QWidget* paren
     layout->addLayout(form);
     layout->addWidget(buttons);
     setMinimumWidth(420);
+    // The wrapped text above the table would otherwise make the dialog as wide as its one long line.
+    resize(480, 440);
 
     for (const excellon::RackBit& bit : rack.bits) {
         AddRow(FromHostText(platform::ShortText(bit.diameterMm, 6)), FromHostText(bit.name));
