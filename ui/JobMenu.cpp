@@ -47,10 +47,10 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("&Short path (each tool's holes reordered)"));
 
     Controller1 = action("Controller1", QStringLiteral("&Controller…"));
+    DrillRack1 = action("DrillRack1", QStringLiteral("Drill r&ack…"));
+    connect(DrillRack1, &QAction::triggered, this, &JobMenu::DrillRack1Click);
     Verify1 = action("Verify1", QStringLiteral("&Verify after converting"));
     Verify1->setCheckable(true);
-    DrillRack1 = action("DrillRack1", QStringLiteral("Drill &rack…"));
-    connect(DrillRack1, &QAction::triggered, this, &JobMenu::DrillRack1Click);
     fileMenu.insertSeparator(before);
     connect(Verify1, &QAction::toggled, this, [this](bool checked) { settings_.verify = checked; });
 
