@@ -223,6 +223,11 @@ void CompareHoles(const std::vector<HoleItem>& expected, const std::vector<HoleI
     });
 }
 
+std::optional<double> Find(const std::map<std::int32_t, double>& map, std::int32_t key) {
+    const auto found = map.find(key);
+    return found == map.end() ? std::nullopt : std::optional<double>(found->second);
+}
+
 // Keys of the bits and of the end mill, apart from every tool number a program can select.
 constexpr std::int32_t kMilledKey = std::numeric_limits<std::int32_t>::min();
 
@@ -319,8 +324,8 @@ VerificationResult Verify(const ExpectedWork& expected, const Program& program, 
     asked.reserve(expected.Holes().size());
     for (const ExpectedWork::Hole& hole : expected.Holes()) {
         HoleItem item{KeyOf(mapping, hole.tool), hole.tool, hole.x, hole.y};
-        if (item.key == kMilledKey) {
-            item.diameter = mapping->milled.at(hole.tool);
+        if (const auto milled = mapping == nullptr ? std::nullopt : Find(mapping->milled, hole.tool)) {
+            item.diameter = *milled;
         }
         asked.push_back(item);
     }
@@ -329,23 +334,22 @@ VerificationResult Verify(const ExpectedWork& expected, const Program& program, 
     for (const DrilledHole& hole : program.holes) {
         made.push_back(HoleItem{KeyOf(mapping, hole.tool), hole.tool, hole.x, hole.y});
     }
-    // A milled circle is a hole where the drill file asks for a milled hole there; otherwise (a routed circle)
-    // it stays a path.
+    // A milled circle is a hole of its tool where the drill file asks for one there (of that diameter, where
+    // the mapping knows it); otherwise (a routed circle) it stays a path.
     std::vector<MilledPath> paths;
-    const bool circlesAreHoles = mapping != nullptr && mapping->endMillMm && !mapping->milled.empty();
-    Grid millGrid;
+    const bool circlesAreHoles = mapping != nullptr && mapping->endMillMm;
+    Grid askedGrid;
     if (circlesAreHoles) {
         for (std::size_t k = 0; k < asked.size(); ++k) {
-            if (asked[k].key == kMilledKey) {
-                millGrid.Add(kMilledKey, asked[k].x, asked[k].y, k);
-            }
+            askedGrid.Add(asked[k].key, asked[k].x, asked[k].y, k);
         }
     }
     for (const MilledPath& path : program.paths) {
         const std::optional<MilledCircle> circle = circlesAreHoles ? CircleOf(path) : std::nullopt;
         if (circle) {
-            const HoleItem hole{kMilledKey, path.tool, circle->x, circle->y, circle->diameter + *mapping->endMillMm};
-            const std::size_t found = millGrid.Take(kMilledKey, hole.x, hole.y, [&](std::size_t k) {
+            const HoleItem hole{KeyOf(mapping, path.tool), path.tool, circle->x, circle->y,
+                                circle->diameter + *mapping->endMillMm};
+            const std::size_t found = askedGrid.Take(hole.key, hole.x, hole.y, [&](std::size_t k) {
                 return Near(asked[k].x, hole.x) && Near(asked[k].y, hole.y) && SameDiameter(asked[k], hole)
                            ? Distance(asked[k].x, asked[k].y, hole.x, hole.y)
                            : -1.0;

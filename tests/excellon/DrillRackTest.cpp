@@ -105,9 +105,8 @@ TEST_P(MilledHoleTest, StaysInsideAndReachesDepth) {
     state.OutputFile = &output;
     {
         conversion::ProgramEmitter emitter(state);
-        conversion::PathEvent path = MilledHole(cx, cy, c.hole, c.endMill);
-        path.tool = 7;
-        emitter.Path(path);
+        emitter.Plain("T3");
+        emitter.Path(MilledHole(cx, cy, c.hole, c.endMill));
         emitter.Flush();
     }
     std::string text;
