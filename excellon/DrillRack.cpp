@@ -70,6 +70,8 @@ BitChoice ChooseBit(const DrillRack& rack, double holeMm) {
 conversion::PathEvent MilledHole(double x, double y, double holeMm, double endMillMm) {
     conversion::PathEvent path;
     const double r = (holeMm - endMillMm) / 2 - kRoundingMarginMm;
+    // Marks the path as a milled hole also where it is a plain plunge, so the summary counts it as a hole.
+    path.helixPassMm = endMillMm;
     if (!(r >= kSmallestMilledRadiusMm)) {
         path.startX = x;
         path.startY = y;
@@ -77,7 +79,6 @@ conversion::PathEvent MilledHole(double x, double y, double holeMm, double endMi
     }
     path.startX = x + r;
     path.startY = y;
-    path.helixPassMm = endMillMm;
     // Two half turns: a whole circle in one arc starts and ends on the same point, which readers and some
     // controllers take for no move at all.
     for (const double endX : {x - r, x + r}) {

@@ -29,10 +29,11 @@ BitChoice ChooseBit(const DrillRack& rack, double holeMm);
 
 // The path that mills a hole of `holeMm` at x,y with an end mill of `endMillMm`: a helix down to depth in
 // passes of at most the end mill's diameter, then a full circle, the cutter staying inside the hole. The path
-// is one circle of radius (hole − end mill)/2 − 0.0015 (what rounding to the program's decimals may add) about x,y in
-// two counter-clockwise half turns, with helixPassMm the end mill's diameter: the writer turns it into the helix for
-// the tool's depth. An end mill not at least 0.005 mm smaller than the hole has no circle to mill: the path has no
-// segments and starts at x,y, and the caller drills it as a hole there with the end mill.
+// is one circle about x,y in two counter-clockwise half turns, of radius (hole - end mill)/2 less 0.0015 (what
+// rounding to the program's decimals may add), with helixPassMm the end mill's diameter: the writer turns it
+// into the helix for the tool's depth. An end mill not at least 0.005 mm smaller than the hole has no circle
+// to mill: the path has no segments and starts at x,y; written as a path it is a plain plunge there
+// (helixPassMm still marks it as a milled hole), and a caller may as well drill it as a hole with the end mill.
 conversion::PathEvent MilledHole(double x, double y, double holeMm, double endMillMm);
 
 } // namespace korvex::excellon

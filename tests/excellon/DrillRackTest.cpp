@@ -12,6 +12,7 @@
 #include "excellon/RackFile.h"
 #include "gcode/GcodeReader.h"
 #include "gcode/Verification.h"
+#include "job/RunSummary.h"
 #include "tests/fakes/MemoryTextWriter.h"
 
 namespace korvex::excellon {
@@ -210,13 +211,18 @@ INSTANTIATE_TEST_SUITE_P(
                       BitVerifyCase{"Missing", "T1\nG00 X1 Y1\nG01 Z-1\nG00 Z1\n", false}),
     RowName<BitVerifyCase>);
 
+// Milled or plunged with the end mill, the summary counts a hole at its centre, not a slot.
 TEST(MilledHoleTest, EndMillAsWideAsTheHoleIsAPlunge) {
+    job::RunSummary summary;
     for (const double endMill : {1.0, 1.2, 0.996}) {
         const conversion::PathEvent path = MilledHole(2.0, 3.0, 1.0, endMill);
         EXPECT_TRUE(path.segments.empty()) << endMill;
         EXPECT_EQ(path.startX, 2.0);
         EXPECT_EQ(path.startY, 3.0);
+        summary.OnPath(path);
     }
+    summary.OnPath(MilledHole(2.0, 3.0, 3.0, 1.0));
+    EXPECT_EQ(summary.Line(), "Summary: 4 holes, 0 slots, 0 routes; X 2.000 to 2.000 mm, Y 3.000 to 3.000 mm");
 }
 
 struct RackTextCase {
