@@ -20,6 +20,7 @@
 #include "conversion/RunConversion.h"
 #include "excellon/BoardSide.h"
 #include "excellon/DrillFileReport.h"
+#include "excellon/RackFile.h"
 #include "gcode/ControllerPreset.h"
 #include "gcode/DrillCycle.h"
 #include "job/ConvertJob.h"
@@ -109,6 +110,13 @@ Options:
                            offsets apply; "file" leaves it where it is (default; needs --excellon)
       --svg=FILE           also draw the written program as an SVG picture: holes to scale in one
                            colour per tool, cuts, rapid moves, rulers in mm, extents and legend
+      --drills=MM,MM,...   the drills you own, in mm (e.g. 0.3,0.4,0.5,0.8,1.0): each tool is drilled
+                           with the nearest one within --drill-tolerance (implies --excellon)
+      --rack=FILE          the drills you own from a file: one diameter in mm a line, optionally a
+                           name after it; "#" starts a comment (implies --excellon)
+      --drill-tolerance=MM how far a hole may be from its drill's diameter (default 0.05)
+      --mill=DIAMETER      the end mill (mm) that mills holes larger than the largest drill +
+                           tolerance: a helix down, then a circle (implies --excellon)
 
 Long options may be abbreviated while they stay unambiguous; "--" ends the options.
 The log goes to standard error. Exit status: 0 when the conversion finished, 1 when it
@@ -152,6 +160,9 @@ struct Options {
     std::optional<double> retractPlane;
     // -- Board side: the first of its options given, for the message when the reading cannot take it --
     int boardOption = 0;
+    // -- Drill rack --
+    bool rackGiven = false; // --drills or --rack
+    bool toleranceGiven = false;
 };
 
 class UsageError {
@@ -303,6 +314,11 @@ enum OptionId : int {
     kMirrorAt,
     kAlignmentHoles,
     kOrigin,
+    // -- Drill rack options --
+    kDrills,
+    kRack,
+    kDrillTolerance,
+    kMill,
 };
 
 const option kLongOptions[] = {
@@ -360,6 +376,11 @@ const option kLongOptions[] = {
     {"mirror-at", required_argument, nullptr, kMirrorAt},
     {"alignment-holes", required_argument, nullptr, kAlignmentHoles},
     {"origin", required_argument, nullptr, kOrigin},
+    // -- Drill rack options --
+    {"drills", required_argument, nullptr, kDrills},
+    {"rack", required_argument, nullptr, kRack},
+    {"drill-tolerance", required_argument, nullptr, kDrillTolerance},
+    {"mill", required_argument, nullptr, kMill},
 
     {nullptr, 0, nullptr, 0},
 };
@@ -734,6 +755,40 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
             options.boardOption = options.boardOption != 0 ? options.boardOption : id;
             break;
         }
+            // -- Drill rack options --
+            // The rack maps the Excellon reading's tools onto drills, so it asks for that reading.
+        case kDrills:
+        case kRack: {
+            if (options.rackGiven) {
+                throw UsageError("--drills and --rack name the drills once, not twice");
+            }
+            korvex::excellon::DrillRack& rack = options.job.board.rack;
+            const std::string error = id == kDrills ? korvex::excellon::ParseDrillList(optarg, rack.bits)
+                                                    : korvex::excellon::ReadRackFile(optarg, rack.bits);
+            if (!error.empty()) {
+                throw UsageError(id == kDrills ? error : "--rack: " + error, id == kDrills);
+            }
+            options.rackGiven = true;
+            options.job.reading.excellon = true;
+            break;
+        }
+        case kDrillTolerance: {
+            const std::optional<double> value = korvex::excellon::ParseRackTolerance(optarg);
+            if (!value) {
+                throw UsageError("--drill-tolerance: '" + std::string(optarg) + "' is no distance in mm (0 to 100)");
+            }
+            options.job.board.rack.toleranceMm = *value;
+            options.toleranceGiven = true;
+            break;
+        }
+        case kMill: {
+            options.job.board.rack.endMillMm = korvex::excellon::ParseRackDiameter(optarg);
+            if (!options.job.board.rack.endMillMm) {
+                throw UsageError("--mill: '" + std::string(optarg) + "' is no diameter in mm (0 to 100)");
+            }
+            options.job.reading.excellon = true;
+            break;
+        }
 
         case ':': {
             const std::string given = argv[optind - 1];
@@ -786,6 +841,9 @@ std::optional<int> ParseOptions(int argc, char** argv, Options& options) {
     }
     ApplyController(options);
     ApplyBoardSide(options);
+    if (options.toleranceGiven && !options.rackGiven) {
+        throw UsageError("--drill-tolerance needs --drills or --rack");
+    }
     if (!options.job.svgPath.empty() && *options.output == "-") {
         throw UsageError("--svg draws the program from its file: name the output with -o");
     }

@@ -1,6 +1,8 @@
 #include "conversion/ProgramEmitter.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstring>
 #include <numeric>
 
@@ -338,10 +340,21 @@ void ProgramEmitter::Path(const PathEvent& path) {
     AppendWord(words, 'Y', path.startY);
     NumberedLine("G00 ", state_.CurrentZUp);
     NumberedLine("G00 ", words);
-    NumberedLine("G01 ", state_.CurrentZDown);
+    const int turns = HelixTurns(path);
+    if (turns == 0) {
+        NumberedLine("G01 ", state_.CurrentZDown);
+    } else {
+        words.clear();
+        AppendWord(words, 'Z', 0.0);
+        NumberedLine("G01 ", words);
+    }
     double x = path.startX;
     double y = path.startY;
-    for (const PathSegment& segment : path.segments) {
+    const double depth = turns == 0 ? 0.0 : ZWordValue(state_.CurrentZDown);
+    const std::size_t helixSegments = static_cast<std::size_t>(turns) * path.segments.size();
+    // The helix's turns, then the segments once more at depth (the only pass of a slot or route).
+    for (std::size_t k = 0; k < helixSegments + path.segments.size(); ++k) {
+        const PathSegment& segment = path.segments[k % path.segments.size()];
         const char* command = "G01 ";
         if (segment.kind == PathSegment::Kind::ClockwiseArc) {
             command = "G02 ";
@@ -352,6 +365,14 @@ void ProgramEmitter::Path(const PathEvent& path) {
         AppendWord(words, 'X', segment.x);
         words.push_back(' ');
         AppendWord(words, 'Y', segment.y);
+        if (k + 1 == helixSegments) {
+            // The bottom of the helix is the tool's own depth word, not a recomputed one.
+            words.push_back(' ');
+            words += state_.CurrentZDown;
+        } else if (k < helixSegments) {
+            words.push_back(' ');
+            AppendWord(words, 'Z', depth * static_cast<double>(k + 1) / static_cast<double>(helixSegments));
+        }
         if (segment.kind != PathSegment::Kind::Line) {
             words.push_back(' ');
             AppendWord(words, 'I', segment.centerX - x);
@@ -369,6 +390,29 @@ void ProgramEmitter::Path(const PathEvent& path) {
     writtenXWord_.clear();
     writtenYWord_.clear();
     Written();
+}
+
+double ProgramEmitter::ZWordValue(std::string_view word) {
+    double value = 0.0;
+    if (word.size() < 2 || (word[0] != 'Z' && word[0] != 'z')) {
+        return 0.0;
+    }
+    const char* end = word.data() + word.size();
+    const auto [at, error] = std::from_chars(word.data() + 1, end, value);
+    return error == std::errc() && at == end && std::isfinite(value) ? value : 0.0;
+}
+
+int ProgramEmitter::HelixTurns(const PathEvent& path) const {
+    if (!(path.helixPassMm > 0.0) || path.segments.empty()) {
+        return 0;
+    }
+    // A depth word that is no plain number below the surface leaves nothing to go down along: plunge.
+    const double depth = -ZWordValue(state_.CurrentZDown);
+    if (!(depth > 0.0)) {
+        return 0;
+    }
+    const double turns = std::ceil(depth / path.helixPassMm - 1e-9);
+    return turns > 1e4 ? 10000 : std::max(1, static_cast<int>(turns));
 }
 
 void ProgramEmitter::Flush() {

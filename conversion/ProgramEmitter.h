@@ -81,7 +81,8 @@ public:
     // with G80 first.
     void Hole(const HoleEvent& hole);
     // Retract, rapid to the start, feed down, the segments, retract; `path` in mm as written. Leaves the
-    // machine's last position at the path's end.
+    // machine's last position at the path's end. A milled hole (helixPassMm) feeds down to Z0 instead and goes
+    // on down along its segments, each with a Z word, the last turn's ending on the tool's depth word.
     void Path(const PathEvent& path);
     // Writes the held holes (in the order chosen for them) and whatever was collected.
     void Flush();
@@ -116,6 +117,10 @@ private:
     void HoleLines(std::string_view xWord, std::string_view yWord, const std::string& zUp, const std::string& zDown);
     void EndCycle();
     void Written();
+    // The turns a milled hole's helix takes down to the tool's depth; 0 for a plain path.
+    int HelixTurns(const PathEvent& path) const;
+    // The number in a Z word ("Z-1.8" -> -1.8); 0 when the word is no plain number.
+    static double ZWordValue(std::string_view word);
     void WriteBlock();
 
     ConversionState& state_;

@@ -41,6 +41,10 @@ struct PathEvent {
     double startX = 0.0;
     double startY = 0.0;
     std::vector<PathSegment> segments;
+    // A milled hole: the segments close on the start, and the cutter goes down along them from the surface (Z0)
+    // to the tool's depth in turns that each go down at most this far, then cuts them once more at depth.
+    // 0: plunge at the start and cut the segments once.
+    double helixPassMm = 0.0;
 };
 
 class RunObserver {

@@ -464,6 +464,28 @@ void ProgramReader::EndWork() {
     plunged_ = false;
 }
 
+std::optional<MilledCircle> CircleOf(const MilledPath& path) {
+    if (path.pieces.size() < 2 || path.pieces.front().kind == MoveKind::Feed) {
+        return std::nullopt;
+    }
+    const PathPiece& first = path.pieces.front();
+    const double radius = std::hypot(path.startX - first.centerX, path.startY - first.centerY);
+    // The program writes three decimals: centre and ends agree to a little more than their rounding.
+    constexpr double kWritten = 0.0015;
+    for (const PathPiece& piece : path.pieces) {
+        if (piece.kind != first.kind || std::fabs(piece.centerX - first.centerX) > kWritten ||
+            std::fabs(piece.centerY - first.centerY) > kWritten ||
+            std::fabs(std::hypot(piece.x - first.centerX, piece.y - first.centerY) - radius) > 2 * kWritten) {
+            return std::nullopt;
+        }
+    }
+    const PathPiece& last = path.pieces.back();
+    if (!(radius > 0.0) || std::fabs(last.x - path.startX) > kWritten || std::fabs(last.y - path.startY) > kWritten) {
+        return std::nullopt;
+    }
+    return MilledCircle{first.centerX, first.centerY, 2 * radius};
+}
+
 Program ReadProgram(std::string_view text, const ReadOptions& options) {
     return ReadProgram(text, options, nullptr);
 }

@@ -91,6 +91,15 @@ struct MilledPath {
     bool positionKnown = true; // as for DrilledHole, of the start
 };
 
+// A milled path that makes a round hole: arcs about one centre, all one way round at one radius, closing on
+// their start (a helix down and the circle at depth). `diameter` is that of the cutter's centre line.
+struct MilledCircle {
+    double x = 0.0;
+    double y = 0.0;
+    double diameter = 0.0;
+};
+std::optional<MilledCircle> CircleOf(const MilledPath& path);
+
 // A word the reader does not understand, or a number it cannot read, where it stands.
 struct ReadProblem {
     std::size_t line = 0;

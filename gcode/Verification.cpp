@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <tuple>
 #include <unordered_map>
 
@@ -149,41 +150,57 @@ void AddDifference(VerificationResult& result, const Difference& difference) {
     }
 }
 
+// A hole on either side of the comparison: `key` is what must agree (the tool, or the bit it is drilled
+// with), `tool` what a difference names; `diameter` is checked where both sides know it (NaN: unknown).
+struct HoleItem {
+    std::int32_t key = -1;
+    std::int32_t tool = -1;
+    double x = 0.0;
+    double y = 0.0;
+    double diameter = std::numeric_limits<double>::quiet_NaN();
+};
+
+// A milled hole's path keeps a little inside for the rounding of its words, which may also add to what is read
+// back: a few thousandths either way are the hole asked for.
+constexpr double kMilledDiameterTolerance = 0.005;
+
+bool SameDiameter(const HoleItem& a, const HoleItem& b) {
+    return std::isnan(a.diameter) || std::isnan(b.diameter) ||
+           std::fabs(a.diameter - b.diameter) <= kMilledDiameterTolerance;
+}
+
 // The usual case, a program that drills exactly what was asked, in whatever order: both sides sorted pair
 // up one to one. Rounding to the written decimals may swap two holes closer than the tolerance, which only
 // sends the comparison the long way.
-bool SameHolesSorted(const std::vector<ExpectedWork::Hole>& expected, const std::vector<DrilledHole>& drilled) {
-    if (expected.size() != drilled.size()) {
+bool SameHolesSorted(std::vector<HoleItem> a, std::vector<HoleItem> b) {
+    if (a.size() != b.size()) {
         return false;
     }
-    std::vector<ExpectedWork::Hole> a = expected;
-    std::vector<DrilledHole> b = drilled;
-    std::sort(a.begin(), a.end(), [](const ExpectedWork::Hole& p, const ExpectedWork::Hole& q) {
-        return std::tie(p.tool, p.x, p.y) < std::tie(q.tool, q.x, q.y);
-    });
-    std::sort(b.begin(), b.end(), [](const DrilledHole& p, const DrilledHole& q) {
-        return std::tie(p.tool, p.x, p.y) < std::tie(q.tool, q.x, q.y);
-    });
+    const auto order = [](const HoleItem& p, const HoleItem& q) {
+        return std::tie(p.key, p.x, p.y) < std::tie(q.key, q.x, q.y);
+    };
+    std::sort(a.begin(), a.end(), order);
+    std::sort(b.begin(), b.end(), order);
     for (std::size_t k = 0; k < a.size(); ++k) {
-        if (a[k].tool != b[k].tool || !Near(a[k].x, b[k].x) || !Near(a[k].y, b[k].y)) {
+        if (a[k].key != b[k].key || !Near(a[k].x, b[k].x) || !Near(a[k].y, b[k].y) || !SameDiameter(a[k], b[k])) {
             return false;
         }
     }
     return true;
 }
 
-void CompareHoles(const std::vector<ExpectedWork::Hole>& expected, const std::vector<DrilledHole>& drilled,
+void CompareHoles(const std::vector<HoleItem>& expected, const std::vector<HoleItem>& drilled,
                   VerificationResult& result) {
     if (SameHolesSorted(expected, drilled)) {
         return;
     }
     Grid grid;
     for (std::size_t k = 0; k < drilled.size(); ++k) {
-        grid.Add(drilled[k].tool, drilled[k].x, drilled[k].y, k);
+        grid.Add(drilled[k].key, drilled[k].x, drilled[k].y, k);
     }
-    for (const ExpectedWork::Hole& hole : expected) {
-        const std::size_t found = grid.Take(hole.tool, hole.x, hole.y, [&](std::size_t k) {
-            return Near(drilled[k].x, hole.x) && Near(drilled[k].y, hole.y)
+    for (const HoleItem& hole : expected) {
+        const std::size_t found = grid.Take(hole.key, hole.x, hole.y, [&](std::size_t k) {
+            return Near(drilled[k].x, hole.x) && Near(drilled[k].y, hole.y) && SameDiameter(drilled[k], hole)
                        ? Distance(drilled[k].x, drilled[k].y, hole.x, hole.y)
                        : -1.0;
         });
@@ -206,14 +223,35 @@ void CompareHoles(const std::vector<ExpectedWork::Hole>& expected, const std::ve
     });
 }
 
+std::optional<double> Find(const std::map<std::int32_t, double>& map, std::int32_t key) {
+    const auto found = map.find(key);
+    return found == map.end() ? std::nullopt : std::optional<double>(found->second);
+}
+
+// Keys of the bits and of the end mill, apart from every tool number a program can select.
+constexpr std::int32_t kMilledKey = std::numeric_limits<std::int32_t>::min();
+
+std::int32_t KeyOf(const DrillMapping* mapping, std::int32_t tool) {
+    if (mapping == nullptr) {
+        return tool;
+    }
+    if (mapping->milled.count(tool) != 0) {
+        return kMilledKey;
+    }
+    const auto bit = mapping->bitOf.find(tool);
+    return bit == mapping->bitOf.end()
+               ? tool
+               : kMilledKey + 1 + static_cast<std::int32_t>(std::min<std::size_t>(bit->second, 1u << 20));
+}
+
 void ComparePaths(const std::vector<PathEvent>& expected, const std::vector<MilledPath>& milled,
-                  VerificationResult& result) {
+                  const DrillMapping* mapping, VerificationResult& result) {
     Grid grid;
     for (std::size_t k = 0; k < milled.size(); ++k) {
-        grid.Add(milled[k].tool, milled[k].startX, milled[k].startY, k);
+        grid.Add(KeyOf(mapping, milled[k].tool), milled[k].startX, milled[k].startY, k);
     }
     for (const PathEvent& path : expected) {
-        const std::size_t found = grid.Take(path.tool, path.startX, path.startY, [&](std::size_t k) {
+        const std::size_t found = grid.Take(KeyOf(mapping, path.tool), path.startX, path.startY, [&](std::size_t k) {
             return SamePath(path, milled[k]) ? Distance(milled[k].startX, milled[k].startY, path.startX, path.startY)
                                              : -1.0;
         });
@@ -275,15 +313,58 @@ std::string Describe(const Difference& difference) {
 
 } // namespace
 
-VerificationResult Verify(const ExpectedWork& expected, const Program& program) {
+VerificationResult Verify(const ExpectedWork& expected, const Program& program, const DrillMapping* mapping) {
     VerificationResult result;
     result.ran = true;
     result.holeCount = expected.Holes().size();
     for (const PathEvent& path : expected.Paths()) {
         ++(path.kind == PathKind::Slot ? result.slotCount : result.routeCount);
     }
-    CompareHoles(expected.Holes(), program.holes, result);
-    ComparePaths(expected.Paths(), program.paths, result);
+    std::vector<HoleItem> asked;
+    asked.reserve(expected.Holes().size());
+    for (const ExpectedWork::Hole& hole : expected.Holes()) {
+        HoleItem item{KeyOf(mapping, hole.tool), hole.tool, hole.x, hole.y};
+        if (const auto milled = mapping == nullptr ? std::nullopt : Find(mapping->milled, hole.tool)) {
+            item.diameter = *milled;
+        }
+        asked.push_back(item);
+    }
+    std::vector<HoleItem> made;
+    made.reserve(program.holes.size());
+    for (const DrilledHole& hole : program.holes) {
+        made.push_back(HoleItem{KeyOf(mapping, hole.tool), hole.tool, hole.x, hole.y});
+    }
+    // A milled circle is a hole of its tool where the drill file asks for one there (of that diameter, where
+    // the mapping knows it); otherwise (a routed circle) it stays a path.
+    std::vector<MilledPath> paths;
+    const bool circlesAreHoles = mapping != nullptr && mapping->endMillMm;
+    Grid askedGrid;
+    if (circlesAreHoles) {
+        for (std::size_t k = 0; k < asked.size(); ++k) {
+            askedGrid.Add(asked[k].key, asked[k].x, asked[k].y, k);
+        }
+    }
+    for (const MilledPath& path : program.paths) {
+        const std::optional<MilledCircle> circle = circlesAreHoles ? CircleOf(path) : std::nullopt;
+        if (circle) {
+            const HoleItem hole{KeyOf(mapping, path.tool), path.tool, circle->x, circle->y,
+                                circle->diameter + *mapping->endMillMm};
+            const std::size_t found = askedGrid.Take(hole.key, hole.x, hole.y, [&](std::size_t k) {
+                return Near(asked[k].x, hole.x) && Near(asked[k].y, hole.y) && SameDiameter(asked[k], hole)
+                           ? Distance(asked[k].x, asked[k].y, hole.x, hole.y)
+                           : -1.0;
+            });
+            if (found != SIZE_MAX) {
+                made.push_back(hole);
+                continue;
+            }
+        }
+        if (circlesAreHoles) {
+            paths.push_back(path);
+        }
+    }
+    CompareHoles(asked, made, result);
+    ComparePaths(expected.Paths(), circlesAreHoles ? paths : program.paths, mapping, result);
     std::sort(result.differences.begin(), result.differences.end(), [](const Difference& a, const Difference& b) {
         return std::tie(a.x, a.y, a.kind, a.tool) < std::tie(b.x, b.y, b.kind, b.tool);
     });

@@ -6,6 +6,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -67,9 +69,24 @@ struct VerificationResult {
 
 constexpr std::size_t kMaxKeptDifferences = 10000;
 
+// How a program drills with the drills the user owns: tools of the drill file that one bit drills are one tool
+// to the comparison, and a hole milled by the end mill is the hole it makes. Tools are numbered as both sides
+// give them (the expected side may already name each hole by the tool the program drills it with).
+struct DrillMapping {
+    // The bit each tool is drilled with; a tool named in neither map is compared by its number.
+    std::map<std::int32_t, std::size_t> bitOf;
+    // The tools whose holes the end mill makes, with the hole's diameter in mm (NaN: any diameter). They are
+    // one tool to the comparison, whatever number the program mills them with.
+    std::map<std::int32_t, double> milled;
+    // With an end mill, a milled circle (CircleOf) of a tool is a hole of that tool, this much wider than the
+    // cutter's centre line, where the drill file asks for such a hole.
+    std::optional<double> endMillMm;
+};
+
 // Compares as multisets: every expected hole needs a drilled hole of the same tool within the tolerance, and
-// every expected path a milled path of the same tool with the same pieces.
-VerificationResult Verify(const ExpectedWork& expected, const Program& program);
+// every expected path a milled path of the same tool with the same pieces. With `mapping`, "the same tool" is
+// the same bit (or, for milled tools, the end mill), and a milled hole's diameter must agree to 0.005 mm.
+VerificationResult Verify(const ExpectedWork& expected, const Program& program, const DrillMapping* mapping = nullptr);
 
 // The log lines for a result: "Verified against the drill file read as ...: ..." when it passed, otherwise "Warning: "
 // lines for the first `shown` differences by position and one line for the rest; the skip reason when it did not run.

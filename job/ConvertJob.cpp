@@ -15,6 +15,7 @@
 #include "conversion/RunObserver.h"
 #include "excellon/BoardJob.h"
 #include "excellon/BoardSide.h"
+#include "excellon/DrillRack.h"
 #include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
 #include "gcode/GcodeReader.h"
@@ -158,13 +159,14 @@ private:
 };
 
 // The written program read back and drawn as SVG; the reason in report.svgError when that fails.
-void WriteProgramPicture(const std::string& programPath, const std::string& svgPath, JobReport& report) {
+void WriteProgramPicture(const std::string& programPath, const std::string& svgPath, std::optional<double> endMillMm,
+                         JobReport& report) {
     if (programPath == "-") {
         report.svgError = "the picture needs the program in a file, not on standard output";
         return;
     }
     std::error_code error;
-    const preview::Scene scene = preview::LoadProgramScene(programPath, report.toolDiameters, {}, error);
+    const preview::Scene scene = preview::LoadProgramScene(programPath, report.toolDiameters, {}, error, endMillMm);
     if (error) {
         report.svgError = "cannot read back " + programPath + ": " + platform::SystemReason(error);
         return;
@@ -271,6 +273,25 @@ void ExpectWork(const std::vector<excellon::DrillWork>& works, const excellon::E
     }
 }
 
+// What the verification takes for one tool when the user's drills make the holes: each tool of the drill file,
+// by the number the program gives it, goes to the bit or the end mill the rack chooses for its diameter.
+gcode::DrillMapping RackMapping(const excellon::DrillRack& rack, const std::map<std::int32_t, double>& diameters,
+                                const std::map<std::int32_t, std::int32_t>& programNumbers) {
+    gcode::DrillMapping mapping;
+    mapping.endMillMm = rack.endMillMm;
+    for (const auto& [tool, diameter] : diameters) {
+        const auto number = programNumbers.find(tool);
+        const std::int32_t programTool = number == programNumbers.end() ? tool : number->second;
+        const excellon::BitChoice choice = excellon::ChooseBit(rack, diameter);
+        if (choice.kind == excellon::BitChoice::Kind::Mill) {
+            mapping.milled[programTool] = diameter;
+        } else {
+            mapping.bitOf[programTool] = choice.bit;
+        }
+    }
+    return mapping;
+}
+
 // GRBL keeps a tool number in one byte (error:38 above 255): a file that uses larger numbers has all its
 // tools numbered 1..n in ascending order, so the program's numbers keep the file's order.
 std::map<std::int32_t, std::int32_t> GrblToolNumbers(const std::vector<excellon::DrillWork>& works) {
@@ -312,7 +333,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
 
     // -- Preview: the tool diameters --
     ToolDiameters diameters(report.toolDiameters);
-    if (options.collectToolDiameters || !options.svgPath.empty()) {
+    if (options.collectToolDiameters || !options.svgPath.empty() || !options.board.rack.Empty()) {
         observers.Add(&diameters);
     }
 
@@ -495,7 +516,13 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
             readOptions.keepMoves = false;
             gcode::ExpectedWork expected;
             ExpectWork(boardWork, excellonReading.get(), options.board.placement, state, expected);
-            report.verification = gcode::Verify(expected, gcode::ReadProgram(program, readOptions));
+            // The rack's mapping comes from the run's own tool diameters: the independent reading knows positions.
+            const std::optional<gcode::DrillMapping> mapping =
+                options.board.rack.Empty()
+                    ? std::nullopt
+                    : std::optional(RackMapping(options.board.rack, report.toolDiameters, state.GrblToolNumbers));
+            report.verification =
+                gcode::Verify(expected, gcode::ReadProgram(program, readOptions), mapping ? &*mapping : nullptr);
             report.verification.readAs = excellon::ReadAs(drillWork->format);
             for (std::size_t file = 1; file < boardWork.size(); ++file) {
                 report.verification.readAs +=
@@ -527,7 +554,8 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
 
     // -- After the run: the picture --
     if (!options.svgPath.empty()) {
-        WriteProgramPicture(host.FieldText(conversion::HostField::OutputFileName), options.svgPath, report);
+        WriteProgramPicture(host.FieldText(conversion::HostField::OutputFileName), options.svgPath,
+                            options.board.rack.endMillMm, report);
     }
 
     return report;

@@ -19,6 +19,14 @@ void RunSummary::WatchHoles(conversion::ConversionState&, const conversion::Hole
 }
 
 void RunSummary::OnPath(const conversion::PathEvent& path) {
+    // A hole milled by the end mill is the hole it makes, not a slot.
+    if (path.helixPassMm > 0.0) {
+        ++holes_;
+        const bool circle = !path.segments.empty();
+        Extend(circle ? path.segments.front().centerX : path.startX,
+               circle ? path.segments.front().centerY : path.startY);
+        return;
+    }
     ++(path.kind == conversion::PathKind::Slot ? slots_ : routes_);
     Extend(path.startX, path.startY);
     for (const conversion::PathSegment& segment : path.segments) {

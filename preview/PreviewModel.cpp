@@ -234,7 +234,7 @@ PreviewModel::PreviewModel(const ProgramMoves& program, const std::map<std::int3
 
     holes_.reserve(program.holes.size());
     for (const DrilledHole& hole : program.holes) {
-        const double diameter = widthOf(hole.tool);
+        const double diameter = hole.diameter.value_or(widthOf(hole.tool));
         holes_.push_back(ModelHole{hole.tool, hole.at, diameter});
         ++summary(hole.tool).holes;
         extents_.Add(hole.at);

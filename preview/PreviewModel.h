@@ -19,10 +19,12 @@ struct Point {
 
 // What a written program does in the plane, as the preview draws it: the holes it drills and the sideways
 // moves between and along them (ReadProgramMoves in ProgramPreview.h reads it from a program).
-// The tool plunged at `at` below the surface and came back up without moving sideways.
+// The tool plunged at `at` below the surface and came back up without moving sideways, or (with `diameter`)
+// milled a round hole of that diameter about `at`.
 struct DrilledHole {
     std::int32_t tool = -1;
     Point at;
+    std::optional<double> diameter = std::nullopt; // the tool's diameter when not given
 };
 
 enum class MoveKind { Rapid, Line, ClockwiseArc, CounterClockwiseArc };

@@ -23,7 +23,7 @@ MoveKind KindOf(gcode::MoveKind kind) {
 
 } // namespace
 
-ProgramMoves ReadProgramMoves(std::string_view program) {
+ProgramMoves ReadProgramMoves(std::string_view program, std::optional<double> endMillMm) {
     ProgramMoves moves;
     gcode::ReadOptions options;
     options.keepMoves = false; // the rapids are taken as they come; a large program need not hold every move
@@ -40,6 +40,13 @@ ProgramMoves ReadProgramMoves(std::string_view program) {
         }
     }
     for (const gcode::MilledPath& path : read.paths) {
+        if (const std::optional<gcode::MilledCircle> circle = endMillMm ? gcode::CircleOf(path) : std::nullopt) {
+            if (path.positionKnown) {
+                moves.holes.push_back(
+                    DrilledHole{path.tool, Point{circle->x, circle->y}, circle->diameter + *endMillMm});
+            }
+            continue;
+        }
         Point at{path.startX, path.startY};
         bool known = path.positionKnown;
         for (const gcode::PathPiece& piece : path.pieces) {
@@ -55,18 +62,18 @@ ProgramMoves ReadProgramMoves(std::string_view program) {
 }
 
 Scene ProgramTextScene(std::string_view program, const std::map<std::int32_t, double>& toolDiameters,
-                       std::vector<Point> differences) {
-    return BuildScene(PreviewModel(ReadProgramMoves(program), toolDiameters, std::move(differences)));
+                       std::vector<Point> differences, std::optional<double> endMillMm) {
+    return BuildScene(PreviewModel(ReadProgramMoves(program, endMillMm), toolDiameters, std::move(differences)));
 }
 
 Scene LoadProgramScene(const std::string& path, const std::map<std::int32_t, double>& toolDiameters,
-                       std::vector<Point> differences, std::error_code& error) {
+                       std::vector<Point> differences, std::error_code& error, std::optional<double> endMillMm) {
     std::string program;
     error = platform::ReadWholeFile(path, program);
     if (error) {
         return BuildScene(PreviewModel());
     }
-    return ProgramTextScene(program, toolDiameters, std::move(differences));
+    return ProgramTextScene(program, toolDiameters, std::move(differences), endMillMm);
 }
 
 } // namespace korvex::preview

@@ -11,6 +11,7 @@
 #include "ui/BoardSideDialog.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
+#include "ui/DrillRackDialog.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobChoices.h"
 #include "ui/Settings.h"
@@ -48,6 +49,8 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     ShortOrder1 = orderEntry("ShortOrder1", QStringLiteral("&Short path (each tool's holes reordered)"));
 
     Controller1 = action("Controller1", QStringLiteral("&Controller…"));
+    DrillRack1 = action("DrillRack1", QStringLiteral("Drill r&ack…"));
+    connect(DrillRack1, &QAction::triggered, this, &JobMenu::DrillRack1Click);
     Verify1 = action("Verify1", QStringLiteral("&Verify after converting"));
     Verify1->setCheckable(true);
 
@@ -136,6 +139,15 @@ void JobMenu::BoardFiles1Click() {
         BoardFilesDialog dialog(board_.moreFiles, inputFile_(), &dialogParent_);
         if (dialog.exec() == QDialog::Accepted) {
             board_.moreFiles = dialog.Files();
+        }
+    });
+}
+
+void JobMenu::DrillRack1Click() {
+    RunGuarded([this] {
+        DrillRackDialog dialog(rack_, &dialogParent_);
+        if (dialog.exec() == QDialog::Accepted) {
+            rack_ = dialog.Rack();
         }
     });
 }

@@ -10,6 +10,7 @@
 #include <functional>
 #include <string>
 
+#include "excellon/BoardOptions.h"
 #include "ui/BoardSettings.h"
 #include "ui/JobSettings.h"
 
@@ -40,6 +41,11 @@ public:
     QAction* ShortOrder1 = nullptr;
     QAction* Controller1 = nullptr;
     QAction* Verify1 = nullptr;
+    QAction* DrillRack1 = nullptr;
+
+    // The drills the user owns (File › "Drill rack…"), kept apart from the settings above in [DrillRack].
+    const excellon::DrillRack& Rack() const { return rack_; }
+    void SetRack(const excellon::DrillRack& rack) { rack_ = rack; }
 
     // -- The board: its side and origin, and further drill files --
     const BoardSettings& Board() const { return board_; }
@@ -52,6 +58,7 @@ public slots:
     void Controller1Click();
     void BoardSide1Click();
     void BoardFiles1Click();
+    void DrillRack1Click();
 
 private:
     void ShowOrder();
@@ -63,6 +70,7 @@ private:
     std::function<std::string()> inputFile_;
     JobSettings settings_;
     BoardSettings board_;
+    excellon::DrillRack rack_;
 };
 
 } // namespace korvex::ui

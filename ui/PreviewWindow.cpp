@@ -622,9 +622,10 @@ PreviewWindow::PreviewWindow(QWidget* parent) : QWidget(parent, Qt::Window) {
 }
 
 void PreviewWindow::ShowProgram(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
-                                std::vector<preview::Point> differences) {
+                                std::vector<preview::Point> differences, std::optional<double> endMillMm) {
     std::error_code error;
-    preview::Scene scene = preview::LoadProgramScene(programPath, toolDiameters, std::move(differences), error);
+    preview::Scene scene =
+        preview::LoadProgramScene(programPath, toolDiameters, std::move(differences), error, endMillMm);
     SetScene(std::move(scene));
     canvas->SetEmptyNote(QStringLiteral("The program has no holes or cuts."));
     setWindowTitle(QStringLiteral("Preview - ") + QString::fromStdString(programPath));
@@ -770,7 +771,7 @@ void PreviewLink::Refresh() {
         }
         break;
     case Showing::Program:
-        window_->ShowProgram(programPath_, toolDiameters_, differences_);
+        window_->ShowProgram(programPath_, toolDiameters_, differences_, endMillMm_);
         break;
     case Showing::Failure:
         window_->ShowFailure(failure_);

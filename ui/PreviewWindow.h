@@ -94,7 +94,7 @@ public:
 
     // Reads the program back and shows it; a program that cannot be read shows why in the status line.
     void ShowProgram(const std::string& programPath, const std::map<std::int32_t, double>& toolDiameters,
-                     std::vector<preview::Point> differences = {});
+                     std::vector<preview::Point> differences = {}, std::optional<double> endMillMm = std::nullopt);
     // The drill file as the chosen reading reads it, before any conversion; `problem` says why there is no
     // picture (the scene is then empty).
     void ShowInput(const QString& inputName, preview::Scene scene, const QString& problem = QString());
@@ -152,6 +152,8 @@ public:
                         std::vector<preview::Point> differences = {});
     // Before ProgramWritten: the run's machine-time line for the status line.
     void SetMachineTime(std::string line) { machineTime_ = std::move(line); }
+    // Before ProgramWritten: the drill rack's end mill, whose circles are drawn as the holes they make.
+    void SetEndMill(std::optional<double> endMillMm) { endMillMm_ = endMillMm; }
     // After a conversion that did not finish: the picture is greyed under `message`.
     void ConversionFailed(const QString& message);
     // "Preview…": opens the window (non-modal, beside `owner`) on what there is to show.
@@ -167,6 +169,7 @@ private:
     std::string programPath_;
     std::map<std::int32_t, double> toolDiameters_;
     std::vector<preview::Point> differences_;
+    std::optional<double> endMillMm_;
     std::string machineTime_;
     QString failure_;
     std::string settingsFile_;

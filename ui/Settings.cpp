@@ -6,6 +6,7 @@
 #include "platform/IniFile.h"
 #include "platform/UserFolders.h"
 #include "ui/BoardSettings.h"
+#include "ui/DrillRackSettings.h"
 #include "ui/JobSettings.h"
 
 #include <cerrno>
@@ -215,6 +216,7 @@ void SettingsStore::LoadSettings(SettingsControls& controls, conversion::Convers
                               DropTrailingSeparator(ini.ReadString(kProgram, kSaveDirRead, files_.startFolder)));
     controls.SetJobChoices(ReadJobSettings(ini));
     controls.SetBoardChoices(ReadBoardSettings(ini));
+    controls.SetDrillRack(ReadDrillRack(ini));
 
     if (settingsLoaded) {
         loaded_[kJobChoices] = true;
@@ -268,6 +270,9 @@ void SettingsStore::SaveSettings(const SettingsControls& controls) {
         board && (loaded_[kBoardChoices] || !HasBoardSettings(ini))) {
         WriteBoardSettings(ini, *board);
         written[kBoardChoices] = true;
+    }
+    if (const excellon::DrillRack* rack = controls.DrillRack(); rack && (loaded_[kJobChoices] || !HasDrillRack(ini))) {
+        WriteDrillRack(ini, *rack);
     }
 
     if (platform::WriteFileAtomically(files_.settingsFile, ini.Text())) {

@@ -5,6 +5,10 @@
 
 #include <string>
 
+namespace korvex::excellon {
+struct DrillRack;
+}
+
 namespace korvex::ui {
 
 struct JobSettings;
@@ -49,6 +53,9 @@ public:
     virtual void SetJobChoices(const JobSettings& /*choices*/) {}
     virtual const BoardSettings* BoardChoices() const { return nullptr; }
     virtual void SetBoardChoices(const BoardSettings& /*choices*/) {}
+    // File › "Drill rack…": the drills the user owns ([DrillRack], ui/DrillRackSettings.h).
+    virtual const excellon::DrillRack* DrillRack() const { return nullptr; }
+    virtual void SetDrillRack(const excellon::DrillRack& /*rack*/) {}
 };
 
 } // namespace korvex::ui

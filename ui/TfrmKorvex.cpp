@@ -668,6 +668,9 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
     PreviewHost host(*this);
     conversion::ConversionState state = conversion::TheConversionState();
     job::JobOptions options = MakeJobOptions(jobMenu->Settings(), jobMenu->Board());
+    if (options.reading.excellon) {
+        options.board.rack = jobMenu->Rack();
+    }
     options.collectToolDiameters = true;
     options.verify = false;
     try {
@@ -677,7 +680,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
         } else if (!host.NumericalError().empty()) {
             input.problem = FromHostText(host.NumericalError());
         }
-        input.scene = preview::ProgramTextScene(host.Program(), report.toolDiameters, {});
+        input.scene = preview::ProgramTextScene(host.Program(), report.toolDiameters, {}, options.board.rack.endMillMm);
     } catch (const std::exception& error) {
         input.problem = QString::fromLocal8Bit(error.what());
         input.scene = preview::ProgramTextScene("", {}, {});
@@ -702,6 +705,9 @@ void TfrmKorvex::btnConvertConClick() {
         WindowHost host(*this);
         std::string boardWarning;
         job::JobOptions options = MakeJobOptions(jobMenu->Settings(), jobMenu->Board(), &boardWarning);
+        if (options.reading.excellon) {
+            options.board.rack = jobMenu->Rack();
+        }
         options.collectToolDiameters = true; // for the preview
         const std::string logBefore = host.LogText();
         job::JobReport report;
@@ -716,6 +722,7 @@ void TfrmKorvex::btnConvertConClick() {
         }
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
+            preview_->SetEndMill(options.board.rack.endMillMm);
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
                                      DifferencePositions(report));
         } else {
@@ -883,6 +890,14 @@ const BoardSettings* TfrmKorvex::BoardChoices() const {
 
 void TfrmKorvex::SetBoardChoices(const BoardSettings& choices) {
     jobMenu->SetBoard(choices);
+}
+
+const excellon::DrillRack* TfrmKorvex::DrillRack() const {
+    return &jobMenu->Rack();
+}
+
+void TfrmKorvex::SetDrillRack(const excellon::DrillRack& rack) {
+    jobMenu->SetRack(rack);
 }
 
 } // namespace korvex::ui

@@ -124,6 +124,8 @@ public:
     void SetJobChoices(const JobSettings& choices) override;
     const BoardSettings* BoardChoices() const override;
     void SetBoardChoices(const BoardSettings& choices) override;
+    const excellon::DrillRack* DrillRack() const override;
+    void SetDrillRack(const excellon::DrillRack& rack) override;
 
     // The File menu's entries for the run's choices (drill file format, drill order, controller).
     JobMenu* jobMenu = nullptr;

@@ -568,7 +568,17 @@ INSTANTIATE_TEST_SUITE_P(
                  "--peck needs --cycle g83"},
         UsageRow{"picture_of_standard_output",
                  {"--svg", "pic.svg", "-o", "-", "input.drl"},
-                 "--svg draws the program from its file: name the output with -o"}),
+                 "--svg draws the program from its file: name the output with -o"},
+        UsageRow{"drills_not_a_diameter",
+                 {"--drills", "0.3,0.4mm", "input.drl"},
+                 "--drills: item 2 ('0.4mm') is no diameter in mm"},
+        UsageRow{"drills_twice",
+                 {"--drills", "0.3", "--drills", "0.4", "input.drl"},
+                 "--drills and --rack name the drills once, not twice"},
+        UsageRow{"drill_tolerance_alone",
+                 {"--drill-tolerance", "0.1", "--mill", "1", "input.drl"},
+                 "--drill-tolerance needs --drills or --rack"},
+        UsageRow{"mill_zero", {"--mill", "0", "input.drl"}, "--mill: '0' is no diameter in mm (0 to 100)"}),
     RowName<UsageRow>);
 
 INSTANTIATE_TEST_SUITE_P(

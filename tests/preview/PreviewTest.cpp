@@ -83,6 +83,21 @@ INSTANTIATE_TEST_SUITE_P(
 
 // Holes on a 1 mm pitch with gaps, so the buckets hold different counts; the grid search must agree with
 // looking at every hole, also for points far outside the board.
+// A milled hole (helix down, the circle at depth) is the hole it makes once the end mill is known.
+TEST(ProgramPictureTest, MilledCircleIsAHoleWithTheEndMill) {
+    const std::string program = "T4\nG00 Z1\nG00 X11 Y5\nG01 Z0\nG03 X9 Y5 Z-0.5 I-1 J0\nG03 X11 Y5 Z-1 I1 "
+                                "J0\nG03 X9 Y5 I-1 J0\nG03 X11 Y5 I1 J0\nG00 Z1\n";
+    const PreviewModel milled(ReadProgramMoves(program, 0.8), {{4, 0.8}});
+    ASSERT_EQ(milled.Holes().size(), 1u);
+    EXPECT_EQ(milled.Strokes().size(), 0u);
+    EXPECT_DOUBLE_EQ(milled.Holes()[0].at.x, 10.0);
+    EXPECT_DOUBLE_EQ(milled.Holes()[0].at.y, 5.0);
+    EXPECT_DOUBLE_EQ(milled.Holes()[0].diameter, 2.8);
+    const PreviewModel plain(ReadProgramMoves(program), {{4, 0.8}});
+    EXPECT_EQ(plain.Holes().size(), 0u);
+    EXPECT_EQ(plain.Strokes().size(), 1u);
+}
+
 TEST(HoleSearchTest, NearestAndUnderPointAgreeWithBruteForce) {
     ProgramMoves program;
     for (int row = 0; row < 320; ++row) {

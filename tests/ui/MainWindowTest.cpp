@@ -301,11 +301,11 @@ private slots:
         // Every entry has its Alt letter; the recent files come first.
         QCOMPARE(file, (QStringList{QStringLiteral("&Recent files"), QStringLiteral("-"),
                                     QStringLiteral("&Drill file format…"), QStringLiteral("Drill &order"),
-                                    QStringLiteral("&Controller…"), QStringLiteral("&Verify after converting"),
-                                    QStringLiteral("&Board side…"), QStringLiteral("Board &files…"),
-                                    QStringLiteral("-"), QStringLiteral("&Preview…"), QStringLiteral("&Save settings"),
-                                    QStringLiteral("C&lose Converter")}));
-        QCOMPARE(window_->File1->actions().mid(9),
+                                    QStringLiteral("&Controller…"), QStringLiteral("Drill r&ack…"),
+                                    QStringLiteral("&Verify after converting"), QStringLiteral("&Board side…"),
+                                    QStringLiteral("Board &files…"), QStringLiteral("-"), QStringLiteral("&Preview…"),
+                                    QStringLiteral("&Save settings"), QStringLiteral("C&lose Converter")}));
+        QCOMPARE(window_->File1->actions().mid(10),
                  (QList<QAction*>{window_->Preview1, window_->Savesettings1, window_->Exit1}));
         QCOMPARE(window_->Info1->actions(), QList<QAction*>{window_->About1});
 
