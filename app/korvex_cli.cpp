@@ -27,7 +27,7 @@
 #include "platform/DecimalText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 #include "version/VersionInfo.h"
 #include "version/VersionInfoFormat.h"
 
@@ -857,14 +857,14 @@ int main(int argc, char** argv) {
 
     korvex::platform::SetDecimalSeparator('.');
     auto& state = korvex::conversion::TheConversionState();
-    korvex::ui::SettingsValues values; // the window's design values
+    korvex::settings::SettingsValues values; // the window's design values
     values.includeLineNumber = true;
     state.LineNumbersOn = true;
     state.LineNumberIncrement = 5;
     if (options.settings) {
         try {
-            korvex::ui::LoadSettingsFile(*options.settings, values, state);
-        } catch (const korvex::ui::SettingsError& error) {
+            korvex::settings::LoadSettingsFile(*options.settings, values, state);
+        } catch (const korvex::settings::SettingsError& error) {
             // The window reports a settings failure and goes on with what loaded; so does the converter.
             std::cerr << "korvex-cli: " << error.what() << '\n';
         }
@@ -872,7 +872,7 @@ int main(int argc, char** argv) {
     state.LineNumbersOn = options.lineNumbers.value_or(state.LineNumbersOn);
     state.LineNumberIncrement = options.increment.value_or(state.LineNumberIncrement);
 
-    using korvex::ui::SettingsText;
+    using korvex::settings::SettingsText;
     CliHost host(std::cerr, options.quiet);
     host.SetField(HostField::InputFileName, options.input);
     host.SetField(HostField::OutputFileName, *options.output);

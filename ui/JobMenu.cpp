@@ -7,17 +7,17 @@
 #include <utility>
 
 #include "platform/MessageBox.h"
+#include "settings/JobChoices.h"
+#include "settings/Settings.h"
+#include "settings/SettingsControls.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
 #include "ui/ErrorGuard.h"
-#include "ui/JobChoices.h"
-#include "ui/Settings.h"
-#include "ui/SettingsControls.h"
 #include "ui/WindowHost.h"
 
 namespace korvex::ui {
 
-JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, SettingsControls& controls,
+JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, settings::SettingsControls& controls,
                  std::function<std::string()> inputFile)
     : QObject(&fileMenu), dialogParent_(dialogParent), controls_(controls), inputFile_(std::move(inputFile)) {
     setObjectName(QStringLiteral("JobMenu"));
@@ -54,18 +54,18 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     connect(DrillFileFormat1, &QAction::triggered, this, &JobMenu::DrillFileFormat1Click);
     connect(Controller1, &QAction::triggered, this, &JobMenu::Controller1Click);
     connect(orders, &QActionGroup::triggered, this, [this](QAction* chosen) {
-        settings_.order = chosen == ShortOrder1 ? OrderChoice::Short : OrderChoice::File;
+        settings_.order = chosen == ShortOrder1 ? settings::OrderChoice::Short : settings::OrderChoice::File;
     });
     ShowOrder();
 }
 
-void JobMenu::SetSettings(const JobSettings& settings) {
+void JobMenu::SetSettings(const settings::JobSettings& settings) {
     settings_ = settings;
     ShowOrder();
 }
 
 void JobMenu::ShowOrder() {
-    (settings_.order == OrderChoice::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
+    (settings_.order == settings::OrderChoice::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
     Verify1->setChecked(settings_.verify);
 }
 
@@ -78,18 +78,18 @@ void JobMenu::DrillFileFormat1Click() {
     });
 }
 
-bool JobMenu::BoxesHoldTheBlocks(const ControllerSettings& controller) const {
+bool JobMenu::BoxesHoldTheBlocks(const settings::ControllerSettings& controller) const {
     // Compared as the boxes hold text: line ends and a last line break do not count.
     const auto comparable = [](const std::string& text) {
-        std::string result = NormalizeLineBreaks(text);
+        std::string result = settings::NormalizeLineBreaks(text);
         while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) {
             result.pop_back();
         }
         return result;
     };
-    const auto [before, after] = ToolChangeBlockTexts(controller);
-    return comparable(controls_.MacroText(MacroBlock::Before)) == comparable(before) &&
-           comparable(controls_.MacroText(MacroBlock::After)) == comparable(after);
+    const auto [before, after] = settings::ToolChangeBlockTexts(controller);
+    return comparable(controls_.MacroText(settings::MacroBlock::Before)) == comparable(before) &&
+           comparable(controls_.MacroText(settings::MacroBlock::After)) == comparable(after);
 }
 
 void JobMenu::Controller1Click() {
@@ -98,18 +98,18 @@ void JobMenu::Controller1Click() {
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }
-        const ControllerSettings chosen = dialog.Settings();
+        const settings::ControllerSettings chosen = dialog.Settings();
         const bool changed = chosen != settings_.controller;
         settings_.controller = chosen;
-        if (chosen.controller == ControllerChoice::None || BoxesHoldTheBlocks(chosen)) {
+        if (chosen.controller == settings::ControllerChoice::None || BoxesHoldTheBlocks(chosen)) {
             return;
         }
         // A new choice writes its blocks, as the dialog said. The same choice again would only throw away what
         // the user changed in the boxes since: that needs a yes.
         if (changed || platform::AskYesNo(QStringLiteral("The tool-change boxes hold text edited by hand.\n"
                                                          "Replace it with the blocks of %1?")
-                                              .arg(FromHostText(ControllerTitle(chosen.controller))))) {
-            FillToolChangeBlocks(controls_, chosen);
+                                              .arg(FromHostText(settings::ControllerTitle(chosen.controller))))) {
+            settings::FillToolChangeBlocks(controls_, chosen);
         }
     });
 }

@@ -37,9 +37,9 @@
 #include "gcode/MachineTime.h"
 #include "platform/DecimalSeparator.h"
 #include "preview/ProgramPreview.h"
+#include "settings/JobChoices.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
-#include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
 #include "ui/JobStep.h"
 #include "ui/LogPresentation.h"
@@ -643,7 +643,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
     // A run of its own on a copy of the state, into memory: nothing is written, the log and the fields stay.
     PreviewHost host(*this);
     conversion::ConversionState state = conversion::TheConversionState();
-    job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+    job::JobOptions options = settings::MakeJobOptions(jobMenu->Settings());
     options.collectToolDiameters = true;
     options.verify = false;
     try {
@@ -676,7 +676,7 @@ void TfrmKorvex::SaveSettings() {
 void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
-        job::JobOptions options = MakeJobOptions(jobMenu->Settings());
+        job::JobOptions options = settings::MakeJobOptions(jobMenu->Settings());
         options.collectToolDiameters = true; // for the preview
         const std::string logBefore = host.LogText();
         job::JobReport report;
@@ -689,7 +689,7 @@ void TfrmKorvex::btnConvertConClick() {
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
             preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
-                                     DifferencePositions(report));
+                                     settings::DifferencePositions(report));
         } else {
             preview_->ConversionFailed(RunFailureReason(logBefore, host.LogText()));
         }
@@ -753,33 +753,33 @@ void TfrmKorvex::Savesettings1Click() {
 
 // ---- SettingsControls ----------------------------------------------------------------------------------
 
-QLineEdit* TfrmKorvex::TextField(SettingsText field) const {
+QLineEdit* TfrmKorvex::TextField(settings::SettingsText field) const {
     switch (field) {
-    case SettingsText::XOffsett:
+    case settings::SettingsText::XOffsett:
         return edXOffsett;
-    case SettingsText::YOffsett:
+    case settings::SettingsText::YOffsett:
         return edYOffsett;
-    case SettingsText::ZAuf:
+    case settings::SettingsText::ZAuf:
         return edZauf;
-    case SettingsText::Zab:
+    case settings::SettingsText::Zab:
         return edZab;
-    case SettingsText::ZOffsett:
+    case settings::SettingsText::ZOffsett:
         return edZOffsett;
-    case SettingsText::Divisor:
+    case settings::SettingsText::Divisor:
         return edDivider;
     }
     return edDivider;
 }
 
-QPlainTextEdit* TfrmKorvex::Block(MacroBlock block) const {
-    return block == MacroBlock::Before ? meTxBefore : meTxAfter;
+QPlainTextEdit* TfrmKorvex::Block(settings::MacroBlock block) const {
+    return block == settings::MacroBlock::Before ? meTxBefore : meTxAfter;
 }
 
-std::string TfrmKorvex::Text(SettingsText field) const {
+std::string TfrmKorvex::Text(settings::SettingsText field) const {
     return ToHostText(TextField(field)->text());
 }
 
-void TfrmKorvex::SetText(SettingsText field, const std::string& text) {
+void TfrmKorvex::SetText(settings::SettingsText field, const std::string& text) {
     TextField(field)->setText(FromHostText(text));
 }
 
@@ -822,32 +822,32 @@ std::string TfrmKorvex::DeltaLineNumberText() const {
     return index >= 0 ? ToHostText(cbDeltaLineNumber->itemText(index)) : std::string();
 }
 
-std::string TfrmKorvex::MacroText(MacroBlock block) const {
+std::string TfrmKorvex::MacroText(settings::MacroBlock block) const {
     return MultiLineToHostText(MultiLineText(*Block(block)));
 }
 
-void TfrmKorvex::SetMacroText(MacroBlock block, const std::string& text) {
+void TfrmKorvex::SetMacroText(settings::MacroBlock block, const std::string& text) {
     Block(block)->setPlainText(MultiLineFromHostText(text));
 }
 
-std::string TfrmKorvex::InitialFolder(FileDialog dialog) const {
-    return ToHostText(dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_);
+std::string TfrmKorvex::InitialFolder(settings::FileDialog dialog) const {
+    return ToHostText(dialog == settings::FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_);
 }
 
-void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) {
+void TfrmKorvex::SetInitialFolder(settings::FileDialog dialog, const std::string& folder) {
     const QString text = FromHostText(folder);
-    (dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
+    (dialog == settings::FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
     // An empty folder leaves the choice to the dialog.
     if (!text.isEmpty()) {
-        (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
+        (dialog == settings::FileDialog::Input ? InputFileDlg : SaveDialog1)->setDirectory(text);
     }
 }
 
-const JobSettings* TfrmKorvex::JobChoices() const {
+const settings::JobSettings* TfrmKorvex::JobChoices() const {
     return &jobMenu->Settings();
 }
 
-void TfrmKorvex::SetJobChoices(const JobSettings& choices) {
+void TfrmKorvex::SetJobChoices(const settings::JobSettings& choices) {
     jobMenu->SetSettings(choices);
 }
 

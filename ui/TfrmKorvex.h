@@ -10,10 +10,10 @@
 #include <string>
 #include <utility>
 
+#include "settings/RecentFiles.h"
+#include "settings/Settings.h"
+#include "settings/SettingsControls.h"
 #include "ui/FileSelection.h"
-#include "ui/RecentFiles.h"
-#include "ui/Settings.h"
-#include "ui/SettingsControls.h"
 
 class QAction;
 class QCheckBox;
@@ -34,7 +34,7 @@ class PreviewLink;
 struct InputPreview;
 class JobMenu;
 
-class TfrmKorvex : public QMainWindow, public SettingsControls {
+class TfrmKorvex : public QMainWindow, public settings::SettingsControls {
     Q_OBJECT
 
 public:
@@ -105,8 +105,8 @@ public:
     QLabel* lblWarnings = nullptr; // how many warnings the log holds, right of the menu bar
 
     // SettingsControls
-    std::string Text(SettingsText field) const override;
-    void SetText(SettingsText field, const std::string& text) override;
+    std::string Text(settings::SettingsText field) const override;
+    void SetText(settings::SettingsText field, const std::string& text) override;
     bool IncludeLineNumberChecked() const override;
     void SetIncludeLineNumberChecked(bool checked) override;
     bool SuppressLeadingZerosChecked() const override;
@@ -116,12 +116,12 @@ public:
     int DeltaLineNumberIndex() const override;
     void SelectDeltaLineNumberIndex(int index) override;
     std::string DeltaLineNumberText() const override;
-    std::string MacroText(MacroBlock block) const override;
-    void SetMacroText(MacroBlock block, const std::string& text) override;
-    std::string InitialFolder(FileDialog dialog) const override;
-    void SetInitialFolder(FileDialog dialog, const std::string& folder) override;
-    const JobSettings* JobChoices() const override;
-    void SetJobChoices(const JobSettings& choices) override;
+    std::string MacroText(settings::MacroBlock block) const override;
+    void SetMacroText(settings::MacroBlock block, const std::string& text) override;
+    std::string InitialFolder(settings::FileDialog dialog) const override;
+    void SetInitialFolder(settings::FileDialog dialog, const std::string& folder) override;
+    const settings::JobSettings* JobChoices() const override;
+    void SetJobChoices(const settings::JobSettings& choices) override;
 
     // The File menu's entries for the run's choices (drill file format, drill order, controller).
     JobMenu* jobMenu = nullptr;
@@ -166,17 +166,17 @@ private:
     void LoadSettings();
     virtual void SaveSettings();
 
-    QLineEdit* TextField(SettingsText field) const;
-    QPlainTextEdit* Block(MacroBlock block) const;
+    QLineEdit* TextField(settings::SettingsText field) const;
+    QPlainTextEdit* Block(settings::MacroBlock block) const;
 
-    SettingsStore settings_;
+    settings::SettingsStore settings_;
     std::unique_ptr<FileSelection> fileSelection_;
     QString inputInitialFolder_;
     QString saveInitialFolder_;
     std::function<void()> showAbout_;
     std::unique_ptr<PreviewLink> preview_;
     bool closeRefused_ = false; // a failed save has kept the window open once
-    RecentFiles recentFiles_;
+    settings::RecentFiles recentFiles_;
 };
 
 } // namespace korvex::ui

@@ -1,17 +1,17 @@
 // The run's choices in korvex.INI: what each stored text reads as, what a save writes, and that a file
 // without the choices' sections saves exactly as before.
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/IniFile.h"
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 JobSettings Chosen() {
@@ -235,4 +235,4 @@ TEST_F(JobSettingsStoreTest, ChoicesSurviveSavingAndLoading) {
 }
 
 } // namespace
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,5 +1,5 @@
-#include "ui/Settings.h"
-#include "ui/RecentFiles.h"
+#include "settings/Settings.h"
+#include "settings/RecentFiles.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/ExecutablePath.h"
@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -973,4 +973,4 @@ TEST_F(SettingsTest, RecentFilesKeepTheirOwnSection) {
     EXPECT_TRUE(recent.Save(Ini())) << "an unreadable settings file is not replaced";
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

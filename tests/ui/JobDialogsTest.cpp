@@ -23,15 +23,16 @@
 #include <memory>
 #include <vector>
 
+#include "settings/JobChoices.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
-#include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
 #include "ui/TfrmKorvex.h"
 
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
+using namespace korvex::settings;
 using korvex::gcode::GrblToolChange;
 
 Q_DECLARE_METATYPE(ControllerChoice)

@@ -468,10 +468,10 @@ private slots:
     }
 
     void settingsControls() {
-        using korvex::ui::FileDialog;
-        using korvex::ui::MacroBlock;
-        using korvex::ui::SettingsText;
-        korvex::ui::SettingsControls& controls = *window_;
+        using korvex::settings::FileDialog;
+        using korvex::settings::MacroBlock;
+        using korvex::settings::SettingsText;
+        korvex::settings::SettingsControls& controls = *window_;
         const std::pair<SettingsText, const char*> fields[] = {
             {SettingsText::XOffsett, "edXOffsett"}, {SettingsText::YOffsett, "edYOffsett"},
             {SettingsText::ZAuf, "edZauf"},         {SettingsText::Zab, "edZab"},

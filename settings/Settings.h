@@ -4,7 +4,7 @@
 // window only through SettingsControls.
 #pragma once
 
-#include "ui/SettingsControls.h"
+#include "settings/SettingsControls.h"
 
 #include <array>
 #include <stdexcept>
@@ -16,7 +16,7 @@ namespace korvex::conversion {
 struct ConversionState;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 // A load or save failure; what() is the message the error box shows.
 class SettingsError : public std::runtime_error {
@@ -160,4 +160,4 @@ struct SettingsValues : SettingsControls {
 // exactly as the window does. Throws SettingsError as LoadSettings does, after loading all it could.
 void LoadSettingsFile(const std::string& settingsFile, SettingsValues& values, conversion::ConversionState& state);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

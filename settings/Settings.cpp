@@ -1,17 +1,17 @@
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/UserFolders.h"
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 #include <cerrno>
 #include <optional>
 #include <sys/stat.h>
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -286,4 +286,4 @@ void LoadSettingsFile(const std::string& settingsFile, SettingsValues& values, c
     SettingsStore(SettingsFiles::ForSettingsFile(settingsFile)).LoadSettings(values, state);
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

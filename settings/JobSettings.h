@@ -13,7 +13,7 @@ namespace korvex::platform {
 class IniDocument;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 enum class ReadingChoice { Divisor, Excellon };
 enum class UnitsChoice { FromFile, Inch, Millimetre };
@@ -102,4 +102,4 @@ bool HasJobSettings(const platform::IniDocument& ini);
 // Writes each section that the file already holds or whose values differ from the defaults.
 void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,4 +1,4 @@
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 #include "platform/IniFile.h"
 
@@ -10,7 +10,7 @@
 #include <tuple>
 #include <utility>
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -288,4 +288,4 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
     }
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,4 +1,4 @@
-#include "ui/JobChoices.h"
+#include "settings/JobChoices.h"
 
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
@@ -7,9 +7,9 @@
 #include "order/DrillOrder.h"
 #include "platform/DecimalText.h"
 #include "preview/PreviewModel.h"
-#include "ui/SettingsControls.h"
+#include "settings/SettingsControls.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -170,4 +170,4 @@ std::vector<std::string> InspectInputFile(const std::string& path, const DrillFi
     return DescribeDrillFile(excellon::InspectDrillFile(path, ToReadingChoice(format)));
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -8,7 +8,7 @@
 #include <utility>
 #include <vector>
 
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 namespace korvex::excellon {
 struct ReadingChoice;
@@ -29,7 +29,7 @@ namespace korvex::preview {
 struct Point;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 class SettingsControls;
 
@@ -56,4 +56,4 @@ void FillToolChangeBlocks(SettingsControls& controls, const ControllerSettings& 
 std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& report);
 std::vector<std::string> InspectInputFile(const std::string& path, const DrillFileFormatSettings& format);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -5,7 +5,7 @@
 
 #include <string>
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 struct JobSettings;
 
@@ -48,4 +48,4 @@ public:
     virtual void SetJobChoices(const JobSettings& /*choices*/) {}
 };
 
-} // namespace korvex::ui
+} // namespace korvex::settings
