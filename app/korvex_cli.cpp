@@ -34,7 +34,7 @@
 namespace {
 
 using korvex::conversion::ConsoleHost;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 
 constexpr int kExitFinished = 0;
@@ -872,16 +872,15 @@ int main(int argc, char** argv) {
     state.LineNumbersOn = options.lineNumbers.value_or(state.LineNumbersOn);
     state.LineNumberIncrement = options.increment.value_or(state.LineNumberIncrement);
 
-    using korvex::settings::SettingsText;
     CliHost host(std::cerr, options.quiet);
-    host.SetField(HostField::InputFileName, options.input);
-    host.SetField(HostField::OutputFileName, *options.output);
-    host.SetField(HostField::XOffsett, options.xOffset.value_or(values.Text(SettingsText::XOffsett)));
-    host.SetField(HostField::YOffsett, options.yOffset.value_or(values.Text(SettingsText::YOffsett)));
-    host.SetField(HostField::ZOffsett, options.zOffset.value_or(values.Text(SettingsText::ZOffsett)));
-    host.SetField(HostField::Zauf, options.zUp.value_or(values.Text(SettingsText::ZAuf)));
-    host.SetField(HostField::Zab, options.zDown.value_or(values.Text(SettingsText::Zab)));
-    host.SetField(HostField::Divider, options.divisor.value_or(values.Text(SettingsText::Divisor)));
+    host.SetField(Field::InputFileName, options.input);
+    host.SetField(Field::OutputFileName, *options.output);
+    host.SetField(Field::XOffset, options.xOffset.value_or(values.Text(Field::XOffset)));
+    host.SetField(Field::YOffset, options.yOffset.value_or(values.Text(Field::YOffset)));
+    host.SetField(Field::ZOffset, options.zOffset.value_or(values.Text(Field::ZOffset)));
+    host.SetField(Field::ZUp, options.zUp.value_or(values.Text(Field::ZUp)));
+    host.SetField(Field::ZDown, options.zDown.value_or(values.Text(Field::ZDown)));
+    host.SetField(Field::Divisor, options.divisor.value_or(values.Text(Field::Divisor)));
     host.SetSuppressLeadingZeros(values.suppressLeadingZeros);
     host.SetMacroText(HostMacro::Before, options.before.value_or(values.macroBefore));
     host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));

@@ -189,12 +189,12 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     }
     // The reader's messages name the failing line themselves.
     state.InputLine = 0;
-    format_ = DetectFormat(lines, choice_, host.FieldText(conversion::HostField::InputFileName));
+    format_ = DetectFormat(lines, choice_, host.FieldText(conversion::Field::InputFileName));
     host.AppendLogLine("Excellon reading: " + format_.Describe());
     host.AppendLogLine("Excellon reading: numbers are read in this format; the divisor does not apply");
 
     warnings_.clear();
-    const std::string inputName = host.FieldText(conversion::HostField::InputFileName);
+    const std::string inputName = host.FieldText(conversion::Field::InputFileName);
     ProgramEmitter& program = conversion::EmitterOf(state);
     if (state.Order != nullptr) {
         std::vector<conversion::HoleOrder::Ahead> steps;

@@ -95,7 +95,7 @@ public:
         std::function<std::unique_ptr<platform::TextLineWriter>(std::unique_ptr<platform::TextLineWriter> output)>;
     WrappingHost(conversion::ConversionHost& host, Wrap wrap) : host_(host), wrap_(std::move(wrap)) {}
 
-    std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
+    std::string FieldText(conversion::Field field) const override { return host_.FieldText(field); }
     void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
     bool SuppressLeadingZerosChecked() const override { return host_.SuppressLeadingZerosChecked(); }
     std::vector<std::string> MacroLines(conversion::HostMacro macro) const override { return host_.MacroLines(macro); }
@@ -294,7 +294,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     if (watcher != nullptr || options.verify || grbl) {
         excellon::ReadingChoice choice = options.reading.excellon ? options.reading : excellon::ReadingChoice{};
         choice.excellon = true;
-        drillWork = LoadDrillWork(host.FieldText(conversion::HostField::InputFileName), choice, unreadReason);
+        drillWork = LoadDrillWork(host.FieldText(conversion::Field::InputFileName), choice, unreadReason);
     }
     std::unique_ptr<PlacementCheck> placement;
     if (watcher != nullptr && drillWork) {
@@ -402,7 +402,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         host.AppendLogLine("Tool changes: M6 T<n> for the G-code sender's tool-change helper; GRBL itself refuses "
                            "M6, so send the program through a sender that handles it");
     }
-    const std::string outputName = host.FieldText(conversion::HostField::OutputFileName);
+    const std::string outputName = host.FieldText(conversion::Field::OutputFileName);
     std::string partsProgram; // the parts one after the other, for the verification
     if (split) {
         std::string program;
@@ -464,7 +464,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
 
     // -- After the run: the picture --
     if (!options.svgPath.empty()) {
-        WriteProgramPicture(host.FieldText(conversion::HostField::OutputFileName), options.svgPath, report);
+        WriteProgramPicture(host.FieldText(conversion::Field::OutputFileName), options.svgPath, report);
     }
 
     return report;

@@ -113,8 +113,9 @@ private:
 struct SettingsValues : SettingsControls {
     static constexpr std::array<std::string_view, 4> kIncrements{"1", "5", "10", "50"};
 
-    // Indexed by SettingsText: XOffsett, YOffsett, ZAuf, Zab, ZOffsett, Divisor.
-    std::array<std::string, 6> texts{"0", "0", "1", "2", "0", "1"};
+    // The stored fields, indexed by conversion::Field; the file names after them.
+    std::array<std::string, conversion::kStoredFieldCount> texts{"0", "0", "1", "2", "0", "1"};
+    std::array<std::string, conversion::kFieldCount - conversion::kStoredFieldCount> fileNames;
     bool includeLineNumber = false;
     bool suppressLeadingZeros = false;
     bool g81EditEnabled = false;
@@ -124,10 +125,8 @@ struct SettingsValues : SettingsControls {
     std::string inputFolder;
     std::string saveFolder;
 
-    std::string Text(SettingsText field) const override { return texts[static_cast<std::size_t>(field)]; }
-    void SetText(SettingsText field, const std::string& text) override {
-        texts[static_cast<std::size_t>(field)] = text;
-    }
+    std::string Text(conversion::Field field) const override { return Slot(field); }
+    void SetText(conversion::Field field, const std::string& text) override { Slot(field) = text; }
     bool IncludeLineNumberChecked() const override { return includeLineNumber; }
     void SetIncludeLineNumberChecked(bool checked) override { includeLineNumber = checked; }
     bool SuppressLeadingZerosChecked() const override { return suppressLeadingZeros; }
@@ -153,6 +152,13 @@ struct SettingsValues : SettingsControls {
     }
     void SetInitialFolder(FileDialog dialog, const std::string& folder) override {
         (dialog == FileDialog::Input ? inputFolder : saveFolder) = folder;
+    }
+
+private:
+    std::string& Slot(conversion::Field field) { return const_cast<std::string&>(std::as_const(*this).Slot(field)); }
+    const std::string& Slot(conversion::Field field) const {
+        const auto index = static_cast<std::size_t>(field);
+        return index < texts.size() ? texts[index] : fileNames[index - texts.size()];
     }
 };
 

@@ -688,7 +688,7 @@ void TfrmKorvex::btnConvertConClick() {
         }
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
-            preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
+            preview_->ProgramWritten(host.FieldText(conversion::Field::OutputFileName), report.toolDiameters,
                                      settings::DifferencePositions(report));
         } else {
             preview_->ConversionFailed(RunFailureReason(logBefore, host.LogText()));
@@ -753,19 +753,23 @@ void TfrmKorvex::Savesettings1Click() {
 
 // ---- SettingsControls ----------------------------------------------------------------------------------
 
-QLineEdit* TfrmKorvex::TextField(settings::SettingsText field) const {
+QLineEdit* TfrmKorvex::TextField(conversion::Field field) const {
     switch (field) {
-    case settings::SettingsText::XOffsett:
+    case conversion::Field::InputFileName:
+        return edInputFileName;
+    case conversion::Field::OutputFileName:
+        return edOutputFileName;
+    case conversion::Field::XOffset:
         return edXOffsett;
-    case settings::SettingsText::YOffsett:
+    case conversion::Field::YOffset:
         return edYOffsett;
-    case settings::SettingsText::ZAuf:
+    case conversion::Field::ZUp:
         return edZauf;
-    case settings::SettingsText::Zab:
+    case conversion::Field::ZDown:
         return edZab;
-    case settings::SettingsText::ZOffsett:
+    case conversion::Field::ZOffset:
         return edZOffsett;
-    case settings::SettingsText::Divisor:
+    case conversion::Field::Divisor:
         return edDivider;
     }
     return edDivider;
@@ -775,11 +779,11 @@ QPlainTextEdit* TfrmKorvex::Block(settings::MacroBlock block) const {
     return block == settings::MacroBlock::Before ? meTxBefore : meTxAfter;
 }
 
-std::string TfrmKorvex::Text(settings::SettingsText field) const {
+std::string TfrmKorvex::Text(conversion::Field field) const {
     return ToHostText(TextField(field)->text());
 }
 
-void TfrmKorvex::SetText(settings::SettingsText field, const std::string& text) {
+void TfrmKorvex::SetText(conversion::Field field, const std::string& text) {
     TextField(field)->setText(FromHostText(text));
 }
 

@@ -104,9 +104,12 @@ public:
     QMenu* RecentFiles1 = nullptr; // File / Recent files, filled each time it opens
     QLabel* lblWarnings = nullptr; // how many warnings the log holds, right of the menu bar
 
+    // The one place that ties each field to its edit box; the settings and the run's host both go through it.
+    QLineEdit* TextField(conversion::Field field) const;
+
     // SettingsControls
-    std::string Text(settings::SettingsText field) const override;
-    void SetText(settings::SettingsText field, const std::string& text) override;
+    std::string Text(conversion::Field field) const override;
+    void SetText(conversion::Field field, const std::string& text) override;
     bool IncludeLineNumberChecked() const override;
     void SetIncludeLineNumberChecked(bool checked) override;
     bool SuppressLeadingZerosChecked() const override;
@@ -166,7 +169,6 @@ private:
     void LoadSettings();
     virtual void SaveSettings();
 
-    QLineEdit* TextField(settings::SettingsText field) const;
     QPlainTextEdit* Block(settings::MacroBlock block) const;
 
     settings::SettingsStore settings_;

@@ -146,8 +146,8 @@ protected:
                 return;
             }
             CountingHost host;
-            host.fields[conversion::HostField::InputFileName] = path.string();
-            host.fields[conversion::HostField::OutputFileName] = (folder / "big.CNC").string();
+            host.fields[conversion::Field::InputFileName] = path.string();
+            host.fields[conversion::Field::OutputFileName] = (folder / "big.CNC").string();
             conversion::ConversionState state;
             try {
                 conversion::RunConversion(state, host);

@@ -46,7 +46,7 @@ namespace {
 namespace fs = std::filesystem;
 using korvex::conversion::ConsoleHost;
 using korvex::conversion::ConversionState;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 using korvex::conversion::RunOutcome;
 using korvex::testing::ReadFile;
@@ -236,14 +236,14 @@ RunResult Convert(const Settings& settings, const std::string& input, const std:
 
     std::ostringstream log;
     ConsoleHost host(log, false);
-    host.SetField(HostField::InputFileName, input);
-    host.SetField(HostField::OutputFileName, output);
-    host.SetField(HostField::XOffsett, settings.xOffset);
-    host.SetField(HostField::YOffsett, settings.yOffset);
-    host.SetField(HostField::ZOffsett, settings.zOffset);
-    host.SetField(HostField::Zauf, settings.zUp);
-    host.SetField(HostField::Zab, settings.zDown);
-    host.SetField(HostField::Divider, settings.divisor);
+    host.SetField(Field::InputFileName, input);
+    host.SetField(Field::OutputFileName, output);
+    host.SetField(Field::XOffset, settings.xOffset);
+    host.SetField(Field::YOffset, settings.yOffset);
+    host.SetField(Field::ZOffset, settings.zOffset);
+    host.SetField(Field::ZUp, settings.zUp);
+    host.SetField(Field::ZDown, settings.zDown);
+    host.SetField(Field::Divisor, settings.divisor);
     host.SetMacroText(HostMacro::Before, settings.before);
     host.SetMacroText(HostMacro::After, settings.after);
 
