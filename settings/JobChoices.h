@@ -1,7 +1,7 @@
 // The window's choices as the engine takes them: the run's options for "Convert", the reading for a look
 // at the input file, and the controller's tool-change blocks for the main window's two text boxes.
-// The engine's headers stay out of this one: the windows include it, and Qt's keywords ("slots") must not
-// meet the engine's field names.
+// Of the engine's headers only those of the choices themselves come in (through JobSettings.h): the windows
+// include this one, and Qt's keywords ("slots") must not meet the engine's field names.
 #pragma once
 
 #include <string>
@@ -10,17 +10,9 @@
 
 #include "settings/JobSettings.h"
 
-namespace korvex::excellon {
-struct ReadingChoice;
-struct DrillFileReport;
-} // namespace korvex::excellon
 namespace korvex::gcode {
-enum class Controller;
 struct PresetOptions;
 } // namespace korvex::gcode
-namespace korvex::order {
-enum class DrillOrder;
-}
 namespace korvex::job {
 struct JobOptions;
 struct JobReport;
@@ -34,8 +26,6 @@ namespace korvex::settings {
 class SettingsControls;
 
 excellon::ReadingChoice ToReadingChoice(const DrillFileFormatSettings& format);
-order::DrillOrder ToDrillOrder(OrderChoice order);
-gcode::Controller ToController(ControllerChoice controller);
 gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller);
 
 // What "Convert" runs with; the defaults give the plain run.
@@ -43,8 +33,6 @@ job::JobOptions MakeJobOptions(const JobSettings& settings);
 // Where the verification found the program and the drill file apart, for the preview to mark.
 std::vector<preview::Point> DifferencePositions(const job::JobReport& report);
 
-// The controller's name as the dialog lists it.
-std::string ControllerTitle(ControllerChoice controller);
 // The controller's two blocks (before and after the tool change), lines ended by CR LF as the window's
 // boxes hold them.
 std::pair<std::string, std::string> ToolChangeBlockTexts(const ControllerSettings& controller);

@@ -25,9 +25,8 @@ namespace korvex::ui {
 
 namespace {
 
-constexpr settings::ControllerChoice kControllers[] = {
-    settings::ControllerChoice::None, settings::ControllerChoice::LinuxCnc, settings::ControllerChoice::Grbl,
-    settings::ControllerChoice::Generic};
+constexpr gcode::Controller kControllers[] = {gcode::Controller::None, gcode::Controller::LinuxCnc,
+                                              gcode::Controller::Grbl, gcode::Controller::Generic};
 
 const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
 const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
@@ -55,10 +54,10 @@ ControllerDialog::ControllerDialog(const settings::ControllerSettings& settings,
 
     cbController = new QComboBox;
     cbController->setObjectName(QStringLiteral("cbController"));
-    for (const settings::ControllerChoice controller : kControllers) {
-        const QString title = controller == settings::ControllerChoice::None
+    for (const gcode::Controller controller : kControllers) {
+        const QString title = controller == gcode::Controller::None
                                   ? QStringLiteral("None (the tool-change boxes stay as they are)")
-                                  : FromHostText(settings::ControllerTitle(controller));
+                                  : FromHostText(std::string(gcode::ControllerTitle(controller)));
         cbController->addItem(title, static_cast<int>(controller));
     }
 
@@ -98,9 +97,9 @@ ControllerDialog::ControllerDialog(const settings::ControllerSettings& settings,
                           static_cast<int>(gcode::GrblToolChange::Split));
     cbCycle = new QComboBox;
     cbCycle->setObjectName(QStringLiteral("cbCycle"));
-    cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(settings::CycleChoice::Plain));
-    cbCycle->addItem(QStringLiteral("G81 drilling cycle"), static_cast<int>(settings::CycleChoice::G81));
-    cbCycle->addItem(QStringLiteral("G83 peck drilling cycle"), static_cast<int>(settings::CycleChoice::G83));
+    cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(conversion::CycleKind::Plain));
+    cbCycle->addItem(QStringLiteral("G81 drilling cycle"), static_cast<int>(conversion::CycleKind::G81));
+    cbCycle->addItem(QStringLiteral("G83 peck drilling cycle"), static_cast<int>(conversion::CycleKind::G83));
     sePeck = new QDoubleSpinBox;
     sePeck->setObjectName(QStringLiteral("sePeck"));
     sePeck->setLocale(QLocale::c());
@@ -217,7 +216,7 @@ ControllerDialog::ControllerDialog(const settings::ControllerSettings& settings,
 }
 
 void ControllerDialog::Validate() {
-    const bool chosen = Settings().controller != settings::ControllerChoice::None;
+    const bool chosen = Settings().controller != gcode::Controller::None;
     const double feed = seFeed->value();
     const int spindle = seSpindle->value();
     const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= settings::kDialogMinFeed &&
@@ -244,7 +243,7 @@ void ControllerDialog::Validate() {
 
 settings::ControllerSettings ControllerDialog::Settings() const {
     settings::ControllerSettings settings;
-    settings.controller = static_cast<settings::ControllerChoice>(cbController->currentData().toInt());
+    settings.controller = static_cast<gcode::Controller>(cbController->currentData().toInt());
     settings.feed = seFeed->value();
     settings.spindle = seSpindle->value();
     settings.toolChanger = chkToolChanger->isChecked();
@@ -253,10 +252,10 @@ settings::ControllerSettings ControllerDialog::Settings() const {
     settings.rapidZ = seRapidZ->value();
     settings.toolChangeSeconds = seToolChangeTime->value();
     // A controller without canned cycles drills with plain moves, whatever the greyed box still shows.
-    const bool cycles = settings.controller == settings::ControllerChoice::LinuxCnc ||
-                        settings.controller == settings::ControllerChoice::Generic;
+    const bool cycles =
+        settings.controller == gcode::Controller::LinuxCnc || settings.controller == gcode::Controller::Generic;
     settings.cycle =
-        cycles ? static_cast<settings::CycleChoice>(cbCycle->currentData().toInt()) : settings::CycleChoice::Plain;
+        cycles ? static_cast<conversion::CycleKind>(cbCycle->currentData().toInt()) : conversion::CycleKind::Plain;
     settings.peck = sePeck->value();
     if (chkRetractPlane->isChecked()) {
         settings.retractPlane = seRetractPlane->value();
@@ -266,20 +265,20 @@ settings::ControllerSettings ControllerDialog::Settings() const {
 
 void ControllerDialog::ChoiceChanged() {
     const settings::ControllerSettings settings = Settings();
-    const bool chosen = settings.controller != settings::ControllerChoice::None;
+    const bool chosen = settings.controller != gcode::Controller::None;
     seFeed->setEnabled(chosen);
     seSpindle->setEnabled(chosen);
     // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box says.
-    const bool grbl = settings.controller == settings::ControllerChoice::Grbl;
+    const bool grbl = settings.controller == gcode::Controller::Grbl;
     chkToolChanger->setEnabled(chosen && !grbl);
     cbToolChange->setEnabled(grbl);
     lblToolChangerNote->setText(grbl ? kGrblNote : QString());
     lblToolChangerNote->setVisible(grbl);
-    const bool cycles = settings.controller == settings::ControllerChoice::LinuxCnc ||
-                        settings.controller == settings::ControllerChoice::Generic;
+    const bool cycles =
+        settings.controller == gcode::Controller::LinuxCnc || settings.controller == gcode::Controller::Generic;
     cbCycle->setEnabled(cycles);
-    const bool cycle = cycles && settings.cycle != settings::CycleChoice::Plain;
-    sePeck->setEnabled(cycle && settings.cycle == settings::CycleChoice::G83);
+    const bool cycle = cycles && settings.cycle != conversion::CycleKind::Plain;
+    sePeck->setEnabled(cycle && settings.cycle == conversion::CycleKind::G83);
     chkRetractPlane->setEnabled(cycle);
     seRetractPlane->setEnabled(cycle && chkRetractPlane->isChecked());
     lblCycleNote->setText(grbl ? kNoCyclesNote : QString());

@@ -67,9 +67,9 @@ DrillFileFormatDialog::DrillFileFormatDialog(const settings::DrillFileFormatSett
     format->setObjectName(QStringLiteral("gbFormat"));
     cbUnits = new QComboBox;
     cbUnits->setObjectName(QStringLiteral("cbUnits"));
-    AddEntry(*cbUnits, "From the file", settings::UnitsChoice::FromFile);
-    AddEntry(*cbUnits, "Inch", settings::UnitsChoice::Inch);
-    AddEntry(*cbUnits, "Millimetres", settings::UnitsChoice::Millimetre);
+    AddEntry(*cbUnits, "From the file", excellon::UnitsChoice::FromFile);
+    AddEntry(*cbUnits, "Inch", excellon::UnitsChoice::Inch);
+    AddEntry(*cbUnits, "Millimetres", excellon::UnitsChoice::Millimetre);
 
     chkDigitsFromFile = new QCheckBox(QStringLiteral("From the file"));
     chkDigitsFromFile->setObjectName(QStringLiteral("chkDigitsFromFile"));
@@ -99,9 +99,9 @@ DrillFileFormatDialog::DrillFileFormatDialog(const settings::DrillFileFormatSett
 
     cbZeros = new QComboBox;
     cbZeros->setObjectName(QStringLiteral("cbZeros"));
-    AddEntry(*cbZeros, "From the file", settings::ZerosChoice::FromFile);
-    AddEntry(*cbZeros, "LZ: leading zeros written, trailing ones left out", settings::ZerosChoice::Leading);
-    AddEntry(*cbZeros, "TZ: trailing zeros written, leading ones left out", settings::ZerosChoice::Trailing);
+    AddEntry(*cbZeros, "From the file", excellon::ZerosChoice::FromFile);
+    AddEntry(*cbZeros, "LZ: leading zeros written, trailing ones left out", excellon::ZerosChoice::LZ);
+    AddEntry(*cbZeros, "TZ: trailing zeros written, leading ones left out", excellon::ZerosChoice::TZ);
 
     auto* formatLayout = new QFormLayout(format);
     formatLayout->addRow(QStringLiteral("Units:"), cbUnits);
@@ -138,7 +138,7 @@ DrillFileFormatDialog::DrillFileFormatDialog(const settings::DrillFileFormatSett
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    (settings.reading == settings::ReadingChoice::Excellon ? rbExcellon : rbDivisor)->setChecked(true);
+    (settings.excellon ? rbExcellon : rbDivisor)->setChecked(true);
     Select(*cbUnits, settings.units);
     chkDigitsFromFile->setChecked(settings.digitsFromFile);
     fixedInteger_ = settings.integerDigits;
@@ -203,19 +203,19 @@ void DrillFileFormatDialog::Validate() {
 
 settings::DrillFileFormatSettings DrillFileFormatDialog::Settings() const {
     settings::DrillFileFormatSettings settings;
-    settings.reading = rbExcellon->isChecked() ? settings::ReadingChoice::Excellon : settings::ReadingChoice::Divisor;
-    settings.units = Selected<settings::UnitsChoice>(*cbUnits);
+    settings.excellon = rbExcellon->isChecked();
+    settings.units = Selected<excellon::UnitsChoice>(*cbUnits);
     settings.integerDigits = fixedInteger_;
     settings.decimalDigits = fixedDecimal_;
     // "From the file" is its own choice; fixed digits out of range hold OK back instead of meaning it.
     settings.digitsFromFile = chkDigitsFromFile->isChecked();
-    settings.zeros = Selected<settings::ZerosChoice>(*cbZeros);
+    settings.zeros = Selected<excellon::ZerosChoice>(*cbZeros);
     return settings;
 }
 
 void DrillFileFormatDialog::ChoiceChanged() {
     const settings::DrillFileFormatSettings settings = Settings();
-    const bool excellon = settings.reading == settings::ReadingChoice::Excellon;
+    const bool excellon = settings.excellon;
     cbUnits->setEnabled(excellon);
     chkDigitsFromFile->setEnabled(excellon);
     seIntegerDigits->setEnabled(excellon && !chkDigitsFromFile->isChecked());

@@ -54,7 +54,7 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, settin
     connect(DrillFileFormat1, &QAction::triggered, this, &JobMenu::DrillFileFormat1Click);
     connect(Controller1, &QAction::triggered, this, &JobMenu::Controller1Click);
     connect(orders, &QActionGroup::triggered, this, [this](QAction* chosen) {
-        settings_.order = chosen == ShortOrder1 ? settings::OrderChoice::Short : settings::OrderChoice::File;
+        settings_.order = chosen == ShortOrder1 ? order::DrillOrder::Short : order::DrillOrder::File;
     });
     ShowOrder();
 }
@@ -65,7 +65,7 @@ void JobMenu::SetSettings(const settings::JobSettings& settings) {
 }
 
 void JobMenu::ShowOrder() {
-    (settings_.order == settings::OrderChoice::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
+    (settings_.order == order::DrillOrder::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
     Verify1->setChecked(settings_.verify);
 }
 
@@ -101,14 +101,15 @@ void JobMenu::Controller1Click() {
         const settings::ControllerSettings chosen = dialog.Settings();
         const bool changed = chosen != settings_.controller;
         settings_.controller = chosen;
-        if (chosen.controller == settings::ControllerChoice::None || BoxesHoldTheBlocks(chosen)) {
+        if (chosen.controller == gcode::Controller::None || BoxesHoldTheBlocks(chosen)) {
             return;
         }
         // A new choice writes its blocks, as the dialog said. The same choice again would only throw away what
         // the user changed in the boxes since: that needs a yes.
-        if (changed || platform::AskYesNo(QStringLiteral("The tool-change boxes hold text edited by hand.\n"
-                                                         "Replace it with the blocks of %1?")
-                                              .arg(FromHostText(settings::ControllerTitle(chosen.controller))))) {
+        if (changed ||
+            platform::AskYesNo(QStringLiteral("The tool-change boxes hold text edited by hand.\n"
+                                              "Replace it with the blocks of %1?")
+                                   .arg(FromHostText(std::string(gcode::ControllerTitle(chosen.controller)))))) {
             settings::FillToolChangeBlocks(controls_, chosen);
         }
     });
