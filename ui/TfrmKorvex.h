@@ -1,5 +1,25 @@
 // The main window: file names, offsets, Z heights, divisor, line-number options, the two tool-change blocks,
 // the explanatory drawing and the log pane. "Convert" runs the conversion on what the fields hold.
+//
+// Names kept from the original program, because settings files, tests and users' notes refer to them:
+//   zauf, Zauf, ZAuf       z up: the height the tool is raised to between holes (edZauf, INI key "ZAuf", the
+//                          log's "zauf..." line; likewise "zab...")
+//   zab, Zab               z down: the drilling depth (edZab, INI key "edZab")
+//   Offsett                offset (edXOffsett, edYOffsett, edZOffsett; INI keys "XOffsett", "edZOffsett")
+//   Divider                divisor: what the drill file's coordinates are divided by (edDivider, INI "Divisor")
+//   TfrmKorvex             this window; TfrmInfo the About box ("T" a type, "frm" a form, that is a window)
+//   ed…, me…               one-line edit fields, multi-line boxes (meOutput the log, meTxBefore / meTxAfter
+//                          the G-code before and after a tool change, kept in TxMacroBefore.txt / TxMacroAfter.txt)
+//   lbl…, Label1 … 16      labels; chk… check boxes; cb… the combo box; btn… and Button1, Button2 push buttons
+//   Button1Click           "Input File": choose the drill file; Button2Click "Output File": choose the program
+//   btnConvertConClick     "Convert"
+//   chkG79, edG81          the hidden "create G81/G79 drill cycle" box and its cycle line, kept for the settings
+//   File1, Exit1, Info1, About1, Savesettings1
+//                          menus and their entries, numbered as a form designer names them; MainMenu1 the menu bar
+//   InputFileDlg, SaveDialog1   the open and save dialogs; Image1 the explanatory drawing
+//   FormCreate, FormClose  the window's start-up and closing; …Click / …Change the handlers of a control
+// In code the run and the settings name the fields by what they hold (conversion::Field: ZUp, ZDown, XOffset,
+// Divisor …); TextField() ties each to its widget.
 #pragma once
 
 #include <QMainWindow>
