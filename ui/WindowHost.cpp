@@ -100,7 +100,7 @@ std::string WindowHost::FieldText(conversion::Field field) const {
 }
 
 void WindowHost::SetDividerText(const std::string& text) {
-    window_.edDivider->setText(FromHostText(text));
+    window_.TextField(conversion::Field::Divisor)->setText(FromHostText(text));
 }
 
 bool WindowHost::SuppressLeadingZerosChecked() const {
