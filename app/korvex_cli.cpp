@@ -29,14 +29,14 @@
 #include "platform/DecimalText.h"
 #include "platform/ExecutablePath.h"
 #include "platform/TextFile.h"
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 #include "version/VersionInfo.h"
 #include "version/VersionInfoFormat.h"
 
 namespace {
 
 using korvex::conversion::ConsoleHost;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 
 constexpr int kExitFinished = 0;
@@ -1031,14 +1031,14 @@ int main(int argc, char** argv) {
 
     korvex::platform::SetDecimalSeparator('.');
     auto& state = korvex::conversion::TheConversionState();
-    korvex::ui::SettingsValues values; // the window's design values
+    korvex::settings::SettingsValues values; // the window's design values
     values.includeLineNumber = true;
     state.LineNumbersOn = true;
     state.LineNumberIncrement = 5;
     if (options.settings) {
         try {
-            korvex::ui::LoadSettingsFile(*options.settings, values, state);
-        } catch (const korvex::ui::SettingsError& error) {
+            korvex::settings::LoadSettingsFile(*options.settings, values, state);
+        } catch (const korvex::settings::SettingsError& error) {
             // The window reports a settings failure and goes on with what loaded; so does the converter.
             std::cerr << "korvex-cli: " << error.what() << '\n';
         }
@@ -1046,16 +1046,15 @@ int main(int argc, char** argv) {
     state.LineNumbersOn = options.lineNumbers.value_or(state.LineNumbersOn);
     state.LineNumberIncrement = options.increment.value_or(state.LineNumberIncrement);
 
-    using korvex::ui::SettingsText;
     CliHost host(std::cerr, options.quiet);
-    host.SetField(HostField::InputFileName, options.input);
-    host.SetField(HostField::OutputFileName, *options.output);
-    host.SetField(HostField::XOffsett, options.xOffset.value_or(values.Text(SettingsText::XOffsett)));
-    host.SetField(HostField::YOffsett, options.yOffset.value_or(values.Text(SettingsText::YOffsett)));
-    host.SetField(HostField::ZOffsett, options.zOffset.value_or(values.Text(SettingsText::ZOffsett)));
-    host.SetField(HostField::Zauf, options.zUp.value_or(values.Text(SettingsText::ZAuf)));
-    host.SetField(HostField::Zab, options.zDown.value_or(values.Text(SettingsText::Zab)));
-    host.SetField(HostField::Divider, options.divisor.value_or(values.Text(SettingsText::Divisor)));
+    host.SetField(Field::InputFileName, options.input);
+    host.SetField(Field::OutputFileName, *options.output);
+    host.SetField(Field::XOffset, options.xOffset.value_or(values.Text(Field::XOffset)));
+    host.SetField(Field::YOffset, options.yOffset.value_or(values.Text(Field::YOffset)));
+    host.SetField(Field::ZOffset, options.zOffset.value_or(values.Text(Field::ZOffset)));
+    host.SetField(Field::ZUp, options.zUp.value_or(values.Text(Field::ZUp)));
+    host.SetField(Field::ZDown, options.zDown.value_or(values.Text(Field::ZDown)));
+    host.SetField(Field::Divisor, options.divisor.value_or(values.Text(Field::Divisor)));
     host.SetSuppressLeadingZeros(values.suppressLeadingZeros);
     host.SetMacroText(HostMacro::Before, options.before.value_or(values.macroBefore));
     host.SetMacroText(HostMacro::After, options.after.value_or(values.macroAfter));

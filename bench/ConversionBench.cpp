@@ -42,7 +42,7 @@ namespace {
 namespace fs = std::filesystem;
 using korvex::conversion::ConsoleHost;
 using korvex::conversion::ConversionState;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 
 constexpr int kTools = 20;
@@ -208,14 +208,14 @@ void Convert(const fs::path& input, const fs::path& output, Units units) {
     state.LineNumberIncrement = 5;
     std::ostringstream log;
     ConsoleHost host(log, true);
-    host.SetField(HostField::InputFileName, input.string());
-    host.SetField(HostField::OutputFileName, output.string());
-    host.SetField(HostField::XOffsett, "0");
-    host.SetField(HostField::YOffsett, "0");
-    host.SetField(HostField::ZOffsett, "0");
-    host.SetField(HostField::Zauf, "1");
-    host.SetField(HostField::Zab, "2");
-    host.SetField(HostField::Divider, units == Units::Metric ? "1" : "10");
+    host.SetField(Field::InputFileName, input.string());
+    host.SetField(Field::OutputFileName, output.string());
+    host.SetField(Field::XOffset, "0");
+    host.SetField(Field::YOffset, "0");
+    host.SetField(Field::ZOffset, "0");
+    host.SetField(Field::ZUp, "1");
+    host.SetField(Field::ZDown, "2");
+    host.SetField(Field::Divisor, units == Units::Metric ? "1" : "10");
     host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
     host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
     if (korvex::conversion::RunConversion(state, host) != korvex::conversion::RunOutcome::Finished) {

@@ -30,7 +30,7 @@ std::vector<std::string> SplitBlockLines(const std::string& text) {
 
 ConsoleHost::ConsoleHost(std::ostream& log, bool quiet) : stream_(log), quiet_(quiet) {}
 
-std::string ConsoleHost::FieldText(HostField field) const {
+std::string ConsoleHost::FieldText(Field field) const {
     const auto found = fields_.find(field);
     return found == fields_.end() ? std::string() : found->second;
 }

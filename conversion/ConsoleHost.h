@@ -20,12 +20,12 @@ public:
     // in any case.
     ConsoleHost(std::ostream& log, bool quiet);
 
-    void SetField(HostField field, std::string text) { fields_[field] = std::move(text); }
+    void SetField(Field field, std::string text) { fields_[field] = std::move(text); }
     void SetMacroText(HostMacro macro, const std::string& text) { macros_[macro] = text; }
     void SetSuppressLeadingZeros(bool checked) { suppressLeadingZeros_ = checked; }
 
-    std::string FieldText(HostField field) const override;
-    void SetDividerText(const std::string& text) override { fields_[HostField::Divider] = text; }
+    std::string FieldText(Field field) const override;
+    void SetDividerText(const std::string& text) override { fields_[Field::Divisor] = text; }
     bool SuppressLeadingZerosChecked() const override { return suppressLeadingZeros_; }
     std::vector<std::string> MacroLines(HostMacro macro) const override;
     void AppendLogLine(const std::string& line) override;
@@ -51,7 +51,7 @@ private:
     bool quiet_;
     bool suppressLeadingZeros_ = false;
     bool reportedProblem_ = false;
-    std::map<HostField, std::string> fields_;
+    std::map<Field, std::string> fields_;
     std::map<HostMacro, std::string> macros_;
     std::string log_;
 };

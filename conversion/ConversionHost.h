@@ -6,11 +6,11 @@
 #include <string>
 #include <vector>
 
+#include "conversion/Field.h"
 #include "platform/TextFile.h"
 
 namespace korvex::conversion {
 
-enum class HostField { InputFileName, OutputFileName, XOffsett, YOffsett, ZOffsett, Zauf, Zab, Divider };
 enum class HostMacro { Before, After };
 
 class ConversionHost {
@@ -18,7 +18,7 @@ public:
     virtual ~ConversionHost();
 
     // The field's text as it stands, untrimmed (8-bit text).
-    virtual std::string FieldText(HostField field) const = 0;
+    virtual std::string FieldText(Field field) const = 0;
     // The run sets the divisor field to "1" when the divisor is 0.
     virtual void SetDividerText(const std::string& text) = 0;
     virtual bool SuppressLeadingZerosChecked() const = 0;

@@ -88,7 +88,7 @@ class SettingsReading {
 public:
     explicit SettingsReading(ConversionHost& host) : host_(host) {}
 
-    double Read(HostField field, const char* caption) {
+    double Read(Field field, const char* caption) {
         const std::string text = host_.FieldText(field);
         if (const std::optional<double> value = host_.TextToReal(text)) {
             return *value;
@@ -121,7 +121,7 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     // Settings
     state.SuppressLeadingZeros = host.SuppressLeadingZerosChecked();
     SettingsReading settings(host);
-    double divisor = settings.Read(HostField::Divider, "Divisor");
+    double divisor = settings.Read(Field::Divisor, "Divisor");
     // A divisor of 0 (typed, or a Numerical Error's) is taken as 1 and shown so.
     if (divisor == 0) {
         host.SetDividerText("1");
@@ -129,19 +129,19 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     }
     state.Divisor = divisor;
 
-    const std::string inputName = host.FieldText(HostField::InputFileName);
+    const std::string inputName = host.FieldText(Field::InputFileName);
     if (inputName.empty()) {
         return RunOutcome::EndedEarly;
     }
-    const std::string outputName = host.FieldText(HostField::OutputFileName);
+    const std::string outputName = host.FieldText(Field::OutputFileName);
     if (outputName.empty()) {
         return RunOutcome::EndedEarly;
     }
 
-    const Extended zOffsetForUp = StrToReal(host.FieldText(HostField::ZOffsett));
-    const Extended zUp = StrToReal(host.FieldText(HostField::Zauf));
-    const Extended zOffsetForDown = StrToReal(host.FieldText(HostField::ZOffsett));
-    const Extended zDown = StrToReal(host.FieldText(HostField::Zab));
+    const Extended zOffsetForUp = StrToReal(host.FieldText(Field::ZOffset));
+    const Extended zUp = StrToReal(host.FieldText(Field::ZUp));
+    const Extended zOffsetForDown = StrToReal(host.FieldText(Field::ZOffset));
+    const Extended zDown = StrToReal(host.FieldText(Field::ZDown));
     const Extended zUpValue = zOffsetForUp + zUp;
     const Extended zDownValue = zOffsetForDown - zDown;
     const std::string zUpWord = "Z" + RealToStr(5, 3, zUpValue);
@@ -149,12 +149,12 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     // Depths beyond the range of a double, or without a plain decimal text, are no depths a machine can go
     // to: the run ends before any change.
     if (!std::isfinite(static_cast<double>(zUpValue)) || !IsPlainDecimal(zUpWord.substr(1))) {
-        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " + z up " +
-                                                host.FieldText(HostField::Zauf)));
+        throw ConversionError(
+            OutOfRangeMessage("z offset " + host.FieldText(Field::ZOffset) + " + z up " + host.FieldText(Field::ZUp)));
     }
     if (!std::isfinite(static_cast<double>(zDownValue)) || !IsPlainDecimal(zDownWord.substr(1))) {
-        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(HostField::ZOffsett) + " - z down " +
-                                                host.FieldText(HostField::Zab)));
+        throw ConversionError(OutOfRangeMessage("z offset " + host.FieldText(Field::ZOffset) + " - z down " +
+                                                host.FieldText(Field::ZDown)));
     }
 
     state.RunZ = ToolZEntry{StoreZWord(zUpWord), StoreZWord(zDownWord)};
@@ -165,8 +165,8 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     state.CurrentZDown = state.RunZ.ZDown;
     state.InchMode = true;
     state.InHeader = false;
-    state.XOffset = settings.Read(HostField::XOffsett, "xOffsett");
-    state.YOffset = settings.Read(HostField::YOffsett, "yOffsett");
+    state.XOffset = settings.Read(Field::XOffset, "xOffsett");
+    state.YOffset = settings.Read(Field::YOffset, "yOffsett");
     settings.StopOnFailure();
     state.MacroBefore = host.MacroLines(HostMacro::Before);
     state.MacroAfter = host.MacroLines(HostMacro::After);
@@ -178,10 +178,10 @@ RunOutcome RunConversion(ConversionState& state, ConversionHost& host) {
     }
     host.AppendLogLine("do conversion with the following parameters:");
     host.AppendLogLine("convert file: " + inputName + " to file: " + outputName);
-    host.AppendLogLine("xoffsett..." + host.FieldText(HostField::XOffsett));
-    host.AppendLogLine("yOffsett " + host.FieldText(HostField::YOffsett));
-    host.AppendLogLine("zauf..." + host.FieldText(HostField::Zauf));
-    host.AppendLogLine("zab..." + host.FieldText(HostField::Zab));
+    host.AppendLogLine("xoffsett..." + host.FieldText(Field::XOffset));
+    host.AppendLogLine("yOffsett " + host.FieldText(Field::YOffset));
+    host.AppendLogLine("zauf..." + host.FieldText(Field::ZUp));
+    host.AppendLogLine("zab..." + host.FieldText(Field::ZDown));
     host.AppendLogLine("Start processing of " + outputName + " ...");
 
     // Open

@@ -789,7 +789,7 @@ void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost
     }
     // The reader's messages name the failing line themselves.
     state.InputLine = 0;
-    const std::string inputName = host.FieldText(conversion::HostField::InputFileName);
+    const std::string inputName = host.FieldText(conversion::Field::InputFileName);
     format_ = DetectFormat(lines, choice_, inputName);
     host.AppendLogLine("Excellon reading: " + format_.Describe());
     host.AppendLogLine("Excellon reading: numbers are read in this format; the divisor does not apply");

@@ -34,7 +34,7 @@
 namespace {
 
 using korvex::conversion::ConversionHost;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 
 struct ProgramDigest {
@@ -70,23 +70,23 @@ public:
         divider_ = kDivisors[(flags >> 3) & 7];
     }
 
-    std::string FieldText(HostField field) const override {
+    std::string FieldText(Field field) const override {
         switch (field) {
-        case HostField::InputFileName:
+        case Field::InputFileName:
             return "board.drl";
-        case HostField::OutputFileName:
+        case Field::OutputFileName:
             return "board.cnc";
-        case HostField::XOffsett:
+        case Field::XOffset:
             return (flags_ & 0x40) != 0 ? "-1.7976931348623157e308" : "0";
-        case HostField::YOffsett:
+        case Field::YOffset:
             return "2.5";
-        case HostField::ZOffsett:
+        case Field::ZOffset:
             return "0";
-        case HostField::Zauf:
+        case Field::ZUp:
             return "1";
-        case HostField::Zab:
+        case Field::ZDown:
             return "2";
-        case HostField::Divider:
+        case Field::Divisor:
             return divider_;
         }
         return {};

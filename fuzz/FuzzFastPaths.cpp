@@ -37,7 +37,7 @@ namespace {
 using korvex::conversion::ConversionHost;
 using korvex::conversion::ConversionState;
 using korvex::conversion::Extended;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 
 void CompareValue(Extended value, std::uint8_t width) {
@@ -145,23 +145,23 @@ public:
         yOffset_ = kOffsets[(second >> 2) & 3];
     }
 
-    std::string FieldText(HostField field) const override {
+    std::string FieldText(Field field) const override {
         switch (field) {
-        case HostField::InputFileName:
+        case Field::InputFileName:
             return "board.drl";
-        case HostField::OutputFileName:
+        case Field::OutputFileName:
             return "board.cnc";
-        case HostField::XOffsett:
+        case Field::XOffset:
             return xOffset_;
-        case HostField::YOffsett:
+        case Field::YOffset:
             return yOffset_;
-        case HostField::ZOffsett:
+        case Field::ZOffset:
             return "0";
-        case HostField::Zauf:
+        case Field::ZUp:
             return "1";
-        case HostField::Zab:
+        case Field::ZDown:
             return "2";
-        case HostField::Divider:
+        case Field::Divisor:
             return divider_;
         }
         return {};

@@ -98,7 +98,7 @@ public:
         std::function<std::unique_ptr<platform::TextLineWriter>(std::unique_ptr<platform::TextLineWriter> output)>;
     WrappingHost(conversion::ConversionHost& host, Wrap wrap) : host_(host), wrap_(std::move(wrap)) {}
 
-    std::string FieldText(conversion::HostField field) const override { return host_.FieldText(field); }
+    std::string FieldText(conversion::Field field) const override { return host_.FieldText(field); }
     void SetDividerText(const std::string& text) override { host_.SetDividerText(text); }
     bool SuppressLeadingZerosChecked() const override { return host_.SuppressLeadingZerosChecked(); }
     std::vector<std::string> MacroLines(conversion::HostMacro macro) const override { return host_.MacroLines(macro); }
@@ -362,7 +362,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
     if (watcher != nullptr || options.verify || grbl) {
         excellon::ReadingChoice choice = options.reading.excellon ? options.reading : excellon::ReadingChoice{};
         choice.excellon = true;
-        drillWork = LoadDrillWork(host.FieldText(conversion::HostField::InputFileName), choice, unreadReason);
+        drillWork = LoadDrillWork(host.FieldText(conversion::Field::InputFileName), choice, unreadReason);
         if (drillWork) {
             boardWork.push_back(*drillWork);
         }
@@ -482,7 +482,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
         host.AppendLogLine("Tool changes: M6 T<n> for the G-code sender's tool-change helper; GRBL itself refuses "
                            "M6, so send the program through a sender that handles it");
     }
-    const std::string outputName = host.FieldText(conversion::HostField::OutputFileName);
+    const std::string outputName = host.FieldText(conversion::Field::OutputFileName);
     std::string partsProgram; // the parts one after the other, for the verification
     if (split) {
         std::string program;
@@ -554,7 +554,7 @@ JobReport ConvertJob(conversion::ConversionState& state, conversion::ConversionH
 
     // -- After the run: the picture --
     if (!options.svgPath.empty()) {
-        WriteProgramPicture(host.FieldText(conversion::HostField::OutputFileName), options.svgPath,
+        WriteProgramPicture(host.FieldText(conversion::Field::OutputFileName), options.svgPath,
                             options.board.rack.endMillMm, report);
     }
 

@@ -16,7 +16,7 @@ void FlattenArc(const Move& move, std::vector<Point>& points) {
     const double a0 = std::atan2(move.start.y - move.centre.y, move.start.x - move.centre.x);
     const double a1 = std::atan2(move.end.y - move.centre.y, move.end.x - move.centre.x);
     double sweep = a1 - a0;
-    if (move.kind == MoveKind::CounterClockwiseArc) {
+    if (move.kind == gcode::MoveKind::CounterClockwiseArc) {
         if (sweep <= 0.0) {
             sweep += 2.0 * kPi;
         }
@@ -242,7 +242,7 @@ PreviewModel::PreviewModel(const ProgramMoves& program, const std::map<std::int3
         largestDiameter_ = std::max(largestDiameter_, diameter);
     }
     for (const Move& move : program.moves) {
-        if (move.kind == MoveKind::Rapid) {
+        if (move.kind == gcode::MoveKind::Rapid) {
             rapids_.push_back(RapidLine{move.start, move.end});
             continue;
         }
@@ -259,7 +259,7 @@ PreviewModel::PreviewModel(const ProgramMoves& program, const std::map<std::int3
             ++summary(move.tool).cuts;
         }
         ModelStroke& stroke = strokes_.back();
-        if (move.kind == MoveKind::Line) {
+        if (move.kind == gcode::MoveKind::Feed) {
             stroke.points.push_back(move.end);
         } else {
             FlattenArc(move, stroke.points);

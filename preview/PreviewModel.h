@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "gcode/GcodeReader.h"
 #include "platform/DecimalText.h"
 
 namespace korvex::preview {
@@ -27,11 +28,10 @@ struct DrilledHole {
     std::optional<double> diameter = std::nullopt; // the tool's diameter when not given
 };
 
-enum class MoveKind { Rapid, Line, ClockwiseArc, CounterClockwiseArc };
-
-// A sideways move. Rapids are travel; lines and arcs are feed moves and cut a stroke of the tool's width.
+// A sideways move, of the kinds the program reader names. Rapids are travel; feed lines and arcs cut a stroke of
+// the tool's width.
 struct Move {
-    MoveKind kind = MoveKind::Rapid;
+    gcode::MoveKind kind = gcode::MoveKind::Rapid;
     std::int32_t tool = -1;
     Point start;
     Point end;

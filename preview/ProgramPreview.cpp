@@ -5,24 +5,6 @@
 
 namespace korvex::preview {
 
-namespace {
-
-MoveKind KindOf(gcode::MoveKind kind) {
-    switch (kind) {
-    case gcode::MoveKind::Rapid:
-        return MoveKind::Rapid;
-    case gcode::MoveKind::Feed:
-        return MoveKind::Line;
-    case gcode::MoveKind::ClockwiseArc:
-        return MoveKind::ClockwiseArc;
-    case gcode::MoveKind::CounterClockwiseArc:
-        return MoveKind::CounterClockwiseArc;
-    }
-    return MoveKind::Line;
-}
-
-} // namespace
-
 ProgramMoves ReadProgramMoves(std::string_view program, std::optional<double> endMillMm) {
     ProgramMoves moves;
     gcode::ReadOptions options;
@@ -30,8 +12,8 @@ ProgramMoves ReadProgramMoves(std::string_view program, std::optional<double> en
     const gcode::Program read = gcode::ReadProgram(program, options, [&](const gcode::Move& move) {
         const bool sideways = move.endX != move.startX || move.endY != move.startY;
         if (move.kind == gcode::MoveKind::Rapid && sideways && move.positionKnown) {
-            moves.moves.push_back(
-                Move{MoveKind::Rapid, move.tool, Point{move.startX, move.startY}, Point{move.endX, move.endY}, {}});
+            moves.moves.push_back(Move{
+                gcode::MoveKind::Rapid, move.tool, Point{move.startX, move.startY}, Point{move.endX, move.endY}, {}});
         }
     });
     for (const gcode::DrilledHole& hole : read.holes) {
@@ -52,7 +34,7 @@ ProgramMoves ReadProgramMoves(std::string_view program, std::optional<double> en
         for (const gcode::PathPiece& piece : path.pieces) {
             const Point to{piece.x, piece.y};
             if (known) {
-                moves.moves.push_back(Move{KindOf(piece.kind), path.tool, at, to, Point{piece.centerX, piece.centerY}});
+                moves.moves.push_back(Move{piece.kind, path.tool, at, to, Point{piece.centerX, piece.centerY}});
             }
             at = to;
             known = true;

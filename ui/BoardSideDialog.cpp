@@ -41,7 +41,7 @@ QDoubleSpinBox* MillimetreBox(const char* name, int decimals) {
 
 } // namespace
 
-BoardSideDialog::BoardSideDialog(const BoardSideSettings& settings, QWidget* parent) : QDialog(parent) {
+BoardSideDialog::BoardSideDialog(const settings::BoardSideSettings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("BoardSideDialog"));
     setFont(WindowFont());
     setWindowTitle(QStringLiteral("Board side"));
@@ -56,8 +56,8 @@ BoardSideDialog::BoardSideDialog(const BoardSideSettings& settings, QWidget* par
 
     cbAxis = new QComboBox;
     cbAxis->setObjectName(QStringLiteral("cbAxis"));
-    cbAxis->addItem(QStringLiteral("X mirrored, about a vertical line"), static_cast<int>(BoardAxis::X));
-    cbAxis->addItem(QStringLiteral("Y mirrored, about a horizontal line"), static_cast<int>(BoardAxis::Y));
+    cbAxis->addItem(QStringLiteral("X mirrored, about a vertical line"), static_cast<int>(settings::BoardAxis::X));
+    cbAxis->addItem(QStringLiteral("Y mirrored, about a horizontal line"), static_cast<int>(settings::BoardAxis::Y));
     rbMirrorMiddle = new QRadioButton(QStringLiteral("The board's &middle"));
     rbMirrorMiddle->setObjectName(QStringLiteral("rbMirrorMiddle"));
     rbMirrorAt = new QRadioButton(QStringLiteral("&At:"));
@@ -75,9 +75,9 @@ BoardSideDialog::BoardSideDialog(const BoardSideSettings& settings, QWidget* par
 
     cbOrigin = new QComboBox;
     cbOrigin->setObjectName(QStringLiteral("cbOrigin"));
-    cbOrigin->addItem(QStringLiteral("Where the drill file puts it"), static_cast<int>(OriginChoice::File));
-    cbOrigin->addItem(QStringLiteral("Lower left corner at 0,0"), static_cast<int>(OriginChoice::LowerLeft));
-    cbOrigin->addItem(QStringLiteral("Centre at 0,0"), static_cast<int>(OriginChoice::Center));
+    cbOrigin->addItem(QStringLiteral("Where the drill file puts it"), static_cast<int>(settings::OriginChoice::File));
+    cbOrigin->addItem(QStringLiteral("Lower left corner at 0,0"), static_cast<int>(settings::OriginChoice::LowerLeft));
+    cbOrigin->addItem(QStringLiteral("Centre at 0,0"), static_cast<int>(settings::OriginChoice::Center));
 
     // As wide as the text they may show: an empty label asks for the font's average character width, which a
     // bitmap face reports hundreds of pixels wide.
@@ -155,17 +155,17 @@ BoardSideDialog::BoardSideDialog(const BoardSideSettings& settings, QWidget* par
     (settings.bottom ? rbBottom : rbTop)->setFocus(Qt::OtherFocusReason);
 }
 
-BoardSideSettings BoardSideDialog::Settings() const {
-    BoardSideSettings settings;
+settings::BoardSideSettings BoardSideDialog::Settings() const {
+    settings::BoardSideSettings settings;
     settings.bottom = rbBottom->isChecked();
-    settings.axis = static_cast<BoardAxis>(cbAxis->currentData().toInt());
+    settings.axis = static_cast<settings::BoardAxis>(cbAxis->currentData().toInt());
     if (rbMirrorAt->isChecked()) {
         settings.mirrorAt = seMirrorAt->value();
     }
     if (chkAlignmentHoles->isChecked()) {
         settings.alignmentHoleMm = seAlignmentHoles->value();
     }
-    settings.origin = static_cast<OriginChoice>(cbOrigin->currentData().toInt());
+    settings.origin = static_cast<settings::OriginChoice>(cbOrigin->currentData().toInt());
     return settings;
 }
 
@@ -185,8 +185,8 @@ void BoardSideDialog::Validate() {
     const auto within = [](const QDoubleSpinBox* box, double low, double high) {
         return !box->isEnabled() || (box->hasAcceptableInput() && box->value() >= low && box->value() <= high);
     };
-    const bool mirrorAtFine = within(seMirrorAt, -kMaxMirrorAt, kMaxMirrorAt);
-    const bool holesFine = within(seAlignmentHoles, kMinAlignmentHole, kMaxAlignmentHole);
+    const bool mirrorAtFine = within(seMirrorAt, -settings::kMaxMirrorAt, settings::kMaxMirrorAt);
+    const bool holesFine = within(seAlignmentHoles, settings::kMinAlignmentHole, settings::kMaxAlignmentHole);
     lblMirrorAtProblem->setText(mirrorAtFine ? QString() : kMirrorAtProblem);
     lblAlignmentHolesProblem->setText(holesFine ? QString() : kAlignmentHolesProblem);
     btnOk->setEnabled(mirrorAtFine && holesFine);

@@ -7,7 +7,7 @@
 
 #include <QDialog>
 
-#include "ui/BoardSettings.h"
+#include "settings/BoardSettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -22,9 +22,9 @@ class BoardSideDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit BoardSideDialog(const BoardSideSettings& settings, QWidget* parent = nullptr);
+    explicit BoardSideDialog(const settings::BoardSideSettings& settings, QWidget* parent = nullptr);
 
-    BoardSideSettings Settings() const;
+    settings::BoardSideSettings Settings() const;
 
     QRadioButton* rbTop = nullptr;
     QRadioButton* rbBottom = nullptr;

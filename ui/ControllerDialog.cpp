@@ -17,7 +17,7 @@
 
 #include <algorithm>
 
-#include "ui/JobChoices.h"
+#include "settings/JobChoices.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 
@@ -25,8 +25,8 @@ namespace korvex::ui {
 
 namespace {
 
-constexpr ControllerChoice kControllers[] = {ControllerChoice::None, ControllerChoice::LinuxCnc, ControllerChoice::Grbl,
-                                             ControllerChoice::Generic};
+constexpr gcode::Controller kControllers[] = {gcode::Controller::None, gcode::Controller::LinuxCnc,
+                                              gcode::Controller::Grbl, gcode::Controller::Generic};
 
 const QString kFeedProblem = QStringLiteral("must be 1 to 10,000 mm/min");
 const QString kSpindleProblem = QStringLiteral("must be 1 to 100,000 rpm");
@@ -46,7 +46,7 @@ QPlainTextEdit* BlockView(const char* name) {
 
 } // namespace
 
-ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* parent) : QDialog(parent) {
+ControllerDialog::ControllerDialog(const settings::ControllerSettings& settings, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("ControllerDialog"));
     // A dialog is a window of its own and does not take the main window's font by itself.
     setFont(WindowFont());
@@ -54,10 +54,10 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
 
     cbController = new QComboBox;
     cbController->setObjectName(QStringLiteral("cbController"));
-    for (const ControllerChoice controller : kControllers) {
-        const QString title = controller == ControllerChoice::None
+    for (const gcode::Controller controller : kControllers) {
+        const QString title = controller == gcode::Controller::None
                                   ? QStringLiteral("None (the tool-change boxes stay as they are)")
-                                  : FromHostText(ControllerTitle(controller));
+                                  : FromHostText(std::string(gcode::ControllerTitle(controller)));
         cbController->addItem(title, static_cast<int>(controller));
     }
 
@@ -97,9 +97,9 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
                           static_cast<int>(gcode::GrblToolChange::Split));
     cbCycle = new QComboBox;
     cbCycle->setObjectName(QStringLiteral("cbCycle"));
-    cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(CycleChoice::Plain));
-    cbCycle->addItem(QStringLiteral("G81 drilling cycle"), static_cast<int>(CycleChoice::G81));
-    cbCycle->addItem(QStringLiteral("G83 peck drilling cycle"), static_cast<int>(CycleChoice::G83));
+    cbCycle->addItem(QStringLiteral("Plain moves (G00, G01)"), static_cast<int>(conversion::CycleKind::Plain));
+    cbCycle->addItem(QStringLiteral("G81 drilling cycle"), static_cast<int>(conversion::CycleKind::G81));
+    cbCycle->addItem(QStringLiteral("G83 peck drilling cycle"), static_cast<int>(conversion::CycleKind::G83));
     sePeck = new QDoubleSpinBox;
     sePeck->setObjectName(QStringLiteral("sePeck"));
     sePeck->setLocale(QLocale::c());
@@ -113,7 +113,7 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
     seRetractPlane->setObjectName(QStringLiteral("seRetractPlane"));
     seRetractPlane->setLocale(QLocale::c());
     seRetractPlane->setDecimals(3);
-    seRetractPlane->setRange(-kMaxRetractPlane, kMaxRetractPlane);
+    seRetractPlane->setRange(-settings::kMaxRetractPlane, settings::kMaxRetractPlane);
     seRetractPlane->setSuffix(QStringLiteral(" mm"));
 
     // As wide as the text they may show: an empty label asks for the font's average character width, which a
@@ -216,33 +216,34 @@ ControllerDialog::ControllerDialog(const ControllerSettings& settings, QWidget* 
 }
 
 void ControllerDialog::Validate() {
-    const bool chosen = Settings().controller != ControllerChoice::None;
+    const bool chosen = Settings().controller != gcode::Controller::None;
     const double feed = seFeed->value();
     const int spindle = seSpindle->value();
-    const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= kDialogMinFeed && feed <= kDialogMaxFeed);
-    const bool spindleFine =
-        !chosen || (seSpindle->hasAcceptableInput() && spindle >= kDialogMinSpindle && spindle <= kDialogMaxSpindle);
+    const bool feedFine = !chosen || (seFeed->hasAcceptableInput() && feed >= settings::kDialogMinFeed &&
+                                      feed <= settings::kDialogMaxFeed);
+    const bool spindleFine = !chosen || (seSpindle->hasAcceptableInput() && spindle >= settings::kDialogMinSpindle &&
+                                         spindle <= settings::kDialogMaxSpindle);
     const auto within = [](const QDoubleSpinBox* box, double low, double high) {
         return box->hasAcceptableInput() && box->value() >= low && box->value() <= high;
     };
-    const bool rapidXyFine = within(seRapidXy, kDialogMinRapid, kDialogMaxRapid);
-    const bool rapidZFine = within(seRapidZ, kDialogMinRapid, kDialogMaxRapid);
-    const bool toolChangeTimeFine = within(seToolChangeTime, 0, kDialogMaxToolChangeSeconds);
+    const bool rapidXyFine = within(seRapidXy, settings::kDialogMinRapid, settings::kDialogMaxRapid);
+    const bool rapidZFine = within(seRapidZ, settings::kDialogMinRapid, settings::kDialogMaxRapid);
+    const bool toolChangeTimeFine = within(seToolChangeTime, 0, settings::kDialogMaxToolChangeSeconds);
     lblFeedProblem->setText(feedFine ? QString() : kFeedProblem);
     lblSpindleProblem->setText(spindleFine ? QString() : kSpindleProblem);
     lblRapidXyProblem->setText(rapidXyFine ? QString() : kRapidProblem);
     lblRapidZProblem->setText(rapidZFine ? QString() : kRapidProblem);
     lblToolChangeTimeProblem->setText(toolChangeTimeFine ? QString() : kToolChangeTimeProblem);
     const double peck = sePeck->value();
-    const bool peckFine =
-        !sePeck->isEnabled() || (sePeck->hasAcceptableInput() && peck >= kDialogMinPeck && peck <= kDialogMaxPeck);
+    const bool peckFine = !sePeck->isEnabled() || (sePeck->hasAcceptableInput() && peck >= settings::kDialogMinPeck &&
+                                                   peck <= settings::kDialogMaxPeck);
     lblPeckProblem->setText(peckFine ? QString() : kPeckProblem);
     btnOk->setEnabled(feedFine && spindleFine && rapidXyFine && rapidZFine && toolChangeTimeFine && peckFine);
 }
 
-ControllerSettings ControllerDialog::Settings() const {
-    ControllerSettings settings;
-    settings.controller = static_cast<ControllerChoice>(cbController->currentData().toInt());
+settings::ControllerSettings ControllerDialog::Settings() const {
+    settings::ControllerSettings settings;
+    settings.controller = static_cast<gcode::Controller>(cbController->currentData().toInt());
     settings.feed = seFeed->value();
     settings.spindle = seSpindle->value();
     settings.toolChanger = chkToolChanger->isChecked();
@@ -252,8 +253,9 @@ ControllerSettings ControllerDialog::Settings() const {
     settings.toolChangeSeconds = seToolChangeTime->value();
     // A controller without canned cycles drills with plain moves, whatever the greyed box still shows.
     const bool cycles =
-        settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
-    settings.cycle = cycles ? static_cast<CycleChoice>(cbCycle->currentData().toInt()) : CycleChoice::Plain;
+        settings.controller == gcode::Controller::LinuxCnc || settings.controller == gcode::Controller::Generic;
+    settings.cycle =
+        cycles ? static_cast<conversion::CycleKind>(cbCycle->currentData().toInt()) : conversion::CycleKind::Plain;
     settings.peck = sePeck->value();
     if (chkRetractPlane->isChecked()) {
         settings.retractPlane = seRetractPlane->value();
@@ -262,21 +264,21 @@ ControllerSettings ControllerDialog::Settings() const {
 }
 
 void ControllerDialog::ChoiceChanged() {
-    const ControllerSettings settings = Settings();
-    const bool chosen = settings.controller != ControllerChoice::None;
+    const settings::ControllerSettings settings = Settings();
+    const bool chosen = settings.controller != gcode::Controller::None;
     seFeed->setEnabled(chosen);
     seSpindle->setEnabled(chosen);
     // GRBL has no tool changer: the operator changes tools as the GRBL choice below says, whatever the box says.
-    const bool grbl = settings.controller == ControllerChoice::Grbl;
+    const bool grbl = settings.controller == gcode::Controller::Grbl;
     chkToolChanger->setEnabled(chosen && !grbl);
     cbToolChange->setEnabled(grbl);
     lblToolChangerNote->setText(grbl ? kGrblNote : QString());
     lblToolChangerNote->setVisible(grbl);
     const bool cycles =
-        settings.controller == ControllerChoice::LinuxCnc || settings.controller == ControllerChoice::Generic;
+        settings.controller == gcode::Controller::LinuxCnc || settings.controller == gcode::Controller::Generic;
     cbCycle->setEnabled(cycles);
-    const bool cycle = cycles && settings.cycle != CycleChoice::Plain;
-    sePeck->setEnabled(cycle && settings.cycle == CycleChoice::G83);
+    const bool cycle = cycles && settings.cycle != conversion::CycleKind::Plain;
+    sePeck->setEnabled(cycle && settings.cycle == conversion::CycleKind::G83);
     chkRetractPlane->setEnabled(cycle);
     seRetractPlane->setEnabled(cycle && chkRetractPlane->isChecked());
     lblCycleNote->setText(grbl ? kNoCyclesNote : QString());
@@ -287,7 +289,7 @@ void ControllerDialog::ChoiceChanged() {
         meAfter->setPlainText(QStringLiteral("(unchanged)"));
         return;
     }
-    const auto [before, after] = ToolChangeBlockTexts(settings);
+    const auto [before, after] = settings::ToolChangeBlockTexts(settings);
     meBefore->setPlainText(MultiLineFromHostText(before));
     meAfter->setPlainText(MultiLineFromHostText(after));
 }

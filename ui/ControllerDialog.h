@@ -9,7 +9,7 @@
 
 #include <QDialog>
 
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -25,9 +25,9 @@ class ControllerDialog : public QDialog {
     Q_OBJECT
 
 public:
-    explicit ControllerDialog(const ControllerSettings& settings, QWidget* parent = nullptr);
+    explicit ControllerDialog(const settings::ControllerSettings& settings, QWidget* parent = nullptr);
 
-    ControllerSettings Settings() const;
+    settings::ControllerSettings Settings() const;
 
     QComboBox* cbController = nullptr;
     QDoubleSpinBox* seFeed = nullptr;

@@ -46,7 +46,7 @@ Choice Selected(const QComboBox& box) {
 
 } // namespace
 
-DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& settings, std::string inputFile,
+DrillFileFormatDialog::DrillFileFormatDialog(const settings::DrillFileFormatSettings& settings, std::string inputFile,
                                              QWidget* parent, Inspector inspector)
     : QDialog(parent), inputFile_(std::move(inputFile)), inspector_(std::move(inspector)) {
     setObjectName(QStringLiteral("DrillFileFormatDialog"));
@@ -67,9 +67,9 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     format->setObjectName(QStringLiteral("gbFormat"));
     cbUnits = new QComboBox;
     cbUnits->setObjectName(QStringLiteral("cbUnits"));
-    AddEntry(*cbUnits, "From the file", UnitsChoice::FromFile);
-    AddEntry(*cbUnits, "Inch", UnitsChoice::Inch);
-    AddEntry(*cbUnits, "Millimetres", UnitsChoice::Millimetre);
+    AddEntry(*cbUnits, "From the file", excellon::UnitsChoice::FromFile);
+    AddEntry(*cbUnits, "Inch", excellon::UnitsChoice::Inch);
+    AddEntry(*cbUnits, "Millimetres", excellon::UnitsChoice::Millimetre);
 
     chkDigitsFromFile = new QCheckBox(QStringLiteral("From the file"));
     chkDigitsFromFile->setObjectName(QStringLiteral("chkDigitsFromFile"));
@@ -77,7 +77,7 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
         auto* box = new QSpinBox;
         box->setObjectName(QLatin1String(name));
         // Any digit can be typed; what the reading cannot use is explained beside the boxes.
-        box->setRange(0, kMaxDigits);
+        box->setRange(0, settings::kMaxDigits);
         return box;
     };
     seIntegerDigits = digitBox("seIntegerDigits");
@@ -99,9 +99,9 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
 
     cbZeros = new QComboBox;
     cbZeros->setObjectName(QStringLiteral("cbZeros"));
-    AddEntry(*cbZeros, "From the file", ZerosChoice::FromFile);
-    AddEntry(*cbZeros, "LZ: leading zeros written, trailing ones left out", ZerosChoice::Leading);
-    AddEntry(*cbZeros, "TZ: trailing zeros written, leading ones left out", ZerosChoice::Trailing);
+    AddEntry(*cbZeros, "From the file", excellon::ZerosChoice::FromFile);
+    AddEntry(*cbZeros, "LZ: leading zeros written, trailing ones left out", excellon::ZerosChoice::LZ);
+    AddEntry(*cbZeros, "TZ: trailing zeros written, leading ones left out", excellon::ZerosChoice::TZ);
 
     auto* formatLayout = new QFormLayout(format);
     formatLayout->addRow(QStringLiteral("Units:"), cbUnits);
@@ -138,7 +138,7 @@ DrillFileFormatDialog::DrillFileFormatDialog(const DrillFileFormatSettings& sett
     layout->addWidget(buttons);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    (settings.reading == ReadingChoice::Excellon ? rbExcellon : rbDivisor)->setChecked(true);
+    (settings.excellon ? rbExcellon : rbDivisor)->setChecked(true);
     Select(*cbUnits, settings.units);
     chkDigitsFromFile->setChecked(settings.digitsFromFile);
     fixedInteger_ = settings.integerDigits;
@@ -193,29 +193,29 @@ void DrillFileFormatDialog::Validate() {
     const bool judged = seIntegerDigits->isEnabled();
     bool fine = true;
     for (QSpinBox* box : {seIntegerDigits, seDecimalDigits}) {
-        fine =
-            fine && box->hasAcceptableInput() && box->value() >= kDialogMinDigits && box->value() <= kDialogMaxDigits;
+        fine = fine && box->hasAcceptableInput() && box->value() >= settings::kDialogMinDigits &&
+               box->value() <= settings::kDialogMaxDigits;
     }
     fine = fine || !judged;
     lblDigitsProblem->setText(fine ? QString() : kDigitsProblem);
     btnOk->setEnabled(fine);
 }
 
-DrillFileFormatSettings DrillFileFormatDialog::Settings() const {
-    DrillFileFormatSettings settings;
-    settings.reading = rbExcellon->isChecked() ? ReadingChoice::Excellon : ReadingChoice::Divisor;
-    settings.units = Selected<UnitsChoice>(*cbUnits);
+settings::DrillFileFormatSettings DrillFileFormatDialog::Settings() const {
+    settings::DrillFileFormatSettings settings;
+    settings.excellon = rbExcellon->isChecked();
+    settings.units = Selected<excellon::UnitsChoice>(*cbUnits);
     settings.integerDigits = fixedInteger_;
     settings.decimalDigits = fixedDecimal_;
     // "From the file" is its own choice; fixed digits out of range hold OK back instead of meaning it.
     settings.digitsFromFile = chkDigitsFromFile->isChecked();
-    settings.zeros = Selected<ZerosChoice>(*cbZeros);
+    settings.zeros = Selected<excellon::ZerosChoice>(*cbZeros);
     return settings;
 }
 
 void DrillFileFormatDialog::ChoiceChanged() {
-    const DrillFileFormatSettings settings = Settings();
-    const bool excellon = settings.reading == ReadingChoice::Excellon;
+    const settings::DrillFileFormatSettings settings = Settings();
+    const bool excellon = settings.excellon;
     cbUnits->setEnabled(excellon);
     chkDigitsFromFile->setEnabled(excellon);
     seIntegerDigits->setEnabled(excellon && !chkDigitsFromFile->isChecked());

@@ -10,8 +10,8 @@
 
 #include <vector>
 
-#include "ui/JobChoices.h"
-#include "ui/JobSettings.h"
+#include "settings/JobChoices.h"
+#include "settings/JobSettings.h"
 
 class QCheckBox;
 class QComboBox;
@@ -28,15 +28,16 @@ class DrillFileFormatDialog : public QDialog {
 
 public:
     // What a reading with the given choices finds in the file, one line per fact.
-    using Inspector = std::function<std::vector<std::string>(const std::string&, const DrillFileFormatSettings&)>;
+    using Inspector =
+        std::function<std::vector<std::string>(const std::string&, const settings::DrillFileFormatSettings&)>;
 
     // `inputFile` is the main window's Input File field as it stands.
-    DrillFileFormatDialog(const DrillFileFormatSettings& settings, std::string inputFile, QWidget* parent = nullptr,
-                          Inspector inspector = InspectInputFile);
+    DrillFileFormatDialog(const settings::DrillFileFormatSettings& settings, std::string inputFile,
+                          QWidget* parent = nullptr, Inspector inspector = settings::InspectInputFile);
 
     // The choices as the controls hold them; the fixed digits are the user's even while the greyed boxes show
     // the file's.
-    DrillFileFormatSettings Settings() const;
+    settings::DrillFileFormatSettings Settings() const;
 
     QRadioButton* rbDivisor = nullptr;
     QRadioButton* rbExcellon = nullptr;

@@ -18,7 +18,7 @@
 
 #include "excellon/RackFile.h"
 #include "platform/DecimalText.h"
-#include "ui/DrillRackSettings.h"
+#include "settings/DrillRackSettings.h"
 #include "ui/WindowFont.h"
 #include "ui/WindowHost.h"
 
@@ -52,7 +52,7 @@ QString RowProblem(const QTableWidget* table, int row, std::set<double>& seen) {
     if (!seen.insert(*diameter).second) {
         return where + QStringLiteral("%1 mm is listed twice").arg(text);
     }
-    if (!RackNameFits(ToHostText(CellText(table, row, kName)))) {
+    if (!settings::RackNameFits(ToHostText(CellText(table, row, kName)))) {
         return where + QStringLiteral("a name may not hold ',' or '#'");
     }
     return {};

@@ -7,20 +7,20 @@
 #include <utility>
 
 #include "platform/MessageBox.h"
+#include "settings/JobChoices.h"
+#include "settings/Settings.h"
+#include "settings/SettingsControls.h"
 #include "ui/BoardFilesDialog.h"
 #include "ui/BoardSideDialog.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
 #include "ui/DrillRackDialog.h"
 #include "ui/ErrorGuard.h"
-#include "ui/JobChoices.h"
-#include "ui/Settings.h"
-#include "ui/SettingsControls.h"
 #include "ui/WindowHost.h"
 
 namespace korvex::ui {
 
-JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, SettingsControls& controls,
+JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, settings::SettingsControls& controls,
                  std::function<std::string()> inputFile)
     : QObject(&fileMenu), dialogParent_(dialogParent), controls_(controls), inputFile_(std::move(inputFile)) {
     setObjectName(QStringLiteral("JobMenu"));
@@ -65,18 +65,18 @@ JobMenu::JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, Settin
     connect(DrillFileFormat1, &QAction::triggered, this, &JobMenu::DrillFileFormat1Click);
     connect(Controller1, &QAction::triggered, this, &JobMenu::Controller1Click);
     connect(orders, &QActionGroup::triggered, this, [this](QAction* chosen) {
-        settings_.order = chosen == ShortOrder1 ? OrderChoice::Short : OrderChoice::File;
+        settings_.order = chosen == ShortOrder1 ? order::DrillOrder::Short : order::DrillOrder::File;
     });
     ShowOrder();
 }
 
-void JobMenu::SetSettings(const JobSettings& settings) {
+void JobMenu::SetSettings(const settings::JobSettings& settings) {
     settings_ = settings;
     ShowOrder();
 }
 
 void JobMenu::ShowOrder() {
-    (settings_.order == OrderChoice::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
+    (settings_.order == order::DrillOrder::Short ? ShortOrder1 : FileOrder1)->setChecked(true);
     Verify1->setChecked(settings_.verify);
 }
 
@@ -89,18 +89,18 @@ void JobMenu::DrillFileFormat1Click() {
     });
 }
 
-bool JobMenu::BoxesHoldTheBlocks(const ControllerSettings& controller) const {
+bool JobMenu::BoxesHoldTheBlocks(const settings::ControllerSettings& controller) const {
     // Compared as the boxes hold text: line ends and a last line break do not count.
     const auto comparable = [](const std::string& text) {
-        std::string result = NormalizeLineBreaks(text);
+        std::string result = settings::NormalizeLineBreaks(text);
         while (!result.empty() && (result.back() == '\n' || result.back() == '\r')) {
             result.pop_back();
         }
         return result;
     };
-    const auto [before, after] = ToolChangeBlockTexts(controller);
-    return comparable(controls_.MacroText(MacroBlock::Before)) == comparable(before) &&
-           comparable(controls_.MacroText(MacroBlock::After)) == comparable(after);
+    const auto [before, after] = settings::ToolChangeBlockTexts(controller);
+    return comparable(controls_.MacroText(settings::MacroBlock::Before)) == comparable(before) &&
+           comparable(controls_.MacroText(settings::MacroBlock::After)) == comparable(after);
 }
 
 void JobMenu::Controller1Click() {
@@ -109,18 +109,19 @@ void JobMenu::Controller1Click() {
         if (dialog.exec() != QDialog::Accepted) {
             return;
         }
-        const ControllerSettings chosen = dialog.Settings();
+        const settings::ControllerSettings chosen = dialog.Settings();
         const bool changed = chosen != settings_.controller;
         settings_.controller = chosen;
-        if (chosen.controller == ControllerChoice::None || BoxesHoldTheBlocks(chosen)) {
+        if (chosen.controller == gcode::Controller::None || BoxesHoldTheBlocks(chosen)) {
             return;
         }
         // A new choice writes its blocks, as the dialog said. The same choice again would only throw away what
         // the user changed in the boxes since: that needs a yes.
-        if (changed || platform::AskYesNo(QStringLiteral("The tool-change boxes hold text edited by hand.\n"
-                                                         "Replace it with the blocks of %1?")
-                                              .arg(FromHostText(ControllerTitle(chosen.controller))))) {
-            FillToolChangeBlocks(controls_, chosen);
+        if (changed ||
+            platform::AskYesNo(QStringLiteral("The tool-change boxes hold text edited by hand.\n"
+                                              "Replace it with the blocks of %1?")
+                                   .arg(FromHostText(std::string(gcode::ControllerTitle(chosen.controller)))))) {
+            settings::FillToolChangeBlocks(controls_, chosen);
         }
     });
 }

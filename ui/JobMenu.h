@@ -11,17 +11,19 @@
 #include <string>
 
 #include "excellon/BoardOptions.h"
-#include "ui/BoardSettings.h"
-#include "ui/JobSettings.h"
+#include "settings/BoardSettings.h"
+#include "settings/JobSettings.h"
 
 class QAction;
 class QActionGroup;
 class QMenu;
 class QWidget;
 
-namespace korvex::ui {
-
+namespace korvex::settings {
 class SettingsControls;
+}
+
+namespace korvex::ui {
 
 class JobMenu : public QObject {
     Q_OBJECT
@@ -29,11 +31,11 @@ class JobMenu : public QObject {
 public:
     // The entries go into `fileMenu` in front of `before`. `inputFile` gives the Input File field's text;
     // `controls` receives the controller's tool-change blocks; `dialogParent` owns the dialogs.
-    JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, SettingsControls& controls,
+    JobMenu(QMenu& fileMenu, QAction* before, QWidget& dialogParent, settings::SettingsControls& controls,
             std::function<std::string()> inputFile);
 
-    const JobSettings& Settings() const { return settings_; }
-    void SetSettings(const JobSettings& settings);
+    const settings::JobSettings& Settings() const { return settings_; }
+    void SetSettings(const settings::JobSettings& settings);
 
     QAction* DrillFileFormat1 = nullptr;
     QMenu* DrillOrder1 = nullptr;
@@ -48,8 +50,8 @@ public:
     void SetRack(const excellon::DrillRack& rack) { rack_ = rack; }
 
     // -- The board: its side and origin, and further drill files --
-    const BoardSettings& Board() const { return board_; }
-    void SetBoard(const BoardSettings& board) { board_ = board; }
+    const settings::BoardSettings& Board() const { return board_; }
+    void SetBoard(const settings::BoardSettings& board) { board_ = board; }
     QAction* BoardSide1 = nullptr;
     QAction* BoardFiles1 = nullptr;
 
@@ -63,13 +65,13 @@ public slots:
 private:
     void ShowOrder();
     // Whether the main window's tool-change boxes hold what `controller` would write into them.
-    bool BoxesHoldTheBlocks(const ControllerSettings& controller) const;
+    bool BoxesHoldTheBlocks(const settings::ControllerSettings& controller) const;
 
     QWidget& dialogParent_;
-    SettingsControls& controls_;
+    settings::SettingsControls& controls_;
     std::function<std::string()> inputFile_;
-    JobSettings settings_;
-    BoardSettings board_;
+    settings::JobSettings settings_;
+    settings::BoardSettings board_;
     excellon::DrillRack rack_;
 };
 

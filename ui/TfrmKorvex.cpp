@@ -39,9 +39,9 @@
 #include "gcode/MachineTime.h"
 #include "platform/DecimalSeparator.h"
 #include "preview/ProgramPreview.h"
+#include "settings/JobChoices.h"
 #include "ui/DivisorKeyFilter.h"
 #include "ui/ErrorGuard.h"
-#include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
 #include "ui/JobStep.h"
 #include "ui/LogPresentation.h"
@@ -667,7 +667,7 @@ InputPreview TfrmKorvex::ReadInputForPreview() {
     // A run of its own on a copy of the state, into memory: nothing is written, the log and the fields stay.
     PreviewHost host(*this);
     conversion::ConversionState state = conversion::TheConversionState();
-    job::JobOptions options = MakeJobOptions(jobMenu->Settings(), jobMenu->Board());
+    job::JobOptions options = settings::MakeJobOptions(jobMenu->Settings(), jobMenu->Board());
     if (options.reading.excellon) {
         options.board.rack = jobMenu->Rack();
     }
@@ -704,7 +704,7 @@ void TfrmKorvex::btnConvertConClick() {
     RunGuarded([this] {
         WindowHost host(*this);
         std::string boardWarning;
-        job::JobOptions options = MakeJobOptions(jobMenu->Settings(), jobMenu->Board(), &boardWarning);
+        job::JobOptions options = settings::MakeJobOptions(jobMenu->Settings(), jobMenu->Board(), &boardWarning);
         if (options.reading.excellon) {
             options.board.rack = jobMenu->Rack();
         }
@@ -723,8 +723,8 @@ void TfrmKorvex::btnConvertConClick() {
         if (report.outcome == conversion::RunOutcome::Finished) {
             preview_->SetMachineTime(gcode::MachineTimeLine(report.machineTime));
             preview_->SetEndMill(options.board.rack.endMillMm);
-            preview_->ProgramWritten(host.FieldText(conversion::HostField::OutputFileName), report.toolDiameters,
-                                     DifferencePositions(report));
+            preview_->ProgramWritten(host.FieldText(conversion::Field::OutputFileName), report.toolDiameters,
+                                     settings::DifferencePositions(report));
         } else {
             preview_->ConversionFailed(RunFailureReason(logBefore, host.LogText()));
         }
@@ -788,33 +788,37 @@ void TfrmKorvex::Savesettings1Click() {
 
 // ---- SettingsControls ----------------------------------------------------------------------------------
 
-QLineEdit* TfrmKorvex::TextField(SettingsText field) const {
+QLineEdit* TfrmKorvex::TextField(conversion::Field field) const {
     switch (field) {
-    case SettingsText::XOffsett:
+    case conversion::Field::InputFileName:
+        return edInputFileName;
+    case conversion::Field::OutputFileName:
+        return edOutputFileName;
+    case conversion::Field::XOffset:
         return edXOffsett;
-    case SettingsText::YOffsett:
+    case conversion::Field::YOffset:
         return edYOffsett;
-    case SettingsText::ZAuf:
+    case conversion::Field::ZUp:
         return edZauf;
-    case SettingsText::Zab:
+    case conversion::Field::ZDown:
         return edZab;
-    case SettingsText::ZOffsett:
+    case conversion::Field::ZOffset:
         return edZOffsett;
-    case SettingsText::Divisor:
+    case conversion::Field::Divisor:
         return edDivider;
     }
     return edDivider;
 }
 
-QPlainTextEdit* TfrmKorvex::Block(MacroBlock block) const {
-    return block == MacroBlock::Before ? meTxBefore : meTxAfter;
+QPlainTextEdit* TfrmKorvex::Block(settings::MacroBlock block) const {
+    return block == settings::MacroBlock::Before ? meTxBefore : meTxAfter;
 }
 
-std::string TfrmKorvex::Text(SettingsText field) const {
+std::string TfrmKorvex::Text(conversion::Field field) const {
     return ToHostText(TextField(field)->text());
 }
 
-void TfrmKorvex::SetText(SettingsText field, const std::string& text) {
+void TfrmKorvex::SetText(conversion::Field field, const std::string& text) {
     TextField(field)->setText(FromHostText(text));
 }
 
@@ -857,38 +861,38 @@ std::string TfrmKorvex::DeltaLineNumberText() const {
     return index >= 0 ? ToHostText(cbDeltaLineNumber->itemText(index)) : std::string();
 }
 
-std::string TfrmKorvex::MacroText(MacroBlock block) const {
+std::string TfrmKorvex::MacroText(settings::MacroBlock block) const {
     return MultiLineToHostText(MultiLineText(*Block(block)));
 }
 
-void TfrmKorvex::SetMacroText(MacroBlock block, const std::string& text) {
+void TfrmKorvex::SetMacroText(settings::MacroBlock block, const std::string& text) {
     Block(block)->setPlainText(MultiLineFromHostText(text));
 }
 
-std::string TfrmKorvex::InitialFolder(FileDialog dialog) const {
-    return ToHostText(dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_);
+std::string TfrmKorvex::InitialFolder(settings::FileDialog dialog) const {
+    return ToHostText(dialog == settings::FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_);
 }
 
-void TfrmKorvex::SetInitialFolder(FileDialog dialog, const std::string& folder) {
+void TfrmKorvex::SetInitialFolder(settings::FileDialog dialog, const std::string& folder) {
     const QString text = FromHostText(folder);
-    (dialog == FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
+    (dialog == settings::FileDialog::Input ? inputInitialFolder_ : saveInitialFolder_) = text;
     // An empty folder leaves the choice to the dialog.
-    (dialog == FileDialog::Input ? InputFileDlg : SaveDialog1).SetDirectory(text);
+    (dialog == settings::FileDialog::Input ? InputFileDlg : SaveDialog1).SetDirectory(text);
 }
 
-const JobSettings* TfrmKorvex::JobChoices() const {
+const settings::JobSettings* TfrmKorvex::JobChoices() const {
     return &jobMenu->Settings();
 }
 
-void TfrmKorvex::SetJobChoices(const JobSettings& choices) {
+void TfrmKorvex::SetJobChoices(const settings::JobSettings& choices) {
     jobMenu->SetSettings(choices);
 }
 
-const BoardSettings* TfrmKorvex::BoardChoices() const {
+const settings::BoardSettings* TfrmKorvex::BoardChoices() const {
     return &jobMenu->Board();
 }
 
-void TfrmKorvex::SetBoardChoices(const BoardSettings& choices) {
+void TfrmKorvex::SetBoardChoices(const settings::BoardSettings& choices) {
     jobMenu->SetBoard(choices);
 }
 

@@ -1,5 +1,25 @@
 // The main window: file names, offsets, Z heights, divisor, line-number options, the two tool-change blocks,
 // the explanatory drawing and the log pane. "Convert" runs the conversion on what the fields hold.
+//
+// Names kept from the original program, because settings files, tests and users' notes refer to them:
+//   zauf, Zauf, ZAuf       z up: the height the tool is raised to between holes (edZauf, INI key "ZAuf", the
+//                          log's "zauf..." line; likewise "zab...")
+//   zab, Zab               z down: the drilling depth (edZab, INI key "edZab")
+//   Offsett                offset (edXOffsett, edYOffsett, edZOffsett; INI keys "XOffsett", "edZOffsett")
+//   Divider                divisor: what the drill file's coordinates are divided by (edDivider, INI "Divisor")
+//   TfrmKorvex             this window; TfrmInfo the About box ("T" a type, "frm" a form, that is a window)
+//   ed…, me…               one-line edit fields, multi-line boxes (meOutput the log, meTxBefore / meTxAfter
+//                          the G-code before and after a tool change, kept in TxMacroBefore.txt / TxMacroAfter.txt)
+//   lbl…, Label1 … 16      labels; chk… check boxes; cb… the combo box; btn… and Button1, Button2 push buttons
+//   Button1Click           "Input File": choose the drill file; Button2Click "Output File": choose the program
+//   btnConvertConClick     "Convert"
+//   chkG79, edG81          the hidden "create G81/G79 drill cycle" box and its cycle line, kept for the settings
+//   File1, Exit1, Info1, About1, Savesettings1
+//                          menus and their entries, numbered as a form designer names them; MainMenu1 the menu bar
+//   InputFileDlg, SaveDialog1   the open and save dialogs; Image1 the explanatory drawing
+//   FormCreate, FormClose  the window's start-up and closing; …Click / …Change the handlers of a control
+// In code the run and the settings name the fields by what they hold (conversion::Field: ZUp, ZDown, XOffset,
+// Divisor …); TextField() ties each to its widget.
 #pragma once
 
 #include <QMainWindow>
@@ -10,10 +30,10 @@
 #include <string>
 #include <utility>
 
+#include "settings/RecentFiles.h"
+#include "settings/Settings.h"
+#include "settings/SettingsControls.h"
 #include "ui/FileSelection.h"
-#include "ui/RecentFiles.h"
-#include "ui/Settings.h"
-#include "ui/SettingsControls.h"
 
 class QAction;
 class QCheckBox;
@@ -34,7 +54,7 @@ class PreviewLink;
 struct InputPreview;
 class JobMenu;
 
-class TfrmKorvex : public QMainWindow, public SettingsControls {
+class TfrmKorvex : public QMainWindow, public settings::SettingsControls {
     Q_OBJECT
 
 public:
@@ -104,9 +124,12 @@ public:
     QMenu* RecentFiles1 = nullptr; // File / Recent files, filled each time it opens
     QLabel* lblWarnings = nullptr; // how many warnings the log holds, right of the menu bar
 
+    // The one place that ties each field to its edit box; the settings and the run's host both go through it.
+    QLineEdit* TextField(conversion::Field field) const;
+
     // SettingsControls
-    std::string Text(SettingsText field) const override;
-    void SetText(SettingsText field, const std::string& text) override;
+    std::string Text(conversion::Field field) const override;
+    void SetText(conversion::Field field, const std::string& text) override;
     bool IncludeLineNumberChecked() const override;
     void SetIncludeLineNumberChecked(bool checked) override;
     bool SuppressLeadingZerosChecked() const override;
@@ -116,14 +139,14 @@ public:
     int DeltaLineNumberIndex() const override;
     void SelectDeltaLineNumberIndex(int index) override;
     std::string DeltaLineNumberText() const override;
-    std::string MacroText(MacroBlock block) const override;
-    void SetMacroText(MacroBlock block, const std::string& text) override;
-    std::string InitialFolder(FileDialog dialog) const override;
-    void SetInitialFolder(FileDialog dialog, const std::string& folder) override;
-    const JobSettings* JobChoices() const override;
-    void SetJobChoices(const JobSettings& choices) override;
-    const BoardSettings* BoardChoices() const override;
-    void SetBoardChoices(const BoardSettings& choices) override;
+    std::string MacroText(settings::MacroBlock block) const override;
+    void SetMacroText(settings::MacroBlock block, const std::string& text) override;
+    std::string InitialFolder(settings::FileDialog dialog) const override;
+    void SetInitialFolder(settings::FileDialog dialog, const std::string& folder) override;
+    const settings::JobSettings* JobChoices() const override;
+    void SetJobChoices(const settings::JobSettings& choices) override;
+    const settings::BoardSettings* BoardChoices() const override;
+    void SetBoardChoices(const settings::BoardSettings& choices) override;
     const excellon::DrillRack* DrillRack() const override;
     void SetDrillRack(const excellon::DrillRack& rack) override;
 
@@ -170,17 +193,16 @@ private:
     void LoadSettings();
     virtual void SaveSettings();
 
-    QLineEdit* TextField(SettingsText field) const;
-    QPlainTextEdit* Block(MacroBlock block) const;
+    QPlainTextEdit* Block(settings::MacroBlock block) const;
 
-    SettingsStore settings_;
+    settings::SettingsStore settings_;
     std::unique_ptr<FileSelection> fileSelection_;
     QString inputInitialFolder_;
     QString saveInitialFolder_;
     std::function<void()> showAbout_;
     std::unique_ptr<PreviewLink> preview_;
     bool closeRefused_ = false; // a failed save has kept the window open once
-    RecentFiles recentFiles_;
+    settings::RecentFiles recentFiles_;
     bool recentFilesRead_ = false;
 };
 

@@ -95,40 +95,12 @@ void SetLogText(QPlainTextEdit& pane, const std::string& text) {
     pane.setPlainText(WidgetLineBreaks(FromHostText(text), true));
 }
 
-std::string WindowHost::FieldText(conversion::HostField field) const {
-    using conversion::HostField;
-    const QLineEdit* edit = nullptr;
-    switch (field) {
-    case HostField::InputFileName:
-        edit = window_.edInputFileName;
-        break;
-    case HostField::OutputFileName:
-        edit = window_.edOutputFileName;
-        break;
-    case HostField::XOffsett:
-        edit = window_.edXOffsett;
-        break;
-    case HostField::YOffsett:
-        edit = window_.edYOffsett;
-        break;
-    case HostField::ZOffsett:
-        edit = window_.edZOffsett;
-        break;
-    case HostField::Zauf:
-        edit = window_.edZauf;
-        break;
-    case HostField::Zab:
-        edit = window_.edZab;
-        break;
-    case HostField::Divider:
-        edit = window_.edDivider;
-        break;
-    }
-    return edit != nullptr ? ToHostText(edit->text()) : std::string();
+std::string WindowHost::FieldText(conversion::Field field) const {
+    return ToHostText(window_.TextField(field)->text());
 }
 
 void WindowHost::SetDividerText(const std::string& text) {
-    window_.edDivider->setText(FromHostText(text));
+    window_.TextField(conversion::Field::Divisor)->setText(FromHostText(text));
 }
 
 bool WindowHost::SuppressLeadingZerosChecked() const {
@@ -207,9 +179,9 @@ QString RunFailureReason(const std::string& logBefore, const std::string& logAft
     return added.isEmpty() ? QStringLiteral("the conversion did not finish") : added.front();
 }
 
-std::string PreviewHost::FieldText(conversion::HostField field) const {
+std::string PreviewHost::FieldText(conversion::Field field) const {
     // Any name will do for a program that is never written; the field may still say "please specify".
-    return field == conversion::HostField::OutputFileName ? std::string("preview") : fields_.FieldText(field);
+    return field == conversion::Field::OutputFileName ? std::string("preview") : fields_.FieldText(field);
 }
 
 void PreviewHost::AppendLogLine(const std::string& line) {

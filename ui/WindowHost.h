@@ -46,7 +46,7 @@ class WindowHost final : public conversion::ConversionHost {
 public:
     explicit WindowHost(TfrmKorvex& window) : window_(window) {}
 
-    std::string FieldText(conversion::HostField field) const override;
+    std::string FieldText(conversion::Field field) const override;
     void SetDividerText(const std::string& text) override;
     bool SuppressLeadingZerosChecked() const override;
     std::vector<std::string> MacroLines(conversion::HostMacro macro) const override;
@@ -71,7 +71,7 @@ class PreviewHost final : public conversion::ConversionHost {
 public:
     explicit PreviewHost(TfrmKorvex& window) : fields_(window) {}
 
-    std::string FieldText(conversion::HostField field) const override;
+    std::string FieldText(conversion::Field field) const override;
     void SetDividerText(const std::string&) override {}
     bool SuppressLeadingZerosChecked() const override { return fields_.SuppressLeadingZerosChecked(); }
     std::vector<std::string> MacroLines(conversion::HostMacro macro) const override {

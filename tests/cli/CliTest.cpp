@@ -31,7 +31,7 @@ namespace {
 namespace fs = std::filesystem;
 using korvex::conversion::ConsoleHost;
 using korvex::conversion::ConversionState;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 using korvex::testing::EntryNames;
 using korvex::testing::MakeTempFolder;
@@ -144,7 +144,7 @@ protected:
 };
 
 // What the engine writes for `input` with the window's design values, run in this process.
-std::string EngineProgram(const std::string& input, const std::vector<std::pair<HostField, std::string>>& changes,
+std::string EngineProgram(const std::string& input, const std::vector<std::pair<Field, std::string>>& changes,
                           bool lineNumbers = true, int increment = 5) {
     korvex::platform::SetDecimalSeparator('.');
     ConversionState state;
@@ -154,14 +154,14 @@ std::string EngineProgram(const std::string& input, const std::vector<std::pair<
     ConsoleHost host(log, true);
     const fs::path outputFolder = MakeTempFolder("korvex-cli-engine");
     const fs::path output = outputFolder / "engine.cnc";
-    host.SetField(HostField::InputFileName, input);
-    host.SetField(HostField::OutputFileName, output.string());
-    host.SetField(HostField::XOffsett, "0");
-    host.SetField(HostField::YOffsett, "0");
-    host.SetField(HostField::ZOffsett, "0");
-    host.SetField(HostField::Zauf, "1");
-    host.SetField(HostField::Zab, "2");
-    host.SetField(HostField::Divider, "1");
+    host.SetField(Field::InputFileName, input);
+    host.SetField(Field::OutputFileName, output.string());
+    host.SetField(Field::XOffset, "0");
+    host.SetField(Field::YOffset, "0");
+    host.SetField(Field::ZOffset, "0");
+    host.SetField(Field::ZUp, "1");
+    host.SetField(Field::ZDown, "2");
+    host.SetField(Field::Divisor, "1");
     host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
     host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
     for (const auto& [field, text] : changes) {
@@ -202,7 +202,7 @@ TEST_F(CliTest, DefaultsAreTheWindowsDesignValues) {
 struct SameAsEngineRow {
     const char* name;
     std::vector<std::string> args;
-    std::vector<std::pair<HostField, std::string>> fields;
+    std::vector<std::pair<Field, std::string>> fields;
     bool lineNumbers;
     int increment;
 };
@@ -235,12 +235,12 @@ INSTANTIATE_TEST_SUITE_P(
         SameAsEngineRow{"increment_50_with_equals", {"--increment=50"}, {}, true, 50},
         SameAsEngineRow{"z_words",
                         {"--z-offset", "0.5", "--z-up", "3", "--z-down", "1.25"},
-                        {{HostField::ZOffsett, "0.5"}, {HostField::Zauf, "3"}, {HostField::Zab, "1.25"}},
+                        {{Field::ZOffset, "0.5"}, {Field::ZUp, "3"}, {Field::ZDown, "1.25"}},
                         true,
                         5},
         SameAsEngineRow{"offsets_and_divisor",
                         {"--x-offset", "5", "--y-offset", "-2.5", "--divisor", "10"},
-                        {{HostField::XOffsett, "5"}, {HostField::YOffsett, "-2.5"}, {HostField::Divider, "10"}},
+                        {{Field::XOffset, "5"}, {Field::YOffset, "-2.5"}, {Field::Divisor, "10"}},
                         true,
                         5}),
     RowName<SameAsEngineRow>);

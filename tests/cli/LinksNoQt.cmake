@@ -1,6 +1,13 @@
 # The command-line converter starts without Qt: no library it loads at start-up, directly or through another,
 # may be a Qt library. Built with KORVEX_STATIC_CLI it must load none at all, since its start-up time rests on
-# that. Run as: cmake -DPROGRAM=<korvex-cli> -DSTATIC=ON|OFF -P LinksNoQt.cmake
+# that. Nor may it hold any code of the windows' namespace: its settings come from the settings library alone.
+# Run as: cmake -DPROGRAM=<korvex-cli> -DSTATIC=ON|OFF [-DNM=<nm>] -P LinksNoQt.cmake
+if(NM)
+    execute_process(COMMAND ${NM} -C ${PROGRAM} OUTPUT_VARIABLE symbols ERROR_QUIET RESULT_VARIABLE status)
+    if(status EQUAL 0 AND symbols MATCHES "korvex::ui::[A-Za-z0-9_]+")
+        message(FATAL_ERROR "${PROGRAM} holds ${CMAKE_MATCH_0}")
+    endif()
+endif()
 execute_process(COMMAND ldd ${PROGRAM} OUTPUT_VARIABLE libraries ERROR_VARIABLE errors RESULT_VARIABLE status)
 if("${libraries}${errors}" MATCHES "not a dynamic executable|statically linked")
     message(STATUS "${PROGRAM} is statically linked and loads no library")

@@ -42,8 +42,8 @@ protected:
         fs::create_directories(folder);
         input = folder / "board.drl";
         output = folder / "board.CNC";
-        host.fields[HostField::InputFileName] = input.string();
-        host.fields[HostField::OutputFileName] = output.string();
+        host.fields[Field::InputFileName] = input.string();
+        host.fields[Field::OutputFileName] = output.string();
         state.LineNumbersOn = true;
         state.LineNumberIncrement = 5;
     }
@@ -73,9 +73,9 @@ TEST_F(RunConversionTest, ZWordsFillTheToolTable) {
     WriteFile(input, "");
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.zOffset) + " " + c.zUp + " " + c.zDown);
-        host.fields[HostField::ZOffsett] = c.zOffset;
-        host.fields[HostField::Zauf] = c.zUp;
-        host.fields[HostField::Zab] = c.zDown;
+        host.fields[Field::ZOffset] = c.zOffset;
+        host.fields[Field::ZUp] = c.zUp;
+        host.fields[Field::ZDown] = c.zDown;
         ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
         EXPECT_EQ(Body(ReadFile(output)), std::string(c.upWord) + "\r\nM30\r\n");
         for (int tool = 0; tool < ToolTable::kSize; ++tool) {
@@ -88,7 +88,7 @@ TEST_F(RunConversionTest, ZWordsFillTheToolTable) {
 TEST_F(RunConversionTest, SuccessfulRunLogsAfterEarlierContent) {
     WriteFile(input, "M48\r\nT1C0.8\r\n%\r\nT1\r\nX10Y20\r\nM30\r\n");
     host.log = "earlier\n";
-    host.fields[HostField::XOffsett] = "0";
+    host.fields[Field::XOffset] = "0";
     ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
     EXPECT_EQ(host.log, "earlier\n"
                         "do conversion with the following parameters:\n"
@@ -140,7 +140,7 @@ TEST_F(RunConversionTest, BannerLinesAreFixedExceptTheFreeOnes) {
 TEST_F(RunConversionTest, HolesBeforeTheFirstToolUseThisRunsZ) {
     WriteFile(input, "T1\r\nX1\r\n");
     ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
-    host.fields[HostField::Zauf] = "3";
+    host.fields[Field::ZUp] = "3";
     WriteFile(input, "X1\r\n");
     ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
     EXPECT_EQ(Body(ReadFile(output)), "N00000 G00 Z3.00\r\n"
@@ -173,9 +173,9 @@ TEST_F(RunConversionTest, NumericalErrorStopsTheRunAndDivisorZeroBecomesOne) {
         SCOPED_TRACE(std::string(c.divisor) + " " + c.xOffset);
         WriteFile(output, "older program\r\n");
         host.boxes.clear();
-        host.fields[HostField::Divider] = c.divisor;
-        host.fields[HostField::XOffsett] = c.xOffset;
-        host.fields[HostField::YOffsett] = "2";
+        host.fields[Field::Divisor] = c.divisor;
+        host.fields[Field::XOffset] = c.xOffset;
+        host.fields[Field::YOffset] = "2";
         if (c.stop != nullptr) {
             try {
                 RunConversion(state, host);
@@ -192,17 +192,17 @@ TEST_F(RunConversionTest, NumericalErrorStopsTheRunAndDivisorZeroBecomesOne) {
         EXPECT_EQ(host.boxes, c.boxes);
         // The rule for 0 holds for a bad divisor too: the field shows what the run would divide by.
         if (std::string(c.divisor) != "1") {
-            EXPECT_EQ(host.fields[HostField::Divider], "1");
+            EXPECT_EQ(host.fields[Field::Divisor], "1");
         }
     }
 
     // Without an input name the run ends before anything else, but after the divisor's rule.
     host.boxes.clear();
-    host.fields[HostField::Divider] = "0";
-    host.fields[HostField::InputFileName] = "";
+    host.fields[Field::Divisor] = "0";
+    host.fields[Field::InputFileName] = "";
     EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
     EXPECT_TRUE(host.boxes.empty());
-    EXPECT_EQ(host.fields[HostField::Divider], "1");
+    EXPECT_EQ(host.fields[Field::Divisor], "1");
 }
 
 TEST_F(RunConversionTest, EarlyEnds) {
@@ -222,9 +222,9 @@ TEST_F(RunConversionTest, EarlyEnds) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         host.log = previous;
-        host.fields[HostField::InputFileName] = c.inputName;
-        host.fields[HostField::OutputFileName] = c.outputName;
-        host.fields[HostField::XOffsett] = "4";
+        host.fields[Field::InputFileName] = c.inputName;
+        host.fields[Field::OutputFileName] = c.outputName;
+        host.fields[Field::XOffset] = "4";
         state.XOffset = 0;
         EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
         EXPECT_EQ(host.log, c.log);
@@ -235,7 +235,7 @@ TEST_F(RunConversionTest, EarlyEnds) {
 
 TEST_F(RunConversionTest, InputThatCannotBeOpenedGoesOnTop) {
     host.log = "earlier\n";
-    host.fields[HostField::InputFileName] = "please specify";
+    host.fields[Field::InputFileName] = "please specify";
     EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
     EXPECT_EQ(host.log.substr(0, std::string("can not open please specify\n\rearlier\n").size()),
               "can not open please specify\n\rearlier\n");
@@ -252,7 +252,7 @@ TEST_F(RunConversionTest, OutputThatIsTheInputIsRefused) {
          {input, folder / "hard.drl", folder / "soft.drl", folder / ".." / folder.filename() / "board.drl"}) {
         SCOPED_TRACE(name.string());
         host.log.clear();
-        host.fields[HostField::OutputFileName] = name.string();
+        host.fields[Field::OutputFileName] = name.string();
         EXPECT_EQ(RunConversion(state, host), RunOutcome::EndedEarly);
         EXPECT_EQ(host.log.substr(0, host.log.find('\n')), "error on creating " + name.string());
         EXPECT_EQ(ReadFile(input), drill);
@@ -262,8 +262,8 @@ TEST_F(RunConversionTest, OutputThatIsTheInputIsRefused) {
 TEST_F(RunConversionTest, BadZFieldEndsTheRunBeforeTheTableChanges) {
     WriteFile(input, "");
     ASSERT_EQ(RunConversion(state, host), RunOutcome::Finished);
-    host.fields[HostField::Zab] = "1,2";
-    host.fields[HostField::XOffsett] = "7";
+    host.fields[Field::ZDown] = "1,2";
+    host.fields[Field::XOffset] = "7";
     try {
         RunConversion(state, host);
         FAIL() << "no error raised";
@@ -300,45 +300,45 @@ TEST_F(RunConversionTest, OverflowingValuesEndTheRunAndLeaveNoProgram) {
     struct Case {
         const char* name;
         std::string drill;
-        std::map<HostField, std::string> fields;
+        std::map<Field, std::string> fields;
         std::string message;
     };
     const Case cases[] = {
         {"inch x, tiny divisor",
          "X1000000000000\r\n",
-         {{HostField::Divider, "1e-300"}},
+         {{Field::Divisor, "1e-300"}},
          "Value out of range: X1000000000000"},
         {"inch y, tiny divisor",
          "X0Y1000000000000\r\n",
-         {{HostField::Divider, "1e-300"}},
+         {{Field::Divisor, "1e-300"}},
          "Value out of range: Y1000000000000"},
         {"metric x, 308 zeros",
          "M71\r\nX" + ones308 + "\r\n",
-         {{HostField::Divider, "0.1"}},
+         {{Field::Divisor, "0.1"}},
          "Value out of range: X" + ones308},
         {"metric y, offset",
          "M71\r\nY" + ones308 + "\r\n",
-         {{HostField::YOffsett, "1e308"}},
+         {{Field::YOffset, "1e308"}},
          "Value out of range: Y" + ones308},
         {"negative x offset",
          "M71\r\nX-" + ones308 + "\r\n",
-         {{HostField::XOffsett, "-1e308"}},
+         {{Field::XOffset, "-1e308"}},
          "Value out of range: X-" + ones308},
         {"inch x offset",
          "X" + ones308 + "\r\n",
-         {{HostField::XOffsett, "1.797e308"}, {HostField::Divider, "0.01"}},
+         {{Field::XOffset, "1.797e308"}, {Field::Divisor, "0.01"}},
          "Value out of range: X" + ones308},
         {"after good holes",
          "M71\r\nX1Y1\r\nX2\r\nX" + ones300 + "\r\n",
-         {{HostField::Divider, "1e-10"}},
+         {{Field::Divisor, "1e-10"}},
          "Value out of range: X" + ones300},
         {"z up",
          "",
-         {{HostField::ZOffsett, "1e308"}, {HostField::Zauf, "1e308"}},
+         {{Field::ZOffset, "1e308"}, {Field::ZUp, "1e308"}},
          "Value out of range: z offset 1e308 + z up 1e308"},
         {"z down",
          "",
-         {{HostField::ZOffsett, "-1e308"}, {HostField::Zauf, "1e308"}, {HostField::Zab, "1e308"}},
+         {{Field::ZOffset, "-1e308"}, {Field::ZUp, "1e308"}, {Field::ZDown, "1e308"}},
          "Value out of range: z offset -1e308 - z down 1e308"},
         // From 10^36 up a value has no plain decimal text: "1.00000E+36" (and "Z1.00" once cut) is no number a
         // machine should get.
@@ -350,9 +350,9 @@ TEST_F(RunConversionTest, OverflowingValuesEndTheRunAndLeaveNoProgram) {
          "M71\r\nY" + std::string(36, '9') + "\r\n",
          {},
          "Value out of range: Y" + std::string(36, '9')},
-        {"inch x, divided beyond 10^36", "X1\r\n", {{HostField::Divider, "1e-38"}}, "Value out of range: X1"},
-        {"z up 10^36", "", {{HostField::Zauf, "1e36"}}, "Value out of range: z offset 0 + z up 1e36"},
-        {"z down -10^36", "", {{HostField::Zab, "1e36"}}, "Value out of range: z offset 0 - z down 1e36"},
+        {"inch x, divided beyond 10^36", "X1\r\n", {{Field::Divisor, "1e-38"}}, "Value out of range: X1"},
+        {"z up 10^36", "", {{Field::ZUp, "1e36"}}, "Value out of range: z offset 0 + z up 1e36"},
+        {"z down -10^36", "", {{Field::ZDown, "1e36"}}, "Value out of range: z offset 0 - z down 1e36"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -464,16 +464,16 @@ TEST_F(RunConversionTest, FastPathsGiveTheFullAlgorithmsProgram) {
             drill += random() % 4 ? "\r\n" : "\n";
         }
         WriteFile(input, drill);
-        host.fields[HostField::Divider] = pick({"1", "1", "10", "1000", "25.4", "0.5"});
-        host.fields[HostField::XOffsett] = pick({"0", "0", "-0", "1.5"});
-        host.fields[HostField::YOffsett] = pick({"0", "-2.25"});
+        host.fields[Field::Divisor] = pick({"1", "1", "10", "1000", "25.4", "0.5"});
+        host.fields[Field::XOffset] = pick({"0", "0", "-0", "1.5"});
+        host.fields[Field::YOffset] = pick({"0", "-2.25"});
         state.LineNumbersOn = file % 3 != 0;
         // Increments whose digits carry through one, several and all five digits of the line number.
         static const std::int32_t kIncrements[] = {5, 2147483600, 1, 99999, 37, 100005, 50};
         state.LineNumberIncrement = kIncrements[file % 7];
         for (const int observed : {0, 1, 2}) {
             SCOPED_TRACE(drill.substr(0, 400) + " observed " + std::to_string(observed) + " divisor " +
-                         host.fields[HostField::Divider] + " increment " + std::to_string(state.LineNumberIncrement));
+                         host.fields[Field::Divisor] + " increment " + std::to_string(state.LineNumberIncrement));
             std::string programs[2];
             for (const bool fast : {true, false}) {
                 ReversingOrder reversing;

@@ -33,8 +33,8 @@ Converted Convert(const fs::path& folder, const std::string& drill, const std::v
                   const std::function<void(excellon::BoardOptions&)>& board) {
     files::WriteFile(folder / "board.drl", drill);
     files::RecordingHost host;
-    host.fields[conversion::HostField::InputFileName] = (folder / "board.drl").string();
-    host.fields[conversion::HostField::OutputFileName] = (folder / "board.CNC").string();
+    host.fields[conversion::Field::InputFileName] = (folder / "board.drl").string();
+    host.fields[conversion::Field::OutputFileName] = (folder / "board.CNC").string();
     job::JobOptions options;
     options.reading.excellon = true;
     options.verify = true;

@@ -13,20 +13,20 @@ namespace korvex::testing {
 class RecordingHost : public conversion::ConversionHost {
 public:
     RecordingHost() {
-        fields[conversion::HostField::InputFileName] = "please specify";
-        fields[conversion::HostField::OutputFileName] = "please specify";
-        fields[conversion::HostField::XOffsett] = "0";
-        fields[conversion::HostField::YOffsett] = "0";
-        fields[conversion::HostField::ZOffsett] = "0";
-        fields[conversion::HostField::Zauf] = "1";
-        fields[conversion::HostField::Zab] = "2";
-        fields[conversion::HostField::Divider] = "1";
+        fields[conversion::Field::InputFileName] = "please specify";
+        fields[conversion::Field::OutputFileName] = "please specify";
+        fields[conversion::Field::XOffset] = "0";
+        fields[conversion::Field::YOffset] = "0";
+        fields[conversion::Field::ZOffset] = "0";
+        fields[conversion::Field::ZUp] = "1";
+        fields[conversion::Field::ZDown] = "2";
+        fields[conversion::Field::Divisor] = "1";
         macros[conversion::HostMacro::Before] = {"G00 Z30"};
         macros[conversion::HostMacro::After] = {"M06", "G00 Z20"};
     }
 
-    std::string FieldText(conversion::HostField field) const override { return fields.at(field); }
-    void SetDividerText(const std::string& text) override { fields[conversion::HostField::Divider] = text; }
+    std::string FieldText(conversion::Field field) const override { return fields.at(field); }
+    void SetDividerText(const std::string& text) override { fields[conversion::Field::Divisor] = text; }
     bool SuppressLeadingZerosChecked() const override { return suppressLeadingZeros; }
     std::vector<std::string> MacroLines(conversion::HostMacro macro) const override { return macros.at(macro); }
     void AppendLogLine(const std::string& line) override {
@@ -37,7 +37,7 @@ public:
     void SetLogText(const std::string& text) override { log = text; }
     void ShowNumericalError(const std::string& message) override { boxes.push_back(message); }
 
-    std::map<conversion::HostField, std::string> fields;
+    std::map<conversion::Field, std::string> fields;
     std::map<conversion::HostMacro, std::vector<std::string>> macros;
     bool suppressLeadingZeros = false;
     std::string log;

@@ -17,7 +17,7 @@
 namespace korvex::faults {
 namespace {
 
-using conversion::HostField;
+using conversion::Field;
 using conversion::RunOutcome;
 using testing::RecordingHost;
 
@@ -36,8 +36,8 @@ class ConversionFaultTest : public FaultTest {
 protected:
     // The host of one run from `input` to `output`, with the window's design settings.
     static void Name(RecordingHost& host, const fs::path& input, const fs::path& output) {
-        host.fields[HostField::InputFileName] = input.string();
-        host.fields[HostField::OutputFileName] = output.string();
+        host.fields[Field::InputFileName] = input.string();
+        host.fields[Field::OutputFileName] = output.string();
     }
 
     // Converts `input` into `output` in a child process: "ended early" or "finished", then the log.

@@ -12,9 +12,9 @@
 #include "conversion/Numbers.h"
 #include "conversion/RunConversion.h"
 #include "platform/TextFile.h"
+#include "settings/Settings.h"
 #include "tests/fakes/RecordingHost.h"
 #include "tests/faults/FaultSupport.h"
-#include "ui/Settings.h"
 
 namespace korvex::faults {
 namespace {
@@ -135,19 +135,19 @@ protected:
         WriteInput(path, size);
         const Cost cost = Measure([&] {
             if (c.settingsFile) {
-                ui::SettingsStore store(ui::SettingsFiles::ForSettingsFile(path.string()));
-                ui::SettingsValues window;
+                settings::SettingsStore store(settings::SettingsFiles::ForSettingsFile(path.string()));
+                settings::SettingsValues window;
                 conversion::ConversionState state;
                 try {
                     store.LoadSettings(window, state);
-                } catch (const ui::SettingsError&) {
+                } catch (const settings::SettingsError&) {
                     // The macro files are missing: not what is measured here.
                 }
                 return;
             }
             CountingHost host;
-            host.fields[conversion::HostField::InputFileName] = path.string();
-            host.fields[conversion::HostField::OutputFileName] = (folder / "big.CNC").string();
+            host.fields[conversion::Field::InputFileName] = path.string();
+            host.fields[conversion::Field::OutputFileName] = (folder / "big.CNC").string();
             conversion::ConversionState state;
             try {
                 conversion::RunConversion(state, host);

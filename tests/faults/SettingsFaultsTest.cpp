@@ -5,8 +5,8 @@
 
 #include "conversion/ConversionState.h"
 #include "platform/AtomicFile.h"
+#include "settings/Settings.h"
 #include "tests/faults/FaultSupport.h"
-#include "ui/Settings.h"
 
 namespace korvex::faults {
 namespace {
@@ -17,8 +17,8 @@ const std::string kOldMacro = "G00 Z30\r\n";
 
 // Two sets of window contents that the saves alternate between; the macro blocks are large, so that a
 // kill often falls inside a write.
-ui::SettingsValues Contents(char tag) {
-    ui::SettingsValues values;
+settings::SettingsValues Contents(char tag) {
+    settings::SettingsValues values;
     values.texts = {std::string(1, tag), "2", "3", "4", "5", std::string(3, tag)};
     values.includeLineNumber = tag == 'a';
     values.macroBefore.clear();
@@ -33,8 +33,8 @@ ui::SettingsValues Contents(char tag) {
 
 class SettingsFaultTest : public FaultTest {
 protected:
-    ui::SettingsFiles Files(const fs::path& in) const {
-        return ui::SettingsFiles::ForSettingsFile((in / "korvex.INI").string());
+    settings::SettingsFiles Files(const fs::path& in) const {
+        return settings::SettingsFiles::ForSettingsFile((in / "korvex.INI").string());
     }
 
     void WriteOldFiles(const fs::path& in) const {
@@ -44,9 +44,9 @@ protected:
     }
 
     // Loads the files and saves `tags` one after the other, as the window would.
-    void Save(const ui::SettingsFiles& files, const std::string& tags) const {
-        ui::SettingsStore store(files);
-        ui::SettingsValues window;
+    void Save(const settings::SettingsFiles& files, const std::string& tags) const {
+        settings::SettingsStore store(files);
+        settings::SettingsValues window;
         conversion::ConversionState state;
         store.LoadSettings(window, state);
         for (char tag : tags) {
@@ -91,12 +91,12 @@ TEST_F(SettingsFaultTest, PowerCutDuringSavesLeavesEveryFileOldOrNew) {
         };
         RunInChild(
             [&] {
-                ui::SettingsStore store(Files(live));
-                ui::SettingsValues window;
+                settings::SettingsStore store(Files(live));
+                settings::SettingsValues window;
                 conversion::ConversionState state;
                 try {
                     store.LoadSettings(window, state);
-                } catch (const ui::SettingsError&) {
+                } catch (const settings::SettingsError&) {
                     // A file may be missing only if a temporary file was never renamed: still loadable.
                 }
                 if (::write(started[1], "s", 1) != 1) {

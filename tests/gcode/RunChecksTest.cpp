@@ -20,7 +20,7 @@ std::string RowName(const ::testing::TestParamInfo<Row>& row) {
     return row.param.name;
 }
 
-using conversion::HostField;
+using conversion::Field;
 using conversion::HostMacro;
 
 const char* const kWorkedExample = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
@@ -74,11 +74,11 @@ TEST_P(RunChecksTest, WarnsOnlyWhereTheProgramWouldFail) {
     testing::TempFolder folder("korvex-checks");
     testing::WriteFile(folder.Path() / "board.drl", row.drill);
     testing::RecordingHost host;
-    host.fields[HostField::InputFileName] = (folder.Path() / "board.drl").string();
-    host.fields[HostField::OutputFileName] = (folder.Path() / "board.CNC").string();
-    host.fields[HostField::Zauf] = row.zUp;
-    host.fields[HostField::Zab] = row.zDown;
-    host.fields[HostField::Divider] = row.divisor;
+    host.fields[Field::InputFileName] = (folder.Path() / "board.drl").string();
+    host.fields[Field::OutputFileName] = (folder.Path() / "board.CNC").string();
+    host.fields[Field::ZUp] = row.zUp;
+    host.fields[Field::ZDown] = row.zDown;
+    host.fields[Field::Divisor] = row.divisor;
     if (!row.before.empty()) {
         host.macros[HostMacro::Before] = row.before;
         host.macros[HostMacro::After] = row.after;
@@ -243,8 +243,8 @@ TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
     testing::TempFolder folder("korvex-verify");
     testing::WriteFile(folder.Path() / "board.drl", kWorkedExampleWhole);
     testing::RecordingHost host;
-    host.fields[HostField::InputFileName] = (folder.Path() / "board.drl").string();
-    host.fields[HostField::OutputFileName] = (folder.Path() / "board.CNC").string();
+    host.fields[Field::InputFileName] = (folder.Path() / "board.drl").string();
+    host.fields[Field::OutputFileName] = (folder.Path() / "board.CNC").string();
     conversion::ConversionState state;
 
     job::JobReport report = job::ConvertJob(state, host, job::JobOptions{});
@@ -262,7 +262,7 @@ TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
 
     // A depth that drills nothing: every hole is missing from what the program does.
     host.log.clear();
-    host.fields[HostField::Zab] = "0";
+    host.fields[Field::ZDown] = "0";
     report = job::ConvertJob(state, host, options);
     EXPECT_EQ(report.verification.differenceCount, 2u); // T2 drills with its own depth
     EXPECT_EQ(LinesAfterTheRun(host.log),
@@ -273,7 +273,7 @@ TEST(RunVerificationTest, VerifiesTheWrittenProgramOnlyWhenAsked) {
 
     // The default reading's own holes are no measure: a misread file fails against the Excellon reading.
     host.log.clear();
-    host.fields[HostField::Zab] = "2";
+    host.fields[Field::ZDown] = "2";
     testing::WriteFile(folder.Path() / "board.drl", kInchTz);
     report = job::ConvertJob(state, host, options);
     EXPECT_FALSE(report.verification.Passed());

@@ -53,7 +53,7 @@ namespace {
 
 namespace fs = std::filesystem;
 using korvex::conversion::ConsoleHost;
-using korvex::conversion::HostField;
+using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 using korvex::testing::EntryNames;
 using korvex::testing::ReadFile;
@@ -167,9 +167,9 @@ struct InProcessRun {
 };
 
 InProcessRun RunInProcess(const fs::path& folder, const fs::path& work) {
-    const std::pair<const char*, HostField> kFields[] = {
-        {"--x-offset", HostField::XOffsett}, {"--y-offset", HostField::YOffsett}, {"--z-offset", HostField::ZOffsett},
-        {"--z-up", HostField::Zauf},         {"--z-down", HostField::Zab},        {"--divisor", HostField::Divider},
+    const std::pair<const char*, Field> kFields[] = {
+        {"--x-offset", Field::XOffset}, {"--y-offset", Field::YOffset}, {"--z-offset", Field::ZOffset},
+        {"--z-up", Field::ZUp},         {"--z-down", Field::ZDown},     {"--divisor", Field::Divisor},
     };
     korvex::platform::SetDecimalSeparator('.');
     korvex::conversion::ConversionState state; // every case starts from a freshly started program
@@ -179,14 +179,14 @@ InProcessRun RunInProcess(const fs::path& folder, const fs::path& work) {
     ConsoleHost host(log, false);
     const std::string input = (work / kInputName).string();
     const std::string output = (work / kOutputName).string();
-    host.SetField(HostField::InputFileName, input);
-    host.SetField(HostField::OutputFileName, output);
-    host.SetField(HostField::XOffsett, "0");
-    host.SetField(HostField::YOffsett, "0");
-    host.SetField(HostField::ZOffsett, "0");
-    host.SetField(HostField::Zauf, "1");
-    host.SetField(HostField::Zab, "2");
-    host.SetField(HostField::Divider, "1");
+    host.SetField(Field::InputFileName, input);
+    host.SetField(Field::OutputFileName, output);
+    host.SetField(Field::XOffset, "0");
+    host.SetField(Field::YOffset, "0");
+    host.SetField(Field::ZOffset, "0");
+    host.SetField(Field::ZUp, "1");
+    host.SetField(Field::ZDown, "2");
+    host.SetField(Field::Divisor, "1");
     host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
     host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
     const std::vector<std::string> args = ReadArgs(folder);

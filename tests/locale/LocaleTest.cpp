@@ -53,8 +53,8 @@ TEST(CommaDecimalLocaleTest, SummaryWarningsAndPreviewKeepThePoint) {
     testing::WriteFile(folder.Path() / "board.drl",
                        "M48\r\nM71\r\nT1C0.8\r\n%\r\nT1\r\nX3.5Y2.25\r\nX46.5Y20.0\r\nM30\r\n");
     testing::RecordingHost host;
-    host.fields[conversion::HostField::InputFileName] = (folder.Path() / "board.drl").string();
-    host.fields[conversion::HostField::OutputFileName] = (folder.Path() / "board.cnc").string();
+    host.fields[conversion::Field::InputFileName] = (folder.Path() / "board.drl").string();
+    host.fields[conversion::Field::OutputFileName] = (folder.Path() / "board.cnc").string();
     job::JobOptions options;
     options.svgPath = (folder.Path() / "board.svg").string();
     options.verify = true;

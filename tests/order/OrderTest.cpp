@@ -376,8 +376,8 @@ protected:
     void SetUp() override {
         folder_ = fs::temp_directory_path() / ("korvex-order-" + std::to_string(::getpid()));
         fs::create_directories(folder_);
-        host_.fields[conversion::HostField::InputFileName] = (folder_ / "board.drl").string();
-        host_.fields[conversion::HostField::OutputFileName] = (folder_ / "board.CNC").string();
+        host_.fields[conversion::Field::InputFileName] = (folder_ / "board.drl").string();
+        host_.fields[conversion::Field::OutputFileName] = (folder_ / "board.CNC").string();
     }
     void TearDown() override { fs::remove_all(folder_); }
 

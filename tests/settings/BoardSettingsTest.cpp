@@ -1,6 +1,6 @@
 // The board's choices in korvex.INI: what each stored text reads as, what a save writes, that a file without
 // the two sections gains none, and what reaches the run.
-#include "ui/BoardSettings.h"
+#include "settings/BoardSettings.h"
 
 #include "excellon/BoardOptions.h"
 #include "job/ConvertJob.h"
@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 BoardSettings With(void (*change)(BoardSettings&)) {
@@ -115,4 +115,4 @@ TEST(BoardSettingsRun, ExcellonReadingOnly) {
 }
 
 } // namespace
-} // namespace korvex::ui
+} // namespace korvex::settings

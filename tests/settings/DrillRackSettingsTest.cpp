@@ -1,13 +1,13 @@
 // The drill rack in korvex.INI: what each stored text reads as, what a save writes, and that a file without
 // the section gains none.
-#include "ui/DrillRackSettings.h"
+#include "settings/DrillRackSettings.h"
 
 #include <gtest/gtest.h>
 
 #include "excellon/RackFile.h"
 #include "platform/IniFile.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 excellon::DrillRack Rack(std::vector<excellon::RackBit> bits, double tolerance, std::optional<double> endMill) {
@@ -62,4 +62,4 @@ TEST(DrillRackWriteTest, SectionOnlyOnceChosen) {
 }
 
 } // namespace
-} // namespace korvex::ui
+} // namespace korvex::settings

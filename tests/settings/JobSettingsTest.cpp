@@ -1,24 +1,24 @@
 // The run's choices in korvex.INI: what each stored text reads as, what a save writes, and that a file
 // without the choices' sections saves exactly as before.
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/IniFile.h"
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <sstream>
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 JobSettings Chosen() {
     JobSettings settings;
-    settings.format = {ReadingChoice::Excellon, UnitsChoice::Millimetre, false, 3, 3, ZerosChoice::Leading};
-    settings.order = OrderChoice::Short;
-    settings.controller = {ControllerChoice::Grbl, 250.5, 12000, true};
+    settings.format = {true, excellon::UnitsChoice::Millimetre, false, 3, 3, excellon::ZerosChoice::LZ};
+    settings.order = order::DrillOrder::Short;
+    settings.controller = {gcode::Controller::Grbl, 250.5, 12000, true};
     settings.verify = true;
     return settings;
 }
@@ -49,10 +49,10 @@ const ReadCase kReadCases[] = {
      Chosen()},
     {"WordsInAnyCase", "[drillfileformat]\nreading=EXCELLON\nunits=Inch\nzeros=tz\n[DRILLORDER]\norder=Short\n",
      With([](JobSettings& s) {
-         s.format.reading = ReadingChoice::Excellon;
-         s.format.units = UnitsChoice::Inch;
-         s.format.zeros = ZerosChoice::Trailing;
-         s.order = OrderChoice::Short;
+         s.format.excellon = true;
+         s.format.units = excellon::UnitsChoice::Inch;
+         s.format.zeros = excellon::ZerosChoice::TZ;
+         s.order = order::DrillOrder::Short;
      })},
     {"UnknownWordsKeepDefaults",
      "[DrillFileFormat]\nReading=fast\nUnits=cm\nZeros=none\n[DrillOrder]\nOrder=random\n"
@@ -69,9 +69,9 @@ const ReadCase kReadCases[] = {
     {"DigitsTooWide", "[DrillFileFormat]\nDigits=10:1\n", JobSettings{}},
     {"DigitsWithBlanksInside", "[DrillFileFormat]\nDigits=2: 4\n", JobSettings{}},
     {"FeedAndSpindleOutOfRange", "[Controller]\nController=linuxcnc\nFeed=0\nSpindle=-5\n",
-     With([](JobSettings& s) { s.controller.controller = ControllerChoice::LinuxCnc; })},
+     With([](JobSettings& s) { s.controller.controller = gcode::Controller::LinuxCnc; })},
     {"GrblToolChange", "[Controller]\nController=grbl\nToolChange=split\n", With([](JobSettings& s) {
-         s.controller.controller = ControllerChoice::Grbl;
+         s.controller.controller = gcode::Controller::Grbl;
          s.controller.toolChange = gcode::GrblToolChange::Split;
      })},
     {"GrblToolChangeUnknown", "[Controller]\nToolChange=m6\n", JobSettings{}},
@@ -79,8 +79,8 @@ const ReadCase kReadCases[] = {
     {"FeedTooHigh", "[Controller]\nFeed=100001\nSpindle=100001\n", JobSettings{}},
     {"CycleKeys", "[Controller]\nController=linuxcnc\nCycle=G83\nPeck=0.25\nRetractPlane=-0.5\n",
      With([](JobSettings& s) {
-         s.controller.controller = ControllerChoice::LinuxCnc;
-         s.controller.cycle = CycleChoice::G83;
+         s.controller.controller = gcode::Controller::LinuxCnc;
+         s.controller.cycle = conversion::CycleKind::G83;
          s.controller.peck = 0.25;
          s.controller.retractPlane = -0.5;
      })},
@@ -160,8 +160,8 @@ TEST(JobSettingsWriteTest, DefaultsAddNothingButKeepAPresentSectionCurrent) {
 // The cycle's keys join a section only once chosen: an older [Controller] section is written as it was.
 TEST(JobSettingsWriteTest, CycleKeysOnlyOnceChosen) {
     JobSettings settings;
-    settings.controller.controller = ControllerChoice::LinuxCnc;
-    settings.controller.cycle = CycleChoice::G81;
+    settings.controller.controller = gcode::Controller::LinuxCnc;
+    settings.controller.cycle = conversion::CycleKind::G81;
     settings.controller.retractPlane = 2;
     platform::IniDocument ini("");
     WriteJobSettings(ini, settings);
@@ -239,4 +239,4 @@ TEST_F(JobSettingsStoreTest, ChoicesSurviveSavingAndLoading) {
 }
 
 } // namespace
-} // namespace korvex::ui
+} // namespace korvex::settings

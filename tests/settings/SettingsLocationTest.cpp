@@ -1,13 +1,13 @@
 // Where the window keeps its settings: beside a portable copy, or in the user's configuration folder for an
 // installed program and for a folder the user may not write, seeded there from the installed defaults.
 #include "platform/UserFolders.h"
+#include "settings/Settings.h"
 #include "tests/faults/FaultSupport.h"
-#include "ui/Settings.h"
 
 #include <cstdlib>
 #include <optional>
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -134,4 +134,4 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ConfigFolderCase>& row) { return std::string(row.param.name); });
 
 } // namespace
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,5 +1,5 @@
-#include "ui/Settings.h"
-#include "ui/RecentFiles.h"
+#include "settings/Settings.h"
+#include "settings/RecentFiles.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/ExecutablePath.h"
@@ -20,7 +20,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-namespace korvex::ui {
+namespace korvex::settings {
 namespace {
 
 namespace fs = std::filesystem;
@@ -278,7 +278,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         LoadCase{"EmptyFileGivesTheDefaults", "",
                  [](const FakeWindow& w, const ConversionState& s, const std::string& folder) {
-                     EXPECT_EQ(w.Text(SettingsText::Divisor), "1000");
+                     EXPECT_EQ(w.Text(conversion::Field::Divisor), "1000");
                      EXPECT_EQ(s.LineNumberIncrement, 5);
                      EXPECT_TRUE(s.LineNumbersOn);
                      EXPECT_EQ(w.inputFolder, folder);
@@ -325,19 +325,19 @@ INSTANTIATE_TEST_SUITE_P(
                  }},
         LoadCase{"ZOffsetAsTheProgramWritesIt", "[Settings]\r\nedZOffsett=2.5\r\n",
                  [](const FakeWindow& w, const ConversionState&, const std::string&) {
-                     EXPECT_EQ(w.Text(SettingsText::ZOffsett), "2.5");
+                     EXPECT_EQ(w.Text(conversion::Field::ZOffset), "2.5");
                  }},
         LoadCase{"EmptyXOffsett", "[Settings]\r\nXOffsett=\r\n",
                  [](const FakeWindow& w, const ConversionState&, const std::string&) {
-                     EXPECT_EQ(w.Text(SettingsText::XOffsett), "");
-                     EXPECT_EQ(w.Text(SettingsText::YOffsett), "0.000");
+                     EXPECT_EQ(w.Text(conversion::Field::XOffset), "");
+                     EXPECT_EQ(w.Text(conversion::Field::YOffset), "0.000");
                  }},
         LoadCase{"TextsAreNotChecked", "[Settings]\r\nDivisor=abc\r\nZAuf=1,5\r\nedZab=-2\r\nYOffsett=  'x y'  \r\n",
                  [](const FakeWindow& w, const ConversionState&, const std::string&) {
-                     EXPECT_EQ(w.Text(SettingsText::Divisor), "abc");
-                     EXPECT_EQ(w.Text(SettingsText::ZAuf), "1,5");
-                     EXPECT_EQ(w.Text(SettingsText::Zab), "-2");
-                     EXPECT_EQ(w.Text(SettingsText::YOffsett), "x y");
+                     EXPECT_EQ(w.Text(conversion::Field::Divisor), "abc");
+                     EXPECT_EQ(w.Text(conversion::Field::ZUp), "1,5");
+                     EXPECT_EQ(w.Text(conversion::Field::ZDown), "-2");
+                     EXPECT_EQ(w.Text(conversion::Field::YOffset), "x y");
                  }},
         LoadCase{"SaveDirAddedByHand", "[Program]\r\nSaveDir=/data/out\r\n",
                  [](const FakeWindow& w, const ConversionState&, const std::string& folder) {
@@ -363,8 +363,8 @@ INSTANTIATE_TEST_SUITE_P(
                  "; written by hand\n\n[ settings ]\n   xoffsett = \"1.5\"  \n# YOffsett=9\nYOFFSETT='2'\n"
                  "includelinenumber = 0\nno key here\n\n[program]\nsourcedir = /data/in \n",
                  [](const FakeWindow& w, const ConversionState& s, const std::string&) {
-                     EXPECT_EQ(w.Text(SettingsText::XOffsett), "1.5");
-                     EXPECT_EQ(w.Text(SettingsText::YOffsett), "2");
+                     EXPECT_EQ(w.Text(conversion::Field::XOffset), "1.5");
+                     EXPECT_EQ(w.Text(conversion::Field::YOffset), "2");
                      EXPECT_FALSE(s.LineNumbersOn);
                      EXPECT_EQ(w.inputFolder, "/data/in");
                  }}),
@@ -529,7 +529,7 @@ TEST_F(SettingsTest, UnreadableSettingsFile) {
     PutDesignMacros();
     fs::create_directory(Ini());
     EXPECT_EQ(Load(), OpenFailure(Ini(), EISDIR));
-    EXPECT_EQ(window.Text(SettingsText::Divisor), "1000") << "the defaults";
+    EXPECT_EQ(window.Text(conversion::Field::Divisor), "1000") << "the defaults";
     EXPECT_EQ(window.macroAfter, kDesignAfter);
     window.macroBefore = "changed";
     EXPECT_EQ(Save(), WriteFailure());
@@ -566,7 +566,7 @@ TEST_F(SettingsTest, FolderThatIsARegularFile) {
     platform::SetExecutablePathForTesting(folder + "/korvex");
     store = SettingsStore();
     EXPECT_EQ(Load(), OpenFailure(PathOf("TxMacroBefore.txt"), ENOTDIR));
-    EXPECT_EQ(window.Text(SettingsText::XOffsett), "0.000") << "a settings file that cannot exist is a first start";
+    EXPECT_EQ(window.Text(conversion::Field::XOffset), "0.000") << "a settings file that cannot exist is a first start";
     EXPECT_EQ(Save(), WriteFailure());
 }
 
@@ -807,8 +807,8 @@ TEST_F(SettingsTest, CommandLineReadsASettingsFileAndTheMacrosBesideIt) {
     SettingsValues values;
     ConversionState cli;
     LoadSettingsFile(other + "/cnc.ini", values, cli);
-    EXPECT_EQ(values.Text(SettingsText::Divisor), "10");
-    EXPECT_EQ(values.Text(SettingsText::XOffsett), "0.000");
+    EXPECT_EQ(values.Text(conversion::Field::Divisor), "10");
+    EXPECT_EQ(values.Text(conversion::Field::XOffset), "0.000");
     EXPECT_EQ(cli.LineNumberIncrement, 10);
     EXPECT_TRUE(cli.LineNumbersOn);
     EXPECT_EQ(values.macroBefore, "B\r\n");
@@ -823,7 +823,7 @@ TEST_F(SettingsTest, CommandLineReadsASettingsFileAndTheMacrosBesideIt) {
         EXPECT_EQ(error.what(), OpenFailure(root + "/nowhere/TxMacroBefore.txt", ENOENT));
     }
     EXPECT_EQ(missing.macroBefore, kDesignBefore);
-    EXPECT_EQ(missing.Text(SettingsText::Divisor), "1000");
+    EXPECT_EQ(missing.Text(conversion::Field::Divisor), "1000");
 }
 
 TEST(DefaultMacroFilesTest, AreTheWindowsDesignBlocks) {
@@ -977,4 +977,4 @@ TEST_F(SettingsTest, RecentFilesKeepTheirOwnSection) {
     EXPECT_TRUE(recent.Save(Ini())) << "an unreadable settings file is not replaced";
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -30,6 +30,7 @@
 
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
+using namespace korvex::settings;
 
 namespace {
 

@@ -17,7 +17,6 @@
 #include "ui/TfrmKorvex.h"
 #include "ui/WindowHost.h"
 
-using korvex::conversion::HostField;
 using korvex::conversion::HostMacro;
 using korvex::test::FindByName;
 using korvex::test::WindowFixture;
@@ -196,14 +195,15 @@ private slots:
     }
 
     void hostReadsTheFields() {
-        const std::pair<HostField, const char*> fields[] = {{HostField::InputFileName, "edInputFileName"},
-                                                            {HostField::OutputFileName, "edOutputFileName"},
-                                                            {HostField::XOffsett, "edXOffsett"},
-                                                            {HostField::YOffsett, "edYOffsett"},
-                                                            {HostField::ZOffsett, "edZOffsett"},
-                                                            {HostField::Zauf, "edZauf"},
-                                                            {HostField::Zab, "edZab"},
-                                                            {HostField::Divider, "edDivider"}};
+        const std::pair<korvex::conversion::Field, const char*> fields[] = {
+            {korvex::conversion::Field::InputFileName, "edInputFileName"},
+            {korvex::conversion::Field::OutputFileName, "edOutputFileName"},
+            {korvex::conversion::Field::XOffset, "edXOffsett"},
+            {korvex::conversion::Field::YOffset, "edYOffsett"},
+            {korvex::conversion::Field::ZOffset, "edZOffsett"},
+            {korvex::conversion::Field::ZUp, "edZauf"},
+            {korvex::conversion::Field::ZDown, "edZab"},
+            {korvex::conversion::Field::Divisor, "edDivider"}};
         for (const auto& [field, name] : fields) {
             Field(QLatin1String(name))->setText(QStringLiteral(" %1 \u00e4 ").arg(QLatin1String(name)));
         }

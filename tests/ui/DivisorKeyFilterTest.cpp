@@ -191,7 +191,7 @@ private slots:
     }
 
     void textFromTheProgramIsNotFiltered() {
-        window_->SetText(korvex::ui::SettingsText::Divisor, "abc,-1-");
+        window_->SetText(korvex::conversion::Field::Divisor, "abc,-1-");
         QCOMPARE(Field().text(), QStringLiteral("abc,-1-"));
         Field().insert(QStringLiteral("x"));
         QCOMPARE(Field().text(), QStringLiteral("abc,-1-x"));

@@ -14,14 +14,15 @@
 #include <functional>
 #include <memory>
 
+#include "settings/DrillRackSettings.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/DrillRackDialog.h"
-#include "ui/DrillRackSettings.h"
 #include "ui/JobMenu.h"
 #include "ui/TfrmKorvex.h"
 
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
+using namespace korvex::settings;
 
 namespace {
 

@@ -23,18 +23,19 @@
 #include <memory>
 #include <vector>
 
+#include "settings/JobChoices.h"
 #include "tests/ui/WindowFixture.h"
 #include "ui/ControllerDialog.h"
 #include "ui/DrillFileFormatDialog.h"
-#include "ui/JobChoices.h"
 #include "ui/JobMenu.h"
 #include "ui/TfrmKorvex.h"
 
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
+using namespace korvex::settings;
 using korvex::gcode::GrblToolChange;
 
-Q_DECLARE_METATYPE(ControllerChoice)
+Q_DECLARE_METATYPE(korvex::gcode::Controller)
 
 namespace {
 
@@ -96,12 +97,13 @@ private slots:
         QVERIFY(dialog.seIntegerDigits->isEnabled());
         dialog.seIntegerDigits->setValue(3);
         dialog.seDecimalDigits->setValue(3);
-        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(ZerosChoice::Trailing)));
-        dialog.cbUnits->setCurrentIndex(dialog.cbUnits->findData(static_cast<int>(UnitsChoice::Millimetre)));
+        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(korvex::excellon::ZerosChoice::TZ)));
+        dialog.cbUnits->setCurrentIndex(
+            dialog.cbUnits->findData(static_cast<int>(korvex::excellon::UnitsChoice::Millimetre)));
         QCOMPARE(dialog.lblFound->text(), QStringLiteral("Units: mm (header)\nDigits: fixed"));
 
-        const DrillFileFormatSettings expected{ReadingChoice::Excellon, UnitsChoice::Millimetre, false, 3, 3,
-                                               ZerosChoice::Trailing};
+        const DrillFileFormatSettings expected{true, korvex::excellon::UnitsChoice::Millimetre, false, 3,
+                                               3,    korvex::excellon::ZerosChoice::TZ};
         QVERIFY(dialog.Settings() == expected);
         // Every change looked again, with the choice as it then stood.
         QVERIFY(looks.back().second == expected);
@@ -128,7 +130,7 @@ private slots:
         // Fixed values win over the header, and the look follows at once.
         dialog.rbExcellon->setChecked(true);
         dialog.chkDigitsFromFile->setChecked(false);
-        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(ZerosChoice::Trailing)));
+        dialog.cbZeros->setCurrentIndex(dialog.cbZeros->findData(static_cast<int>(korvex::excellon::ZerosChoice::TZ)));
         QCOMPARE(dialog.lblFound->text().section(u'\n', 1, 1),
                  QStringLiteral("Format: 2:4 (user), TZ (user), absolute"));
     }
@@ -203,8 +205,8 @@ private slots:
         QLabel* problem = nullptr;
         QPushButton* ok = nullptr;
         if (controller) {
-            auto* controllerDialog = new ControllerDialog(
-                ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, false, CycleChoice::G83});
+            auto* controllerDialog = new ControllerDialog(ControllerSettings{
+                korvex::gcode::Controller::LinuxCnc, 100, 10000, false, korvex::conversion::CycleKind::G83});
             dialog.reset(controllerDialog);
             // "seFeed" beside "lblFeedProblem", and so on.
             problem =
@@ -213,7 +215,7 @@ private slots:
             ok = controllerDialog->btnOk;
         } else {
             DrillFileFormatSettings fixed;
-            fixed.reading = ReadingChoice::Excellon;
+            fixed.excellon = true;
             fixed.digitsFromFile = false;
             auto* formatDialog = new DrillFileFormatDialog(fixed, "please specify");
             dialog.reset(formatDialog);
@@ -237,7 +239,7 @@ private slots:
     }
 
     void controllerDialogLooks() {
-        ControllerDialog dialog(ControllerSettings{ControllerChoice::LinuxCnc, 100, 10000, true});
+        ControllerDialog dialog(ControllerSettings{korvex::gcode::Controller::LinuxCnc, 100, 10000, true});
         dialog.show();
         QVERIFY(QTest::qWaitForWindowActive(&dialog));
         QCOMPARE(QApplication::focusWidget(), dialog.cbController);
@@ -249,7 +251,8 @@ private slots:
         QVERIFY(dialog.chkToolChanger->isEnabled());
         QVERIFY(dialog.lblToolChangerNote->isHidden());
         // GRBL pauses for each tool: the box would do nothing, so it is greyed and says why.
-        dialog.cbController->setCurrentIndex(dialog.cbController->findData(static_cast<int>(ControllerChoice::Grbl)));
+        dialog.cbController->setCurrentIndex(
+            dialog.cbController->findData(static_cast<int>(korvex::gcode::Controller::Grbl)));
         QVERIFY(!dialog.chkToolChanger->isEnabled());
         QVERIFY(!dialog.lblToolChangerNote->isHidden());
         QCOMPARE(dialog.lblToolChangerNote->text(), QStringLiteral("GRBL changes no tools itself: choose how below."));
@@ -262,22 +265,24 @@ private slots:
         QVERIFY(!dialog.cbCycle->isEnabled());
         QVERIFY(!dialog.lblCycleNote->isHidden());
         dialog.cbController->setCurrentIndex(
-            dialog.cbController->findData(static_cast<int>(ControllerChoice::LinuxCnc)));
+            dialog.cbController->findData(static_cast<int>(korvex::gcode::Controller::LinuxCnc)));
         QVERIFY(!dialog.cbToolChange->isEnabled());
 
         // The peck is G83's alone; the retract plane's field follows its box.
-        ControllerDialog cycles(ControllerSettings{ControllerChoice::Generic, 100, 10000, false, CycleChoice::G81});
+        ControllerDialog cycles(ControllerSettings{korvex::gcode::Controller::Generic, 100, 10000, false,
+                                                   korvex::conversion::CycleKind::G81});
         QVERIFY(cycles.cbCycle->isEnabled());
         QVERIFY(!cycles.sePeck->isEnabled());
         QVERIFY(!cycles.seRetractPlane->isEnabled());
         cycles.chkRetractPlane->setChecked(true);
         cycles.seRetractPlane->setValue(2.5);
-        cycles.cbCycle->setCurrentIndex(cycles.cbCycle->findData(static_cast<int>(CycleChoice::G83)));
+        cycles.cbCycle->setCurrentIndex(cycles.cbCycle->findData(static_cast<int>(korvex::conversion::CycleKind::G83)));
         QVERIFY(cycles.sePeck->isEnabled());
         const ControllerSettings chosen = cycles.Settings();
-        QVERIFY(chosen.cycle == CycleChoice::G83 && chosen.retractPlane == 2.5 && chosen.peck == 0.5);
-        cycles.cbController->setCurrentIndex(cycles.cbController->findData(static_cast<int>(ControllerChoice::Grbl)));
-        QVERIFY(cycles.Settings().cycle == CycleChoice::Plain);
+        QVERIFY(chosen.cycle == korvex::conversion::CycleKind::G83 && chosen.retractPlane == 2.5 && chosen.peck == 0.5);
+        cycles.cbController->setCurrentIndex(
+            cycles.cbController->findData(static_cast<int>(korvex::gcode::Controller::Grbl)));
+        QVERIFY(cycles.Settings().cycle == korvex::conversion::CycleKind::Plain);
     }
 
     void formatDialogWithoutAnInputFile_data() {
@@ -309,7 +314,7 @@ private slots:
     void greyedDigitsShowTheFilesDigits() {
         WindowFixture fixture;
         DrillFileFormatSettings settings;
-        settings.reading = ReadingChoice::Excellon;
+        settings.excellon = true;
         settings.integerDigits = 2;
         settings.decimalDigits = 4;
         DrillFileFormatDialog dialog(settings, WriteDrillFile(fixture).toStdString());
@@ -333,7 +338,7 @@ private slots:
         const QString output = fixture.Folder() + QStringLiteral("/board.cnc");
         window.edOutputFileName->setText(output);
         JobSettings choices;
-        choices.format.reading = ReadingChoice::Excellon;
+        choices.format.excellon = true;
         window.jobMenu->SetSettings(choices);
         window.btnConvertCon->click();
         QFile program(output);
@@ -343,18 +348,18 @@ private slots:
     }
 
     void controllerFillsTheToolChangeBoxes_data() {
-        QTest::addColumn<ControllerChoice>("controller");
+        QTest::addColumn<korvex::gcode::Controller>("controller");
         QTest::addColumn<bool>("accept");
         QTest::addColumn<bool>("filled");
-        QTest::newRow("linuxcnc") << ControllerChoice::LinuxCnc << true << true;
-        QTest::newRow("grbl") << ControllerChoice::Grbl << true << true;
-        QTest::newRow("generic") << ControllerChoice::Generic << true << true;
-        QTest::newRow("none keeps the user's blocks") << ControllerChoice::None << true << false;
-        QTest::newRow("cancel") << ControllerChoice::Grbl << false << false;
+        QTest::newRow("linuxcnc") << korvex::gcode::Controller::LinuxCnc << true << true;
+        QTest::newRow("grbl") << korvex::gcode::Controller::Grbl << true << true;
+        QTest::newRow("generic") << korvex::gcode::Controller::Generic << true << true;
+        QTest::newRow("none keeps the user's blocks") << korvex::gcode::Controller::None << true << false;
+        QTest::newRow("cancel") << korvex::gcode::Controller::Grbl << false << false;
     }
 
     void controllerFillsTheToolChangeBoxes() {
-        QFETCH(ControllerChoice, controller);
+        QFETCH(korvex::gcode::Controller, controller);
         QFETCH(bool, accept);
         QFETCH(bool, filled);
         WindowFixture fixture;
@@ -410,7 +415,7 @@ private slots:
         QFETCH(bool, replaced);
         WindowFixture fixture;
         TfrmKorvex window;
-        const ControllerSettings grbl{ControllerChoice::Grbl, 300, 9000, false};
+        const ControllerSettings grbl{korvex::gcode::Controller::Grbl, 300, 9000, false};
         JobSettings settings = window.jobMenu->Settings();
         settings.controller = grbl;
         window.jobMenu->SetSettings(settings);
@@ -460,10 +465,10 @@ private slots:
                                      dialog.accept();
                                  });
         const JobSettings chosen = first->jobMenu->Settings();
-        QCOMPARE(chosen.order, OrderChoice::Short);
-        QCOMPARE(chosen.format.reading, ReadingChoice::Excellon);
-        QCOMPARE(chosen.format.zeros, ZerosChoice::Trailing);
-        QCOMPARE(chosen.controller.controller, ControllerChoice::LinuxCnc);
+        QCOMPARE(chosen.order, korvex::order::DrillOrder::Short);
+        QVERIFY(chosen.format.excellon);
+        QCOMPARE(chosen.format.zeros, korvex::excellon::ZerosChoice::TZ);
+        QCOMPARE(chosen.controller.controller, korvex::gcode::Controller::LinuxCnc);
         QVERIFY(first->close());
         first.reset();
 

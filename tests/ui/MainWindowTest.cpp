@@ -469,14 +469,18 @@ private slots:
     }
 
     void settingsControls() {
-        using korvex::ui::FileDialog;
-        using korvex::ui::MacroBlock;
-        using korvex::ui::SettingsText;
-        korvex::ui::SettingsControls& controls = *window_;
-        const std::pair<SettingsText, const char*> fields[] = {
-            {SettingsText::XOffsett, "edXOffsett"}, {SettingsText::YOffsett, "edYOffsett"},
-            {SettingsText::ZAuf, "edZauf"},         {SettingsText::Zab, "edZab"},
-            {SettingsText::ZOffsett, "edZOffsett"}, {SettingsText::Divisor, "edDivider"}};
+        using korvex::conversion::Field;
+        using korvex::settings::FileDialog;
+        using korvex::settings::MacroBlock;
+        korvex::settings::SettingsControls& controls = *window_;
+        const std::pair<Field, const char*> fields[] = {{Field::XOffset, "edXOffsett"},
+                                                        {Field::YOffset, "edYOffsett"},
+                                                        {Field::ZUp, "edZauf"},
+                                                        {Field::ZDown, "edZab"},
+                                                        {Field::ZOffset, "edZOffsett"},
+                                                        {Field::Divisor, "edDivider"},
+                                                        {Field::InputFileName, "edInputFileName"},
+                                                        {Field::OutputFileName, "edOutputFileName"}};
         for (const auto& [field, name] : fields) {
             controls.SetText(field, std::string("text of ") + name);
             QCOMPARE(qobject_cast<QLineEdit*>(Widget(name))->text(), QStringLiteral("text of ") + QLatin1String(name));

@@ -113,7 +113,7 @@ private slots:
     }
 
     void programSettingTheBox() {
-        korvex::ui::SettingsControls& controls = *window_;
+        korvex::settings::SettingsControls& controls = *window_;
         ConversionState& state = TheConversionState();
         // A state the box does not show, so that a handler run would be seen.
         state.LineNumbersOn = true;

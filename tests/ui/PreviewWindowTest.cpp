@@ -242,8 +242,7 @@ private slots:
             const korvex::preview::Point at{(k % 400) * 0.75, (k / 400) * 0.75};
             program.holes.push_back(korvex::preview::DrilledHole{1 + k % 4, at});
             if (k > 0) {
-                program.moves.push_back(
-                    korvex::preview::Move{korvex::preview::MoveKind::Rapid, 1 + k % 4, last, at, {}});
+                program.moves.push_back(korvex::preview::Move{korvex::gcode::MoveKind::Rapid, 1 + k % 4, last, at, {}});
             }
             last = at;
         }

@@ -15,8 +15,8 @@
 #include "tests/ui/WindowFixture.h"
 #include "ui/TfrmKorvex.h"
 
+using korvex::settings::FileDialog;
 using korvex::test::WindowFixture;
-using korvex::ui::FileDialog;
 using korvex::ui::TfrmKorvex;
 
 class SettingsRoundTripTest : public QObject {

@@ -11,7 +11,7 @@ namespace korvex::platform {
 class IniDocument;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 class RecentFiles {
 public:
@@ -35,4 +35,4 @@ private:
     std::vector<std::string> paths_;
 };
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,4 +1,4 @@
-#include "ui/DrillRackSettings.h"
+#include "settings/DrillRackSettings.h"
 
 #include <algorithm>
 #include <string>
@@ -7,7 +7,7 @@
 #include "platform/DecimalText.h"
 #include "platform/IniFile.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -75,4 +75,4 @@ bool SameRack(const excellon::DrillRack& a, const excellon::DrillRack& b) {
            std::equal(a.bits.begin(), a.bits.end(), b.bits.begin(), b.bits.end(), sameBit);
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,19 +1,19 @@
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 
 #include "conversion/ConversionState.h"
 #include "platform/AtomicFile.h"
 #include "platform/FileSystem.h"
 #include "platform/IniFile.h"
 #include "platform/UserFolders.h"
-#include "ui/BoardSettings.h"
-#include "ui/DrillRackSettings.h"
-#include "ui/JobSettings.h"
+#include "settings/BoardSettings.h"
+#include "settings/DrillRackSettings.h"
+#include "settings/JobSettings.h"
 
 #include <cerrno>
 #include <optional>
 #include <sys/stat.h>
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -32,21 +32,22 @@ constexpr std::string_view kSaveDirWritten = "DestDir";
 // The text fields, in the order both LoadSettings and SaveSettings handle them. The Z offset's key is read
 // as "edzOffsett" and written as "edZOffsett"; names are compared without case, so it is one key.
 struct TextKey {
-    SettingsText field;
+    conversion::Field field;
     std::string_view readKey;
     std::string_view writtenKey;
     std::string_view defaultValue;
 };
 constexpr TextKey kTextKeys[] = {
-    {SettingsText::XOffsett, "XOffsett", "XOffsett", "0.000"},
-    {SettingsText::YOffsett, "YOffsett", "YOffsett", "0.000"},
-    {SettingsText::ZAuf, "ZAuf", "ZAuf", "0.000"},
-    {SettingsText::Zab, "edZab", "edZab", "0.000"},
-    {SettingsText::ZOffsett, "edzOffsett", "edZOffsett", "0.000"},
-    {SettingsText::Divisor, "Divisor", "Divisor", "1000"},
+    {conversion::Field::XOffset, "XOffsett", "XOffsett", "0.000"},
+    {conversion::Field::YOffset, "YOffsett", "YOffsett", "0.000"},
+    {conversion::Field::ZUp, "ZAuf", "ZAuf", "0.000"},
+    {conversion::Field::ZDown, "edZab", "edZab", "0.000"},
+    {conversion::Field::ZOffset, "edzOffsett", "edZOffsett", "0.000"},
+    {conversion::Field::Divisor, "Divisor", "Divisor", "1000"},
 };
 
-static_assert(static_cast<int>(SettingsText::Divisor) == 5, "kTextKeys and the store's items follow SettingsText");
+static_assert(static_cast<std::size_t>(conversion::Field::Divisor) + 1 == conversion::kStoredFieldCount,
+              "kTextKeys and the store's items follow conversion::Field");
 
 constexpr MacroBlock kMacroBlocks[] = {MacroBlock::Before, MacroBlock::After};
 
@@ -299,4 +300,4 @@ void LoadSettingsFile(const std::string& settingsFile, SettingsValues& values, c
     SettingsStore(SettingsFiles::ForSettingsFile(settingsFile)).LoadSettings(values, state);
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

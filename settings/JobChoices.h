@@ -1,27 +1,19 @@
 // The window's choices as the engine takes them: the run's options for "Convert", the reading for a look
 // at the input file, and the controller's tool-change blocks for the main window's two text boxes.
-// The engine's headers stay out of this one: the windows include it, and Qt's keywords ("slots") must not
-// meet the engine's field names.
+// Of the engine's headers only those of the choices themselves come in (through JobSettings.h): the windows
+// include this one, and Qt's keywords ("slots") must not meet the engine's field names.
 #pragma once
 
 #include <string>
 #include <utility>
 #include <vector>
 
-#include "ui/BoardSettings.h"
-#include "ui/JobSettings.h"
+#include "settings/BoardSettings.h"
+#include "settings/JobSettings.h"
 
-namespace korvex::excellon {
-struct ReadingChoice;
-struct DrillFileReport;
-} // namespace korvex::excellon
 namespace korvex::gcode {
-enum class Controller;
 struct PresetOptions;
 } // namespace korvex::gcode
-namespace korvex::order {
-enum class DrillOrder;
-}
 namespace korvex::job {
 struct JobOptions;
 struct JobReport;
@@ -30,13 +22,11 @@ namespace korvex::preview {
 struct Point;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 class SettingsControls;
 
 excellon::ReadingChoice ToReadingChoice(const DrillFileFormatSettings& format);
-order::DrillOrder ToDrillOrder(OrderChoice order);
-gcode::Controller ToController(ControllerChoice controller);
 gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller);
 
 // What "Convert" runs with; the defaults give the plain run.
@@ -48,8 +38,6 @@ job::JobOptions MakeJobOptions(const JobSettings& settings, const BoardSettings&
 // Where the verification found the program and the drill file apart, for the preview to mark.
 std::vector<preview::Point> DifferencePositions(const job::JobReport& report);
 
-// The controller's name as the dialog lists it.
-std::string ControllerTitle(ControllerChoice controller);
 // The controller's two blocks (before and after the tool change), lines ended by CR LF as the window's
 // boxes hold them.
 std::pair<std::string, std::string> ToolChangeBlockTexts(const ControllerSettings& controller);
@@ -61,4 +49,4 @@ void FillToolChangeBlocks(SettingsControls& controls, const ControllerSettings& 
 std::vector<std::string> DescribeDrillFile(const excellon::DrillFileReport& report);
 std::vector<std::string> InspectInputFile(const std::string& path, const DrillFileFormatSettings& format);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,4 +1,4 @@
-#include "ui/BoardSettings.h"
+#include "settings/BoardSettings.h"
 
 #include <array>
 #include <charconv>
@@ -9,7 +9,7 @@
 #include "platform/DecimalText.h"
 #include "platform/IniFile.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -169,4 +169,4 @@ std::string ApplyBoardSettings(const BoardSettings& settings, job::JobOptions& o
     return std::string();
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -4,13 +4,13 @@
 
 #include "platform/ExecutablePath.h"
 #include "platform/UserFolders.h"
-#include "ui/Settings.h"
+#include "settings/Settings.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 SettingsFiles ProgramSettingsFiles() {
     const std::string executable = platform::ExecutablePath();
     return SettingsFilesFor(executable, platform::UserConfigurationFolder(), platform::InstalledDataFolder(executable));
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

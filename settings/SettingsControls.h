@@ -5,16 +5,17 @@
 
 #include <string>
 
+#include "conversion/Field.h"
+
 namespace korvex::excellon {
 struct DrillRack;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 struct JobSettings;
 struct BoardSettings;
 
-enum class SettingsText { XOffsett, YOffsett, ZAuf, Zab, ZOffsett, Divisor };
 enum class MacroBlock { Before, After };
 enum class FileDialog { Input, Save };
 
@@ -22,8 +23,9 @@ class SettingsControls {
 public:
     virtual ~SettingsControls() = default;
 
-    virtual std::string Text(SettingsText field) const = 0;
-    virtual void SetText(SettingsText field, const std::string& text) = 0;
+    // Loading and saving touch only the stored fields (the first kStoredFieldCount).
+    virtual std::string Text(conversion::Field field) const = 0;
+    virtual void SetText(conversion::Field field, const std::string& text) = 0;
 
     // Setting a check box to a new state runs its click handler, as a user's click would.
     virtual bool IncludeLineNumberChecked() const = 0;
@@ -58,4 +60,4 @@ public:
     virtual void SetDrillRack(const excellon::DrillRack& /*rack*/) {}
 };
 
-} // namespace korvex::ui
+} // namespace korvex::settings

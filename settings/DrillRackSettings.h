@@ -14,7 +14,7 @@ namespace korvex::platform {
 class IniDocument;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 // A value that cannot be read leaves its default: no drills, the default tolerance, no end mill.
 excellon::DrillRack ReadDrillRack(const platform::IniDocument& ini);
@@ -28,4 +28,4 @@ void WriteDrillRack(platform::IniDocument& ini, const excellon::DrillRack& rack)
 bool RackNameFits(std::string_view name);
 bool SameRack(const excellon::DrillRack& a, const excellon::DrillRack& b);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

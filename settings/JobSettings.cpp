@@ -1,4 +1,4 @@
-#include "ui/JobSettings.h"
+#include "settings/JobSettings.h"
 
 #include "platform/IniFile.h"
 
@@ -10,7 +10,7 @@
 #include <tuple>
 #include <utility>
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -22,19 +22,24 @@ constexpr std::string_view kVerificationSection = "Verification";
 template <typename Choice, std::size_t N>
 using Words = std::array<std::pair<Choice, std::string_view>, N>;
 
-constexpr Words<ReadingChoice, 2> kReadingWords{
-    {{ReadingChoice::Divisor, "divisor"}, {ReadingChoice::Excellon, "excellon"}}};
+using conversion::CycleKind;
+using excellon::UnitsChoice;
+using excellon::ZerosChoice;
+using gcode::Controller;
+using order::DrillOrder;
+
+constexpr Words<bool, 2> kReadingWords{{{false, "divisor"}, {true, "excellon"}}};
 constexpr Words<UnitsChoice, 3> kUnitsWords{
     {{UnitsChoice::FromFile, "file"}, {UnitsChoice::Inch, "inch"}, {UnitsChoice::Millimetre, "mm"}}};
 constexpr Words<ZerosChoice, 3> kZerosWords{
-    {{ZerosChoice::FromFile, "file"}, {ZerosChoice::Leading, "LZ"}, {ZerosChoice::Trailing, "TZ"}}};
-constexpr Words<OrderChoice, 2> kOrderWords{{{OrderChoice::File, "file"}, {OrderChoice::Short, "short"}}};
-constexpr Words<ControllerChoice, 4> kControllerWords{{{ControllerChoice::None, "none"},
-                                                       {ControllerChoice::LinuxCnc, "linuxcnc"},
-                                                       {ControllerChoice::Grbl, "grbl"},
-                                                       {ControllerChoice::Generic, "generic"}}};
-constexpr Words<CycleChoice, 3> kCycleWords{
-    {{CycleChoice::Plain, "plain"}, {CycleChoice::G81, "g81"}, {CycleChoice::G83, "g83"}}};
+    {{ZerosChoice::FromFile, "file"}, {ZerosChoice::LZ, "LZ"}, {ZerosChoice::TZ, "TZ"}}};
+constexpr Words<DrillOrder, 2> kOrderWords{{{DrillOrder::File, "file"}, {DrillOrder::Short, "short"}}};
+constexpr Words<Controller, 4> kControllerWords{{{Controller::None, "none"},
+                                                 {Controller::LinuxCnc, "linuxcnc"},
+                                                 {Controller::Grbl, "grbl"},
+                                                 {Controller::Generic, "generic"}}};
+constexpr Words<CycleKind, 3> kCycleWords{
+    {{CycleKind::Plain, "plain"}, {CycleKind::G81, "g81"}, {CycleKind::G83, "g83"}}};
 
 template <typename Choice, std::size_t N>
 std::string_view WordOf(const Words<Choice, N>& words, Choice choice) {
@@ -115,7 +120,7 @@ std::optional<std::pair<int, int>> ParseDigits(std::string_view text) {
 } // namespace
 
 bool DrillFileFormatSettings::operator==(const DrillFileFormatSettings& other) const {
-    return reading == other.reading && units == other.units && digitsFromFile == other.digitsFromFile &&
+    return excellon == other.excellon && units == other.units && digitsFromFile == other.digitsFromFile &&
            integerDigits == other.integerDigits && decimalDigits == other.decimalDigits && zeros == other.zeros;
 }
 
@@ -126,8 +131,8 @@ bool ControllerSettings::operator==(const ControllerSettings& other) const {
            rapidZ == other.rapidZ && toolChangeSeconds == other.toolChangeSeconds;
 }
 
-std::string_view SettingsWord(ReadingChoice choice) {
-    return WordOf(kReadingWords, choice);
+std::string_view ReadingWord(bool excellon) {
+    return WordOf(kReadingWords, excellon);
 }
 std::string_view SettingsWord(UnitsChoice choice) {
     return WordOf(kUnitsWords, choice);
@@ -135,20 +140,20 @@ std::string_view SettingsWord(UnitsChoice choice) {
 std::string_view SettingsWord(ZerosChoice choice) {
     return WordOf(kZerosWords, choice);
 }
-std::string_view SettingsWord(OrderChoice choice) {
+std::string_view SettingsWord(DrillOrder choice) {
     return WordOf(kOrderWords, choice);
 }
-std::string_view SettingsWord(ControllerChoice choice) {
+std::string_view SettingsWord(Controller choice) {
     return WordOf(kControllerWords, choice);
 }
-std::string_view SettingsWord(CycleChoice choice) {
+std::string_view SettingsWord(CycleKind choice) {
     return WordOf(kCycleWords, choice);
 }
 
 JobSettings ReadJobSettings(const platform::IniDocument& ini) {
     JobSettings settings;
     DrillFileFormatSettings& format = settings.format;
-    format.reading = ReadChoice(ini, kFormatSection, "Reading", kReadingWords, format.reading);
+    format.excellon = ReadChoice(ini, kFormatSection, "Reading", kReadingWords, format.excellon);
     format.units = ReadChoice(ini, kFormatSection, "Units", kUnitsWords, format.units);
     if (const auto digits = ini.Value(kFormatSection, "Digits")) {
         if (const auto fixed = ParseDigits(*digits)) {
@@ -233,7 +238,7 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
 
     const DrillFileFormatSettings& format = settings.format;
     if (format != defaults.format || Present(ini, kFormatSection, kFormatKeys)) {
-        ini.WriteString(kFormatSection, "Reading", SettingsWord(format.reading));
+        ini.WriteString(kFormatSection, "Reading", ReadingWord(format.excellon));
         ini.WriteString(kFormatSection, "Units", SettingsWord(format.units));
         ini.WriteString(kFormatSection, "Digits",
                         format.digitsFromFile
@@ -288,4 +293,4 @@ void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings) {
     }
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

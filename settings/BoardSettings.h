@@ -19,7 +19,7 @@ namespace korvex::job {
 struct JobOptions;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 enum class BoardAxis { X, Y };
 enum class OriginChoice { File, LowerLeft, Center };
@@ -68,4 +68,4 @@ excellon::BoardPlacement ToBoardPlacement(const BoardSideSettings& side);
 // options stay as they are and the result is the log's warning line that says so ("" when nothing is lost).
 std::string ApplyBoardSettings(const BoardSettings& settings, job::JobOptions& options);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,11 +1,11 @@
-#include "ui/RecentFiles.h"
+#include "settings/RecentFiles.h"
 
 #include <algorithm>
 
 #include "platform/AtomicFile.h"
 #include "platform/IniFile.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -66,4 +66,4 @@ std::error_code RecentFiles::Save(const std::string& settingsFile) const {
     return platform::WriteFileAtomically(settingsFile, ini.Text());
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -1,4 +1,4 @@
-#include "ui/JobChoices.h"
+#include "settings/JobChoices.h"
 
 #include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
@@ -7,9 +7,9 @@
 #include "order/DrillOrder.h"
 #include "platform/DecimalText.h"
 #include "preview/PreviewModel.h"
-#include "ui/SettingsControls.h"
+#include "settings/SettingsControls.h"
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 namespace {
 
@@ -22,57 +22,19 @@ std::string WithSource(const std::string& value, const std::string& source) {
 
 excellon::ReadingChoice ToReadingChoice(const DrillFileFormatSettings& format) {
     excellon::ReadingChoice choice;
-    choice.excellon = format.reading == ReadingChoice::Excellon;
-    switch (format.units) {
-    case UnitsChoice::FromFile:
-        choice.units = excellon::UnitsChoice::FromFile;
-        break;
-    case UnitsChoice::Inch:
-        choice.units = excellon::UnitsChoice::Inch;
-        break;
-    case UnitsChoice::Millimetre:
-        choice.units = excellon::UnitsChoice::Millimetre;
-        break;
-    }
+    choice.excellon = format.excellon;
+    choice.units = format.units;
     if (!format.digitsFromFile) {
         choice.integerDigits = format.integerDigits;
         choice.decimalDigits = format.decimalDigits;
     }
-    switch (format.zeros) {
-    case ZerosChoice::FromFile:
-        choice.zeros = excellon::ZerosChoice::FromFile;
-        break;
-    case ZerosChoice::Leading:
-        choice.zeros = excellon::ZerosChoice::LZ;
-        break;
-    case ZerosChoice::Trailing:
-        choice.zeros = excellon::ZerosChoice::TZ;
-        break;
-    }
+    choice.zeros = format.zeros;
     return choice;
-}
-
-order::DrillOrder ToDrillOrder(OrderChoice order) {
-    return order == OrderChoice::Short ? order::DrillOrder::Short : order::DrillOrder::File;
-}
-
-gcode::Controller ToController(ControllerChoice controller) {
-    switch (controller) {
-    case ControllerChoice::LinuxCnc:
-        return gcode::Controller::LinuxCnc;
-    case ControllerChoice::Grbl:
-        return gcode::Controller::Grbl;
-    case ControllerChoice::Generic:
-        return gcode::Controller::Generic;
-    case ControllerChoice::None:
-        break;
-    }
-    return gcode::Controller::None;
 }
 
 gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller) {
     gcode::PresetOptions options;
-    options.controller = ToController(controller.controller);
+    options.controller = controller.controller;
     options.feedMmPerMin = controller.feed;
     options.spindleRpm = controller.spindle;
     options.toolChanger = controller.toolChanger;
@@ -83,22 +45,21 @@ gcode::PresetOptions ToPresetOptions(const ControllerSettings& controller) {
 job::JobOptions MakeJobOptions(const JobSettings& settings) {
     job::JobOptions options;
     options.reading = ToReadingChoice(settings.format);
-    options.order = ToDrillOrder(settings.order);
-    options.controller = ToController(settings.controller.controller);
+    options.order = settings.order;
+    options.controller = settings.controller.controller;
     options.grblToolChange = settings.controller.toolChange;
     options.verify = settings.verify;
     options.machine.rapidXyMmPerMin = settings.controller.rapidXy;
     options.machine.rapidZMmPerMin = settings.controller.rapidZ;
     options.machine.toolChangeSeconds = settings.controller.toolChangeSeconds;
-    if (settings.controller.controller != ControllerChoice::None) {
+    if (settings.controller.controller != gcode::Controller::None) {
         options.machine.feedMmPerMin = settings.controller.feed;
     }
     // A cycle kept for a controller that has none (a hand-edited file) drills with plain moves.
     const ControllerSettings& controller = settings.controller;
-    if (controller.cycle != CycleChoice::Plain && gcode::HasDrillCycles(options.controller)) {
-        const conversion::CycleKind kind =
-            controller.cycle == CycleChoice::G81 ? conversion::CycleKind::G81 : conversion::CycleKind::G83;
-        options.cycle = gcode::CycleWords(kind, ToPresetOptions(controller), controller.peck, controller.retractPlane);
+    if (controller.cycle != conversion::CycleKind::Plain && gcode::HasDrillCycles(options.controller)) {
+        options.cycle =
+            gcode::CycleWords(controller.cycle, ToPresetOptions(controller), controller.peck, controller.retractPlane);
     }
     return options;
 }
@@ -120,17 +81,13 @@ std::vector<preview::Point> DifferencePositions(const job::JobReport& report) {
     return positions;
 }
 
-std::string ControllerTitle(ControllerChoice controller) {
-    return std::string(gcode::ControllerTitle(ToController(controller)));
-}
-
 std::pair<std::string, std::string> ToolChangeBlockTexts(const ControllerSettings& controller) {
     const gcode::ToolChangeBlocks blocks = gcode::PresetBlocks(ToPresetOptions(controller));
     return {gcode::BlockText(blocks.before), gcode::BlockText(blocks.after)};
 }
 
 void FillToolChangeBlocks(SettingsControls& controls, const ControllerSettings& controller) {
-    if (controller.controller == ControllerChoice::None) {
+    if (controller.controller == gcode::Controller::None) {
         return;
     }
     const auto [before, after] = ToolChangeBlockTexts(controller);
@@ -179,4 +136,4 @@ std::vector<std::string> InspectInputFile(const std::string& path, const DrillFi
     return DescribeDrillFile(excellon::InspectDrillFile(path, ToReadingChoice(format)));
 }
 
-} // namespace korvex::ui
+} // namespace korvex::settings

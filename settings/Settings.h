@@ -4,7 +4,7 @@
 // window only through SettingsControls.
 #pragma once
 
-#include "ui/SettingsControls.h"
+#include "settings/SettingsControls.h"
 
 #include <array>
 #include <stdexcept>
@@ -16,7 +16,7 @@ namespace korvex::conversion {
 struct ConversionState;
 }
 
-namespace korvex::ui {
+namespace korvex::settings {
 
 // A load or save failure; what() is the message the error box shows.
 class SettingsError : public std::runtime_error {
@@ -114,8 +114,9 @@ private:
 struct SettingsValues : SettingsControls {
     static constexpr std::array<std::string_view, 4> kIncrements{"1", "5", "10", "50"};
 
-    // Indexed by SettingsText: XOffsett, YOffsett, ZAuf, Zab, ZOffsett, Divisor.
-    std::array<std::string, 6> texts{"0", "0", "1", "2", "0", "1"};
+    // The stored fields, indexed by conversion::Field; the file names after them.
+    std::array<std::string, conversion::kStoredFieldCount> texts{"0", "0", "1", "2", "0", "1"};
+    std::array<std::string, conversion::kFieldCount - conversion::kStoredFieldCount> fileNames;
     bool includeLineNumber = false;
     bool suppressLeadingZeros = false;
     bool g81EditEnabled = false;
@@ -125,10 +126,8 @@ struct SettingsValues : SettingsControls {
     std::string inputFolder;
     std::string saveFolder;
 
-    std::string Text(SettingsText field) const override { return texts[static_cast<std::size_t>(field)]; }
-    void SetText(SettingsText field, const std::string& text) override {
-        texts[static_cast<std::size_t>(field)] = text;
-    }
+    std::string Text(conversion::Field field) const override { return Slot(field); }
+    void SetText(conversion::Field field, const std::string& text) override { Slot(field) = text; }
     bool IncludeLineNumberChecked() const override { return includeLineNumber; }
     void SetIncludeLineNumberChecked(bool checked) override { includeLineNumber = checked; }
     bool SuppressLeadingZerosChecked() const override { return suppressLeadingZeros; }
@@ -155,10 +154,17 @@ struct SettingsValues : SettingsControls {
     void SetInitialFolder(FileDialog dialog, const std::string& folder) override {
         (dialog == FileDialog::Input ? inputFolder : saveFolder) = folder;
     }
+
+private:
+    std::string& Slot(conversion::Field field) { return const_cast<std::string&>(std::as_const(*this).Slot(field)); }
+    const std::string& Slot(conversion::Field field) const {
+        const auto index = static_cast<std::size_t>(field);
+        return index < texts.size() ? texts[index] : fileNames[index - texts.size()];
+    }
 };
 
 // korvex-cli --settings: loads `settingsFile` and the macro files in its folder into `values` and `state`
 // exactly as the window does. Throws SettingsError as LoadSettings does, after loading all it could.
 void LoadSettingsFile(const std::string& settingsFile, SettingsValues& values, conversion::ConversionState& state);
 
-} // namespace korvex::ui
+} // namespace korvex::settings

@@ -7,41 +7,37 @@
 #include <string>
 #include <string_view>
 
+#include "conversion/ConversionState.h"
+#include "excellon/DrillFileReport.h"
 #include "gcode/ControllerPreset.h"
+#include "order/DrillOrder.h"
 
 namespace korvex::platform {
 class IniDocument;
 }
 
-namespace korvex::ui {
-
-enum class ReadingChoice { Divisor, Excellon };
-enum class UnitsChoice { FromFile, Inch, Millimetre };
-enum class ZerosChoice { FromFile, Leading, Trailing };
-enum class OrderChoice { File, Short };
-enum class ControllerChoice { None, LinuxCnc, Grbl, Generic };
-enum class CycleChoice { Plain, G81, G83 };
+namespace korvex::settings {
 
 struct DrillFileFormatSettings {
-    ReadingChoice reading = ReadingChoice::Divisor;
-    UnitsChoice units = UnitsChoice::FromFile;
+    bool excellon = false; // false: the divisor reading
+    excellon::UnitsChoice units = excellon::UnitsChoice::FromFile;
     bool digitsFromFile = true;
     int integerDigits = 2; // used when the digits are not taken from the file
     int decimalDigits = 4;
-    ZerosChoice zeros = ZerosChoice::FromFile;
+    excellon::ZerosChoice zeros = excellon::ZerosChoice::FromFile;
 
     bool operator==(const DrillFileFormatSettings& other) const;
     bool operator!=(const DrillFileFormatSettings& other) const { return !(*this == other); }
 };
 
 struct ControllerSettings {
-    ControllerChoice controller = ControllerChoice::None;
+    gcode::Controller controller = gcode::Controller::None;
     double feed = 100;   // mm/min for drilling
     int spindle = 10000; // rpm
     bool toolChanger = false;
     // How holes are drilled (the canned cycles only where the controller has them), G83's peck in mm, and
     // the cycles' retract plane in mm (none: each hole's z up).
-    CycleChoice cycle = CycleChoice::Plain;
+    conversion::CycleKind cycle = conversion::CycleKind::Plain;
     double peck = 0.5;
     std::optional<double> retractPlane = std::nullopt;
     gcode::GrblToolChange toolChange = gcode::GrblToolChange::Pause; // GRBL only
@@ -56,7 +52,7 @@ struct ControllerSettings {
 
 struct JobSettings {
     DrillFileFormatSettings format;
-    OrderChoice order = OrderChoice::File;
+    order::DrillOrder order = order::DrillOrder::File;
     ControllerSettings controller;
     // Read the written program back after each conversion and compare it with the drill file.
     bool verify = false;
@@ -87,12 +83,12 @@ constexpr int kDialogMinDigits = 1;
 constexpr int kDialogMaxDigits = 6;
 
 // The words the settings file uses; also what the dialogs and korvex-cli call the choices.
-std::string_view SettingsWord(ReadingChoice choice);
-std::string_view SettingsWord(UnitsChoice choice);
-std::string_view SettingsWord(ZerosChoice choice);
-std::string_view SettingsWord(OrderChoice choice);
-std::string_view SettingsWord(ControllerChoice choice);
-std::string_view SettingsWord(CycleChoice choice);
+std::string_view ReadingWord(bool excellon);
+std::string_view SettingsWord(excellon::UnitsChoice choice);
+std::string_view SettingsWord(excellon::ZerosChoice choice);
+std::string_view SettingsWord(order::DrillOrder choice);
+std::string_view SettingsWord(gcode::Controller choice);
+std::string_view SettingsWord(conversion::CycleKind choice);
 
 // Reads the three sections; a missing key, or a value that is not one of the words above (or not a number
 // in range), keeps the default, so a hand-edited file never stops the window from starting.
@@ -102,4 +98,4 @@ bool HasJobSettings(const platform::IniDocument& ini);
 // Writes each section that the file already holds or whose values differ from the defaults.
 void WriteJobSettings(platform::IniDocument& ini, const JobSettings& settings);
 
-} // namespace korvex::ui
+} // namespace korvex::settings
