@@ -79,11 +79,20 @@ printf '%-42s %-7s %-6s %-6s %-9s %-9s %s\n' FILE MODE KORVEX PARTS LINES REALTI
 for drill in "$DRILL_DIR"/*; do
     case $drill in *.md) continue ;; esac
     name=$(basename "$drill")
-    for mode in pause sender split; do
+    for mode in pause sender split board; do
         rm -f "$work"/out*
         program=$work/out.nc
-        "$cli" -q --excellon --controller grbl --feed 100 --verify --tool-change "$mode" -o "$program" "$drill" \
-            2>"$work/log"
+        # "board": the board job's options together (gathered tools on a rack, milled holes as helices, the back
+        # side with alignment holes), paused for each change.
+        change=$mode
+        set --
+        if [ "$mode" = board ]; then
+            change=pause
+            set -- --tool-order diameter --drills 0.3,0.4,0.5,0.6,0.7,0.8,0.9,1.0 --mill 1.0 --mirror x \
+                --alignment-holes 3
+        fi
+        "$cli" -q --excellon --controller grbl --feed 100 --verify --tool-change "$change" "$@" -o "$program" \
+            "$drill" 2>"$work/log"
         korvex=$?
         bad=0
         [ "$korvex" -eq 0 ] || bad=1

@@ -2,7 +2,7 @@
 # Runs every real drill file through korvex-cli for LinuxCNC and then through LinuxCNC's own interpreter
 # (rs274, unpacked from Debian's linuxcnc-uspace without installing it), and checks the GRBL programs for
 # codes GRBL 1.1 refuses. Each file is also converted with the drilling cycles (--cycle g81, and --cycle g83
-# --peck 0.5): rs274 must accept those programs, they must pass --verify, and the XY points where rs274 plunges
+# --peck 0.5, and G81 with the tools gathered in diameter order): rs274 must accept those programs, they must pass --verify, and the XY points where rs274 plunges
 # (a feed down in Z) must be the plain program's. Reports per file; exits 1 when any file fails.
 #
 #   tools/rs274-check.sh [KORVEX_CLI]
@@ -75,7 +75,7 @@ check_cycle() {
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 failures=0
-printf '%-42s %-8s %-44s %-14s %-10s %-10s %s\n' FILE KORVEX VERIFIED RS274 GRBL G81 'G83 Q0.5'
+printf '%-42s %-8s %-44s %-14s %-10s %-10s %-10s %-10s %s\n' FILE KORVEX VERIFIED RS274 GRBL G81 'G83 Q0.5' GATHERED STATUS
 for drill in "$DRILL_DIR"/*; do
     case $drill in *.md) continue ;; esac
     name=$(basename "$drill")
@@ -108,15 +108,17 @@ for drill in "$DRILL_DIR"/*; do
     plunge_points "$work/canon.txt" >"$work/plain-points.txt"
     g81=$(check_cycle --cycle g81)
     g83=$(check_cycle --cycle g83 --peck 0.5)
+    gathered=$(check_cycle --cycle g81 --tool-order diameter)
 
     status=ok
     if [ "$korvex_status" -ne 0 ] || [ "$rs274_status" -ne 0 ] || [ "$grbl" -ne 0 ] ||
-        [ "${expected:-x}" != "$plunges" ] || [ "${g81%% *}" != ok ] || [ "${g83%% *}" != ok ]; then
+        [ "${expected:-x}" != "$plunges" ] || [ "${g81%% *}" != ok ] || [ "${g83%% *}" != ok ] ||
+        [ "${gathered%% *}" != ok ]; then
         status=FAIL
         failures=$((failures + 1))
     fi
-    printf '%-42s %-8s %-44.44s %-14s %-10s %-10s %-10s %s\n' "$name" "exit $korvex_status" "$verified" \
-        "rc $rs274_status, $plunges" "$grbl refused" "$g81" "$g83" "$status"
+    printf '%-42s %-8s %-44.44s %-14s %-10s %-10s %-10s %-10s %s\n' "$name" "exit $korvex_status" "$verified" \
+        "rc $rs274_status, $plunges" "$grbl refused" "$g81" "$g83" "$gathered" "$status"
     if [ "$rs274_status" -ne 0 ]; then
         grep -v -E '^ *[0-9]+ N' "$work/canon.txt" | head -n 3 | sed 's/^/    rs274: /'
     fi
