@@ -24,7 +24,12 @@ std::string_view Trimmed(std::string_view text) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "'" + std::string(text) + "'";
+    // A control character (a line break in a command-line argument) would break the one-line message.
+    std::string quoted = "'";
+    for (const char c : text) {
+        quoted += static_cast<unsigned char>(c) < 0x20 || c == 0x7F ? '?' : c;
+    }
+    return quoted + "'";
 }
 
 // Two bits of one diameter would leave the second unused: the list is surely mistyped.
@@ -128,7 +133,7 @@ std::string ReadRackFile(const std::string& path, std::vector<RackBit>& bits) {
 std::string RackText(const std::vector<RackBit>& bits) {
     std::string text;
     for (const RackBit& bit : bits) {
-        text += platform::ShortText(bit.diameterMm, 6);
+        text += platform::ExactText(bit.diameterMm);
         if (!bit.name.empty()) {
             text += ' ' + bit.name;
         }

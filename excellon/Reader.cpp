@@ -180,9 +180,21 @@ private:
     }
 
     [[noreturn]] void BadNumber(std::string_view word) const {
-        throw ConversionError("Can not read \"" + std::string(word) + "\" in line " + std::to_string(number_) +
-                                  " of the drill file: " + std::string(line_),
+        throw ConversionError("Can not read \"" + Shown(word) + "\" in line " + std::to_string(number_) +
+                                  " of the drill file: " + Shown(line_),
                               number_, std::string(raw_));
+    }
+
+    // The file's text as a message shows it: a control character other than TAB (a NUL would end the message where a C
+    // string is read) becomes "?"; the error's FileText keeps the bytes.
+    static std::string Shown(std::string_view text) {
+        std::string shown(text);
+        for (char& c : shown) {
+            if ((static_cast<unsigned char>(c) < 0x20 && c != '\t') || c == 0x7F) {
+                c = '?';
+            }
+        }
+        return shown;
     }
 
     double Number(const Word& word) const {

@@ -34,6 +34,18 @@ std::string ShortText(double value, int decimals) {
     return text;
 }
 
+std::string ExactText(double value) {
+    if (!std::isfinite(value)) {
+        return "?";
+    }
+    if (value == 0.0) {
+        return "0"; // not "-0"
+    }
+    char buffer[400];
+    const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed);
+    return error == std::errc() ? std::string(buffer, end) : "?";
+}
+
 std::optional<double> ReadDecimal(std::string_view text) {
     if (!text.empty() && text.front() == '+') {
         text.remove_prefix(1);

@@ -15,6 +15,10 @@ std::string FixedText(double value, int decimals = 3);
 // FixedText without trailing zeros and without a bare point: "12.5", "100", "0.001".
 std::string ShortText(double value, int decimals = 3);
 
+// The shortest plain decimal that reads back as exactly `value` ("0.5255253", "100"): for values a user typed
+// and a file keeps, where rounding would change them on the next read. "?" when not finite.
+std::string ExactText(double value);
+
 // A plain decimal as G-code and the settings write it: "1.5", "+1.5", "-.5", "3."; no exponent, no blanks,
 // nothing before or after. Nothing for anything else, for a value out of range and for "inf" or "nan".
 std::optional<double> ReadDecimal(std::string_view text);

@@ -15,9 +15,9 @@ constexpr std::string_view kSection = "DrillRack";
 constexpr std::string_view kKeys[] = {"Drills", "Tolerance", "EndMill"};
 constexpr std::string_view kNoEndMill = "none";
 
-// Diameters keep what the user typed: six decimals hold any drill's size.
+// Diameters as the user typed them: the next read gives the same number.
 std::string MmText(double value) {
-    return platform::ShortText(value, 6);
+    return platform::ExactText(value);
 }
 
 } // namespace

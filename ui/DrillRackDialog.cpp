@@ -142,7 +142,7 @@ DrillRackDialog::DrillRackDialog(const excellon::DrillRack& rack, QWidget* paren
     resize(480, 440);
 
     for (const excellon::RackBit& bit : rack.bits) {
-        AddRow(FromHostText(platform::ShortText(bit.diameterMm, 6)), FromHostText(bit.name));
+        AddRow(FromHostText(platform::ExactText(bit.diameterMm)), FromHostText(bit.name));
     }
     seTolerance->setValue(rack.toleranceMm);
     chkEndMill->setChecked(rack.endMillMm.has_value());
