@@ -19,12 +19,13 @@ constexpr std::array<std::string_view, 5> kSideKeys{"Side", "Axis", "MirrorAt", 
 constexpr std::string_view kCountKey = "Count";
 
 struct OriginWord {
-    OriginChoice origin;
+    excellon::BoardOrigin origin;
     std::string_view word;
 };
 // The words of korvex-cli's --origin.
-constexpr OriginWord kOriginWords[] = {
-    {OriginChoice::File, "file"}, {OriginChoice::LowerLeft, "lower-left"}, {OriginChoice::Center, "center"}};
+constexpr OriginWord kOriginWords[] = {{excellon::BoardOrigin::File, "file"},
+                                       {excellon::BoardOrigin::LowerLeft, "lower-left"},
+                                       {excellon::BoardOrigin::Center, "center"}};
 
 std::string FileKey(std::size_t index) {
     return "File" + std::to_string(index + 1);
@@ -85,7 +86,7 @@ BoardSettings ReadBoardSettings(const platform::IniDocument& ini) {
     const std::string sideWord = Word(ini, "Side", "top");
     side.bottom = sideWord == "bottom" || (sideWord != "top" && side.bottom);
     const std::string axisWord = Word(ini, "Axis", "x");
-    side.axis = axisWord == "y" ? BoardAxis::Y : axisWord == "x" ? BoardAxis::X : side.axis;
+    side.axis = axisWord == "y" ? excellon::MirrorAxis::Y : axisWord == "x" ? excellon::MirrorAxis::X : side.axis;
     side.mirrorAt = ReadOptionalNumber(ini, "MirrorAt", -kMaxMirrorAt, kMaxMirrorAt, side.mirrorAt);
     side.alignmentHoleMm =
         ReadOptionalNumber(ini, "AlignmentHoles", kMinAlignmentHole, kMaxAlignmentHole, side.alignmentHoleMm);
@@ -114,7 +115,7 @@ void WriteBoardSettings(platform::IniDocument& ini, const BoardSettings& setting
     const BoardSideSettings& side = settings.side;
     if (side != defaults.side || SideInFile(ini)) {
         ini.WriteString(kSideSection, "Side", side.bottom ? "bottom" : "top");
-        ini.WriteString(kSideSection, "Axis", side.axis == BoardAxis::Y ? "y" : "x");
+        ini.WriteString(kSideSection, "Axis", side.axis == excellon::MirrorAxis::Y ? "y" : "x");
         ini.WriteString(kSideSection, "MirrorAt", side.mirrorAt ? NumberText(*side.mirrorAt) : std::string());
         ini.WriteString(kSideSection, "AlignmentHoles",
                         side.alignmentHoleMm ? NumberText(*side.alignmentHoleMm) : std::string());
@@ -139,18 +140,10 @@ void WriteBoardSettings(platform::IniDocument& ini, const BoardSettings& setting
 
 excellon::BoardPlacement ToBoardPlacement(const BoardSideSettings& side) {
     excellon::BoardPlacement placement;
-    switch (side.origin) {
-    case OriginChoice::LowerLeft:
-        placement.origin = excellon::BoardOrigin::LowerLeft;
-        break;
-    case OriginChoice::Center:
-        placement.origin = excellon::BoardOrigin::Center;
-        break;
-    case OriginChoice::File:
-        break;
-    }
+    placement.origin = side.origin;
     if (side.bottom) {
-        placement.mirror = side.axis == BoardAxis::Y ? excellon::MirrorAxis::Y : excellon::MirrorAxis::X;
+        // The window offers X and Y only: the top side is "no mirror".
+        placement.mirror = side.axis == excellon::MirrorAxis::Y ? excellon::MirrorAxis::Y : excellon::MirrorAxis::X;
         placement.mirrorAt = side.mirrorAt;
         placement.alignmentHoleMm = side.alignmentHoleMm;
     }

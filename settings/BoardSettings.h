@@ -2,18 +2,16 @@
 // the board's origin lies, and further drill files drilled with the input file. They act in the Excellon
 // reading only. Kept in korvex.INI in [BoardSide] and [BoardFiles], which a file that never had them does not
 // gain until the user chooses something other than the defaults.
-// No engine headers here, for the same reason as in JobChoices.h.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "excellon/BoardOptions.h"
+
 namespace korvex::platform {
 class IniDocument;
-}
-namespace korvex::excellon {
-struct BoardPlacement;
 }
 namespace korvex::job {
 struct JobOptions;
@@ -21,17 +19,14 @@ struct JobOptions;
 
 namespace korvex::settings {
 
-enum class BoardAxis { X, Y };
-enum class OriginChoice { File, LowerLeft, Center };
-
 struct BoardSideSettings {
     bool bottom = false;
     // The bottom side's mirror: the axis, the line's coordinate in mm (none: the board's middle) and the
     // alignment holes' diameter in mm (none: no holes).
-    BoardAxis axis = BoardAxis::X;
+    excellon::MirrorAxis axis = excellon::MirrorAxis::X;
     std::optional<double> mirrorAt;
     std::optional<double> alignmentHoleMm;
-    OriginChoice origin = OriginChoice::File;
+    excellon::BoardOrigin origin = excellon::BoardOrigin::File;
 
     bool operator==(const BoardSideSettings& other) const;
     bool operator!=(const BoardSideSettings& other) const { return !(*this == other); }
@@ -46,7 +41,7 @@ struct BoardSettings {
     bool operator!=(const BoardSettings& other) const { return !(*this == other); }
     // Whether the run would differ from drilling the input file alone, top side, where the file puts it (the
     // bottom side's values are kept while the top is chosen, but do nothing then).
-    bool Active() const { return side.bottom || side.origin != OriginChoice::File || !moreFiles.empty(); }
+    bool Active() const { return side.bottom || side.origin != excellon::BoardOrigin::File || !moreFiles.empty(); }
 };
 
 // What the dialog and the settings file accept: a mirror line within a metre and a half of 0, an alignment

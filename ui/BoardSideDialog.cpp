@@ -56,8 +56,8 @@ BoardSideDialog::BoardSideDialog(const settings::BoardSideSettings& settings, QW
 
     cbAxis = new QComboBox;
     cbAxis->setObjectName(QStringLiteral("cbAxis"));
-    cbAxis->addItem(QStringLiteral("X mirrored, about a vertical line"), static_cast<int>(settings::BoardAxis::X));
-    cbAxis->addItem(QStringLiteral("Y mirrored, about a horizontal line"), static_cast<int>(settings::BoardAxis::Y));
+    cbAxis->addItem(QStringLiteral("X mirrored, about a vertical line"), static_cast<int>(excellon::MirrorAxis::X));
+    cbAxis->addItem(QStringLiteral("Y mirrored, about a horizontal line"), static_cast<int>(excellon::MirrorAxis::Y));
     rbMirrorMiddle = new QRadioButton(QStringLiteral("The board's &middle"));
     rbMirrorMiddle->setObjectName(QStringLiteral("rbMirrorMiddle"));
     rbMirrorAt = new QRadioButton(QStringLiteral("&At:"));
@@ -75,9 +75,9 @@ BoardSideDialog::BoardSideDialog(const settings::BoardSideSettings& settings, QW
 
     cbOrigin = new QComboBox;
     cbOrigin->setObjectName(QStringLiteral("cbOrigin"));
-    cbOrigin->addItem(QStringLiteral("Where the drill file puts it"), static_cast<int>(settings::OriginChoice::File));
-    cbOrigin->addItem(QStringLiteral("Lower left corner at 0,0"), static_cast<int>(settings::OriginChoice::LowerLeft));
-    cbOrigin->addItem(QStringLiteral("Centre at 0,0"), static_cast<int>(settings::OriginChoice::Center));
+    cbOrigin->addItem(QStringLiteral("Where the drill file puts it"), static_cast<int>(excellon::BoardOrigin::File));
+    cbOrigin->addItem(QStringLiteral("Lower left corner at 0,0"), static_cast<int>(excellon::BoardOrigin::LowerLeft));
+    cbOrigin->addItem(QStringLiteral("Centre at 0,0"), static_cast<int>(excellon::BoardOrigin::Center));
 
     // As wide as the text they may show: an empty label asks for the font's average character width, which a
     // bitmap face reports hundreds of pixels wide.
@@ -158,14 +158,14 @@ BoardSideDialog::BoardSideDialog(const settings::BoardSideSettings& settings, QW
 settings::BoardSideSettings BoardSideDialog::Settings() const {
     settings::BoardSideSettings settings;
     settings.bottom = rbBottom->isChecked();
-    settings.axis = static_cast<settings::BoardAxis>(cbAxis->currentData().toInt());
+    settings.axis = static_cast<excellon::MirrorAxis>(cbAxis->currentData().toInt());
     if (rbMirrorAt->isChecked()) {
         settings.mirrorAt = seMirrorAt->value();
     }
     if (chkAlignmentHoles->isChecked()) {
         settings.alignmentHoleMm = seAlignmentHoles->value();
     }
-    settings.origin = static_cast<settings::OriginChoice>(cbOrigin->currentData().toInt());
+    settings.origin = static_cast<excellon::BoardOrigin>(cbOrigin->currentData().toInt());
     return settings;
 }
 

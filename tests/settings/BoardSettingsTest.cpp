@@ -19,7 +19,7 @@ BoardSettings With(void (*change)(BoardSettings&)) {
 
 BoardSettings Chosen() {
     return With([](BoardSettings& s) {
-        s.side = {true, BoardAxis::Y, -12.5, 3.0, OriginChoice::LowerLeft};
+        s.side = {true, excellon::MirrorAxis::Y, -12.5, 3.0, excellon::BoardOrigin::LowerLeft};
         s.moreFiles = {"/boards/npth.drl", "slots.drl"};
     });
 }
@@ -38,8 +38,8 @@ const ReadCase kReadCases[] = {
      Chosen()},
     {"WordsInAnyCase", "[boardside]\nside=Bottom\naxis=Y\norigin=CENTER\n", With([](BoardSettings& s) {
          s.side.bottom = true;
-         s.side.axis = BoardAxis::Y;
-         s.side.origin = OriginChoice::Center;
+         s.side.axis = excellon::MirrorAxis::Y;
+         s.side.origin = excellon::BoardOrigin::Center;
      })},
     {"UnknownWordsKeepDefaults", "[BoardSide]\nSide=left\nAxis=z\nOrigin=middle\n", BoardSettings{}},
     {"EmptyNumbersAreNone", "[BoardSide]\nSide=bottom\nMirrorAt=\nAlignmentHoles=\n",

@@ -114,7 +114,8 @@ private slots:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, reason);
-        BoardSideDialog dialog(BoardSideSettings{bottom, BoardAxis::X, 10.0, 3.0, OriginChoice::File});
+        BoardSideDialog dialog(
+            BoardSideSettings{bottom, korvex::excellon::MirrorAxis::X, 10.0, 3.0, korvex::excellon::BoardOrigin::File});
         auto* box = dialog.findChild<QAbstractSpinBox*>(field);
         QVERIFY(box != nullptr);
         auto* problem = dialog.findChild<QLabel*>(QStringLiteral("lbl") + field.mid(2) + QStringLiteral("Problem"));
@@ -128,7 +129,7 @@ private slots:
 
     void sideChoicesComeBack_data() {
         QTest::addColumn<bool>("bottom");
-        QTest::addColumn<int>("axis");
+        QTest::addColumn<int>("axis"); // 0: X, 1: Y
         QTest::addColumn<double>("mirrorAt"); // negative: the board's middle
         QTest::addColumn<double>("holes");    // 0: none
         QTest::addColumn<int>("origin");
@@ -145,14 +146,14 @@ private slots:
         QFETCH(int, origin);
         BoardSideSettings settings;
         settings.bottom = bottom;
-        settings.axis = static_cast<BoardAxis>(axis);
+        settings.axis = axis == 0 ? korvex::excellon::MirrorAxis::X : korvex::excellon::MirrorAxis::Y;
         if (mirrorAt >= 0) {
             settings.mirrorAt = mirrorAt;
         }
         if (holes > 0) {
             settings.alignmentHoleMm = holes;
         }
-        settings.origin = static_cast<OriginChoice>(origin);
+        settings.origin = static_cast<korvex::excellon::BoardOrigin>(origin);
         BoardSideDialog dialog(settings);
         QVERIFY(dialog.Settings() == settings);
         QCOMPARE(dialog.cbAxis->isEnabled(), bottom);
@@ -232,7 +233,7 @@ private slots:
                                      dialog.accept();
                                  });
         BoardSettings expected;
-        expected.side = {true, BoardAxis::Y, std::nullopt, 3.0, OriginChoice::File};
+        expected.side = {true, korvex::excellon::MirrorAxis::Y, std::nullopt, 3.0, korvex::excellon::BoardOrigin::File};
         expected.moreFiles = {npth.toStdString()};
         QVERIFY(first->jobMenu->Board() == expected);
 
