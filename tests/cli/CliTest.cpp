@@ -25,6 +25,7 @@
 #include "conversion/RunConversion.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
+#include "tests/support/Process.h"
 
 namespace {
 
@@ -35,6 +36,7 @@ using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 using korvex::testing::EntryNames;
 using korvex::testing::MakeTempFolder;
+using korvex::testing::ProcessResult;
 using korvex::testing::ReadFile;
 using korvex::testing::WriteFile;
 
@@ -47,12 +49,6 @@ constexpr int kExitUsage = 2;
 // program, and both readings agree on it.
 const char* const kDrillFile = "M48\r\nM71\r\nT1C0.8\r\nT2C1.0Z-1.5B3\r\n%\r\nT1\r\nX10.0Y20.0\r\nX15.5Y20.0\r\n"
                                "T2\r\nX-3.25Y7.0\r\nM30\r\n";
-
-struct ProcessResult {
-    int exitCode = -1; // -1: ended by a signal
-    std::string out;
-    std::string err;
-};
 
 // Lines 4 and 5 of the banner are free text that changes with every release.
 std::string WithoutFreeBannerLines(const std::string& program) {
@@ -98,45 +94,8 @@ protected:
     ProcessResult RunWithInput(const std::vector<std::string>& args, const fs::path& stdinPath,
                                const fs::path& stdoutPath = {}) const {
         const fs::path outPath = stdoutPath.empty() ? streams_ / "stdout" : stdoutPath;
-        const fs::path errPath = streams_ / "stderr";
-        std::vector<std::string> argvText{KORVEX_CLI_PATH};
-        argvText.insert(argvText.end(), args.begin(), args.end());
-        std::vector<char*> argv;
-        for (std::string& text : argvText) {
-            argv.push_back(text.data());
-        }
-        argv.push_back(nullptr);
-
-        const pid_t child = ::fork();
-        if (child == 0) {
-            const int in = ::open(stdinPath.c_str(), O_RDONLY);
-            const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-            if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-                ::chdir(folder_.c_str()) != 0) {
-                ::_exit(127);
-            }
-            ::execv(argv[0], argv.data());
-            ::_exit(127);
-        }
-        ProcessResult result;
-        if (child < 0) {
-            ADD_FAILURE() << "fork failed";
-            return result;
-        }
-        int status = 0;
-        while (::waitpid(child, &status, 0) < 0) {
-            if (errno != EINTR) {
-                ADD_FAILURE() << "waitpid failed";
-                return result;
-            }
-        }
-        if (WIFEXITED(status)) {
-            result.exitCode = WEXITSTATUS(status);
-        }
-        result.out = stdoutPath.empty() ? ReadFile(outPath) : std::string();
-        result.err = ReadFile(errPath);
-        return result;
+        return korvex::testing::RunProgram(KORVEX_CLI_PATH, args, folder_, stdinPath, outPath, streams_ / "stderr",
+                                           !stdoutPath.empty());
     }
 
     fs::path folder_;
@@ -154,16 +113,7 @@ std::string EngineProgram(const std::string& input, const std::vector<std::pair<
     ConsoleHost host(log, true);
     const fs::path outputFolder = MakeTempFolder("korvex-cli-engine");
     const fs::path output = outputFolder / "engine.cnc";
-    host.SetField(Field::InputFileName, input);
-    host.SetField(Field::OutputFileName, output.string());
-    host.SetField(Field::XOffset, "0");
-    host.SetField(Field::YOffset, "0");
-    host.SetField(Field::ZOffset, "0");
-    host.SetField(Field::ZUp, "1");
-    host.SetField(Field::ZDown, "2");
-    host.SetField(Field::Divisor, "1");
-    host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
-    host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
+    korvex::testing::SetDesignValues(host, input, output.string());
     for (const auto& [field, text] : changes) {
         host.SetField(field, text);
     }

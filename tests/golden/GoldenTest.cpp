@@ -48,6 +48,7 @@
 #include "job/ConvertJob.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/support/Files.h"
+#include "tests/support/Process.h"
 
 namespace {
 
@@ -56,6 +57,7 @@ using korvex::conversion::ConsoleHost;
 using korvex::conversion::Field;
 using korvex::conversion::HostMacro;
 using korvex::testing::EntryNames;
+using korvex::testing::ProcessResult;
 using korvex::testing::ReadFile;
 using korvex::testing::TempFolder;
 using korvex::testing::WriteFile;
@@ -109,55 +111,11 @@ std::vector<std::string> ReadArgs(const fs::path& folder) {
     return options;
 }
 
-struct ProcessResult {
-    int status = -1; // -1: ended by a signal
-    std::string out;
-    std::string err;
-};
-
 // korvex-cli with `work` as its working directory and empty standard input; its output streams go to files in
 // `streams`, so that `work` holds only what the program leaves.
 ProcessResult RunProgram(const std::vector<std::string>& args, const fs::path& work, const fs::path& streams) {
-    const fs::path outPath = streams / "stdout";
-    const fs::path errPath = streams / "stderr";
-    std::vector<std::string> argvText{KORVEX_CLI_PATH};
-    argvText.insert(argvText.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (std::string& text : argvText) {
-        argv.push_back(text.data());
-    }
-    argv.push_back(nullptr);
-
-    const pid_t child = ::fork();
-    if (child == 0) {
-        const int in = ::open("/dev/null", O_RDONLY);
-        const int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        const int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        if (in < 0 || out < 0 || err < 0 || ::dup2(in, 0) < 0 || ::dup2(out, 1) < 0 || ::dup2(err, 2) < 0 ||
-            ::chdir(work.c_str()) != 0) {
-            ::_exit(127);
-        }
-        ::execv(argv[0], argv.data());
-        ::_exit(127);
-    }
-    ProcessResult result;
-    if (child < 0) {
-        ADD_FAILURE() << "fork failed";
-        return result;
-    }
-    int status = 0;
-    while (::waitpid(child, &status, 0) < 0) {
-        if (errno != EINTR) {
-            ADD_FAILURE() << "waitpid failed";
-            return result;
-        }
-    }
-    if (WIFEXITED(status)) {
-        result.status = WEXITSTATUS(status);
-    }
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
+    return korvex::testing::RunProgram(KORVEX_CLI_PATH, args, work, "/dev/null", streams / "stdout",
+                                       streams / "stderr");
 }
 
 // The window fields an in-process folder's args.txt may set; the run starts from korvex-cli's design values.
@@ -179,16 +137,7 @@ InProcessRun RunInProcess(const fs::path& folder, const fs::path& work) {
     ConsoleHost host(log, false);
     const std::string input = (work / kInputName).string();
     const std::string output = (work / kOutputName).string();
-    host.SetField(Field::InputFileName, input);
-    host.SetField(Field::OutputFileName, output);
-    host.SetField(Field::XOffset, "0");
-    host.SetField(Field::YOffset, "0");
-    host.SetField(Field::ZOffset, "0");
-    host.SetField(Field::ZUp, "1");
-    host.SetField(Field::ZDown, "2");
-    host.SetField(Field::Divisor, "1");
-    host.SetMacroText(HostMacro::Before, "G00 Z30\r\n");
-    host.SetMacroText(HostMacro::After, "M06\r\nG00 Z20\r\n");
+    korvex::testing::SetDesignValues(host, input, output);
     const std::vector<std::string> args = ReadArgs(folder);
     for (std::size_t i = 0; i + 1 < args.size() && args[i] != "-o"; i += 2) {
         const auto* known = std::find_if(std::begin(kFields), std::end(kFields),
@@ -403,10 +352,10 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
     const int status = fails ? 1 : 0;
     if (UpdateGolden()) {
         if (expectedStatus) {
-            WriteFile(folder / "expected-status.txt", std::to_string(result.status) + "\n");
+            WriteFile(folder / "expected-status.txt", std::to_string(result.exitCode) + "\n");
         }
     } else {
-        EXPECT_EQ(std::to_string(result.status),
+        EXPECT_EQ(std::to_string(result.exitCode),
                   expectedStatus ? WithoutFinalLineEnd(*expectedStatus) : std::to_string(status))
             << "exit status; standard error:\n"
             << result.err;
@@ -447,7 +396,7 @@ TEST_P(GoldenTest, ConvertsAsExpected) {
         const std::string older = "; an older program\r\nM30\r\n";
         WriteFile(work / kOutputName, older);
         const ProcessResult again = RunProgram(args, work, streams);
-        EXPECT_EQ(again.status, result.status);
+        EXPECT_EQ(again.exitCode, result.exitCode);
         EXPECT_EQ(again.err, result.err);
         if (inProcess) {
             EXPECT_EQ(RunInProcess(folder, work).error, error);
