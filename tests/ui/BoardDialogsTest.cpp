@@ -28,25 +28,12 @@
 #include "ui/JobMenu.h"
 #include "ui/TfrmKorvex.h"
 
+using korvex::test::Answer;
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
 using namespace korvex::settings;
 
 namespace {
-
-// Runs `answer` on the dialog that `open` shows, then lets `open` return.
-template <typename Dialog>
-void Answer(const std::function<void()>& open, const std::function<void(Dialog&)>& answer) {
-    bool answered = false;
-    QTimer::singleShot(0, [&] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            answer(*dialog);
-            answered = true;
-        }
-    });
-    open();
-    QVERIFY(answered);
-}
 
 QString WriteFile(const WindowFixture& fixture, const char* name, const char* text) {
     const QString path = fixture.Folder() + QLatin1Char('/') + QLatin1String(name);
@@ -129,7 +116,7 @@ private slots:
 
     void sideChoicesComeBack_data() {
         QTest::addColumn<bool>("bottom");
-        QTest::addColumn<int>("axis"); // 0: X, 1: Y
+        QTest::addColumn<int>("axis");        // 0: X, 1: Y
         QTest::addColumn<double>("mirrorAt"); // negative: the board's middle
         QTest::addColumn<double>("holes");    // 0: none
         QTest::addColumn<int>("origin");

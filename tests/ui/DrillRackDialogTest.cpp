@@ -26,19 +26,6 @@ using namespace korvex::settings;
 
 namespace {
 
-// Runs `answer` on the dialog that `open` shows, then lets `open` return.
-void Answer(const std::function<void()>& open, const std::function<void(DrillRackDialog&)>& answer) {
-    bool answered = false;
-    QTimer::singleShot(0, [&] {
-        if (auto* dialog = qobject_cast<DrillRackDialog*>(QApplication::activeModalWidget())) {
-            answer(*dialog);
-            answered = true;
-        }
-    });
-    open();
-    QVERIFY(answered);
-}
-
 QByteArray SettingsFileText(const WindowFixture& fixture) {
     QFile ini(fixture.Folder() + QStringLiteral("/korvex.INI"));
     return ini.open(QIODevice::ReadOnly) ? ini.readAll() : QByteArray();
@@ -114,16 +101,16 @@ private slots:
         QVERIFY(!designFile.contains("[DrillRack]"));
 
         auto first = std::make_unique<TfrmKorvex>();
-        Answer([&] { first->jobMenu->DrillRack1->trigger(); },
-               [](DrillRackDialog& dialog) {
-                   Type(dialog, {"0.3", "0.9", "0.8 carbide"});
-                   dialog.twDrills->selectRow(1);
-                   dialog.btnRemove->click();
-                   dialog.seTolerance->setValue(0.03);
-                   dialog.chkEndMill->setChecked(true);
-                   dialog.seEndMill->setValue(1.2);
-                   dialog.accept();
-               });
+        korvex::test::Answer<DrillRackDialog>([&] { first->jobMenu->DrillRack1->trigger(); },
+                                              [](DrillRackDialog& dialog) {
+                                                  Type(dialog, {"0.3", "0.9", "0.8 carbide"});
+                                                  dialog.twDrills->selectRow(1);
+                                                  dialog.btnRemove->click();
+                                                  dialog.seTolerance->setValue(0.03);
+                                                  dialog.chkEndMill->setChecked(true);
+                                                  dialog.seEndMill->setValue(1.2);
+                                                  dialog.accept();
+                                              });
         const korvex::excellon::DrillRack chosen = first->jobMenu->Rack();
         QCOMPARE(chosen.bits.size(), std::size_t{2});
         QCOMPARE(chosen.bits[1].name, std::string("carbide"));

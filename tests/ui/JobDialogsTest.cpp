@@ -30,6 +30,7 @@
 #include "ui/JobMenu.h"
 #include "ui/TfrmKorvex.h"
 
+using korvex::test::Answer;
 using korvex::test::WindowFixture;
 using namespace korvex::ui;
 using namespace korvex::settings;
@@ -38,20 +39,6 @@ using korvex::gcode::GrblToolChange;
 Q_DECLARE_METATYPE(korvex::gcode::Controller)
 
 namespace {
-
-// Runs `answer` on the dialog that `open` shows, then lets `open` return.
-template <typename Dialog>
-void Answer(const std::function<void()>& open, const std::function<void(Dialog&)>& answer) {
-    bool answered = false;
-    QTimer::singleShot(0, [&] {
-        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
-            answer(*dialog);
-            answered = true;
-        }
-    });
-    open();
-    QVERIFY(answered);
-}
 
 // Leading zeros kept, trailing ones left out: "X02" is 20 mm in the file's own format, 2 mm by the divisor.
 QString WriteDrillFile(const WindowFixture& fixture) {

@@ -3,9 +3,14 @@
 // recorded instead of shown.
 #pragma once
 
+#include <QApplication>
 #include <QString>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 #include "platform/MessageBox.h"
 
@@ -32,5 +37,19 @@ private:
 
 // The child of `root` with the given objectName, or nullptr.
 QObject* FindByName(QObject& root, const QString& name);
+
+// Runs `answer` on the dialog that `open` shows, then lets `open` return.
+template <typename Dialog>
+void Answer(const std::function<void()>& open, const std::function<void(Dialog&)>& answer) {
+    bool answered = false;
+    QTimer::singleShot(0, [&] {
+        if (auto* dialog = qobject_cast<Dialog*>(QApplication::activeModalWidget())) {
+            answer(*dialog);
+            answered = true;
+        }
+    });
+    open();
+    QVERIFY(answered);
+}
 
 } // namespace korvex::test
