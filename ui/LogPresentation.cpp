@@ -185,7 +185,9 @@ LogDecoration::LogDecoration(QPlainTextEdit& pane, QLabel* count) : QObject(&pan
 
 void LogDecoration::Recount() {
     const int count = CountWarnings(pane_.toPlainText());
-    if (count_ != nullptr) {
+    // An empty label has no text to colour: its style sheet waits for the first warning, as a style sheet costs a
+    // start a style of its own.
+    if (count_ != nullptr && (count > 0 || !count_->styleSheet().isEmpty())) {
         count_->setText(WarningCountText(count));
         // The label stands on the window's colour, not on a text pane's.
         QPalette colours = count_->palette();

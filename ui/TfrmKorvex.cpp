@@ -13,6 +13,7 @@
 #include <QGuiApplication>
 #include <QIcon>
 #include <QImage>
+#include <QImageReader>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -386,8 +387,12 @@ void TfrmKorvex::CreateComponents() {
     // meanwhile.
     PrepareDrawingFonts();
     std::future<QImage> drawing =
-        std::async(std::launch::async | std::launch::deferred,
-                   [scale, ratio = devicePixelRatioF()] { return RenderDrawing(scale, ratio); });
+        std::async(std::launch::async | std::launch::deferred, [scale, ratio = devicePixelRatioF()] {
+            // The menu bar reads a picture for its overflow button as it is built, and a first picture read looks
+            // through Qt's image plugins: this thread does that look meanwhile, and the menu bar finds it done.
+            static_cast<void>(QImageReader::supportedImageFormats());
+            return RenderDrawing(scale, ratio);
+        });
 
     QPalette buttonFace = palette();
     buttonFace.setColor(QPalette::Window, buttonFace.color(QPalette::Button));
