@@ -161,7 +161,7 @@ test-arm64: deps-arm64
 FUZZ_DIR ?= build-fuzz
 FUZZ_SECONDS ?= 10
 FUZZ_TARGETS := conversion_run real_parsers integers real_to_str ini_file version_block executable_image \
-                gcode_reader fast_paths extended80 drill_order program_picture
+                gcode_reader fast_paths extended80 drill_order program_picture rack_file
 .PHONY: fuzz fuzz-build fuzz-regression
 
 fuzz-build: deps-test
