@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "conversion/Numbers.h"
+#include "excellon/BoardJob.h"
 #include "excellon/Format.h"
 #include "excellon/Reader.h"
 #include "platform/TextFile.h"
@@ -77,14 +78,13 @@ public:
     void UnloadTool() override {}
     void Hole(double xMm, double yMm) override {
         ++report_.holes;
-        Extend(xMm, yMm);
+        extents_.Add(xMm, yMm);
+        CopyExtents();
     }
     void Path(const conversion::PathEvent& path) override {
         ++(path.kind == conversion::PathKind::Slot ? report_.slotCount : report_.routes);
-        Extend(path.startX, path.startY);
-        for (const conversion::PathSegment& segment : path.segments) {
-            Extend(segment.x, segment.y);
-        }
+        extents_.Add(path);
+        CopyExtents();
     }
     void EndOfProgram() override {}
 
@@ -98,21 +98,17 @@ private:
         report_.tools.push_back(ToolReport{tool, 0.0});
         return report_.tools.back();
     }
-    void Extend(double x, double y) {
-        if (!any_) {
-            report_.minX = report_.maxX = x;
-            report_.minY = report_.maxY = y;
-            any_ = true;
-            return;
-        }
-        report_.minX = std::min(report_.minX, x);
-        report_.maxX = std::max(report_.maxX, x);
-        report_.minY = std::min(report_.minY, y);
-        report_.maxY = std::max(report_.maxY, y);
+    // The report's extents follow every point, so a file that fails halfway reports how far it got.
+    void CopyExtents() {
+        const BoardExtents& grown = extents_.Result();
+        report_.minX = grown.minX;
+        report_.maxX = grown.maxX;
+        report_.minY = grown.minY;
+        report_.maxY = grown.maxY;
     }
 
     DrillFileReport& report_;
-    bool any_ = false;
+    BoardExtentsBuilder extents_;
 };
 
 } // namespace
