@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QEvent>
+#include <QIcon>
 #include <QLabel>
 #include <QPainter>
 #include <QPlainTextEdit>
@@ -73,7 +74,6 @@ protected:
         QPainter painter(this);
         const QColor colour = WarningColour(pane_.palette());
         const int lineHeight = pane_.fontMetrics().height();
-        const QIcon sign = style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this);
         QFont hintFont = pane_.font();
         hintFont.setItalic(true);
         painter.setFont(hintFont);
@@ -90,7 +90,7 @@ protected:
             }
             const int size = std::max(8, lineHeight - 2);
             const int x = at.right() + 4;
-            sign.paint(&painter, QRect(x, at.top() + (at.height() - size) / 2, size, size));
+            WarningSign().paint(&painter, QRect(x, at.top() + (at.height() - size) / 2, size, size));
             const QString hint = WarningHint(block.text());
             if (!hint.isEmpty()) {
                 painter.drawText(QRect(x + size + 4, at.top(), width(), at.height()), Qt::AlignLeft | Qt::AlignVCenter,
@@ -99,8 +99,25 @@ protected:
         }
     }
 
+    void changeEvent(QEvent* event) override {
+        if (event->type() == QEvent::StyleChange) {
+            sign_ = QIcon();
+        }
+        QWidget::changeEvent(event);
+    }
+
 private:
+    // Looked up when the first warning is drawn, not with the window's first frame: the style finds it in the
+    // icon themes, which takes longer than painting the rest of the window.
+    const QIcon& WarningSign() {
+        if (sign_.isNull()) {
+            sign_ = style()->standardIcon(QStyle::SP_MessageBoxWarning, nullptr, this);
+        }
+        return sign_;
+    }
+
     QPlainTextEdit& pane_;
+    QIcon sign_;
 };
 
 } // namespace
