@@ -29,7 +29,6 @@
 #include <QStyleOptionButton>
 #include <QStylePainter>
 #include <QStyledItemDelegate>
-#include <QSvgRenderer>
 #include <QUrl>
 
 #include <future>
@@ -42,6 +41,7 @@
 #include "preview/ProgramPreview.h"
 #include "settings/JobChoices.h"
 #include "ui/DivisorKeyFilter.h"
+#include "ui/Drawing.h"
 #include "ui/ErrorGuard.h"
 #include "ui/JobMenu.h"
 #include "ui/JobStep.h"
@@ -63,32 +63,6 @@ static void InitMainWindowResources() {
 namespace korvex::ui {
 
 namespace {
-
-// The drawing's labels are set in Arial. Where Arial is missing, its metric twins come first, then the
-// condensed DejaVu, whose widths are within a few pixels of Arial's; fontconfig alone would take the much
-// wider DejaVu Sans, and the labels would run into the lines beside them.
-void PrepareDrawingFonts() {
-    static const bool prepared = [] {
-        QFont::insertSubstitutions(QStringLiteral("Arial"), {QStringLiteral("Liberation Sans"), QStringLiteral("Arimo"),
-                                                             QStringLiteral("DejaVu Sans Condensed")});
-        return true;
-    }();
-    static_cast<void>(prepared);
-}
-
-// The drawing at its natural size from the top-left corner; it is not fitted to the picture area, which cuts a
-// few pixels off on the right. Needs no widget, so that it can be rendered on any thread.
-QImage RenderDrawing(double scale, qreal ratio) {
-    QSvgRenderer drawing(QStringLiteral(":/korvex/drawing.svg"));
-    const QSize natural(Scaled(drawing.defaultSize().width(), scale), Scaled(drawing.defaultSize().height(), scale));
-    QImage picture(natural * ratio, QImage::Format_ARGB32_Premultiplied);
-    picture.setDevicePixelRatio(ratio);
-    picture.fill(Qt::transparent);
-    QPainter painter(&picture);
-    drawing.render(&painter, QRectF(QPointF(0, 0), QSizeF(natural)));
-    painter.end();
-    return picture;
-}
 
 // A bitmap face has no bold cut; like the original platform, bold is simulated by striking the text twice,
 // one pixel apart.
@@ -383,15 +357,14 @@ void TfrmKorvex::CreateComponents() {
     const double scale = WindowScale(font);
     const auto scaled = [scale](int value) { return Scaled(value, scale); };
 
-    // Rendering the drawing takes about as long as building all the controls: it is done on a thread of its own
-    // meanwhile.
+    // The drawing (read, or at an uncommon scale rendered) is made on a thread of its own meanwhile.
     PrepareDrawingFonts();
     std::future<QImage> drawing =
         std::async(std::launch::async | std::launch::deferred, [scale, ratio = devicePixelRatioF()] {
             // The menu bar reads a picture for its overflow button as it is built, and a first picture read looks
             // through Qt's image plugins: this thread does that look meanwhile, and the menu bar finds it done.
             static_cast<void>(QImageReader::supportedImageFormats());
-            return RenderDrawing(scale, ratio);
+            return WindowDrawing(scale, ratio);
         });
 
     QPalette buttonFace = palette();

@@ -4,6 +4,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFontDatabase>
 #include <QFontInfo>
@@ -23,6 +24,7 @@
 #include "conversion/ConversionState.h"
 #include "platform/DecimalSeparator.h"
 #include "tests/ui/WindowFixture.h"
+#include "ui/Drawing.h"
 #include "ui/TfrmKorvex.h"
 
 using korvex::test::FindByName;
@@ -284,6 +286,24 @@ private slots:
         const QImage pixels = picture.toImage();
         const qreal ratio = picture.devicePixelRatio();
         QCOMPARE(pixels.pixelColor((QPointF(point) * ratio).toPoint()), colour);
+    }
+
+    // The window shows a copy rendered beforehand at scale 1: it must still be what the source renders. It was
+    // rendered with the fonts the package depends on; where Arial's twin is another, the two differ by design.
+    void prerenderedDrawing() {
+        korvex::ui::PrepareDrawingFonts();
+        if (QFontInfo(QFont(QStringLiteral("Arial"))).family() != QStringLiteral("Liberation Sans")) {
+            QSKIP("Liberation Sans is not installed");
+        }
+        const QImage rendered = korvex::ui::RenderDrawing(1.0, 1.0);
+        if (rendered != korvex::ui::PrerenderedDrawing()) {
+            const QString renewal = QDir::current().absoluteFilePath(QStringLiteral("drawing.png"));
+            QVERIFY(rendered.save(renewal));
+            QFAIL(qPrintable(korvex::ui::PrerenderedDrawingSource() +
+                             QStringLiteral(" is not what drawing.svg renders; "
+                                            "replace it with ") +
+                             renewal));
+        }
     }
 
     void menuAndDialogs() {
