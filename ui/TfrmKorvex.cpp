@@ -623,9 +623,12 @@ void TfrmKorvex::DecorateLog() {
     lblWarnings = new QLabel(MainMenu1);
     lblWarnings->setObjectName(QStringLiteral("lblWarnings"));
     lblWarnings->setContentsMargins(0, 0, 8, 0);
-    // Room for any count from the start: the menu bar places its corner widget by the width it had then.
+    // Room for any count from the start: the menu bar places its corner widget by the width it had then. The sign
+    // is given an em and more, not measured: measuring it would look for a font that has it, which a start that
+    // shows no warning need not do.
     lblWarnings->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    lblWarnings->setMinimumWidth(lblWarnings->fontMetrics().horizontalAdvance(QStringLiteral("⚠ 99999 warnings")) + 8);
+    const QFontMetrics metrics = lblWarnings->fontMetrics();
+    lblWarnings->setMinimumWidth(metrics.height() + metrics.horizontalAdvance(QStringLiteral(" 99999 warnings")) + 8);
     MainMenu1->setCornerWidget(lblWarnings, Qt::TopRightCorner);
     new LogDecoration(*meOutput, lblWarnings);
 }

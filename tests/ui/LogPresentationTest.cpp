@@ -1,5 +1,6 @@
 // The log pane's warnings: coloured and marked for the eye, counted beside the menu bar, text unchanged.
 #include <QLabel>
+#include <QMenuBar>
 #include <QPlainTextEdit>
 #include <QTest>
 #include <QTextBlock>
@@ -71,6 +72,20 @@ private slots:
         palette.setColor(QPalette::Base, base);
         QVERIFY2(korvex::ui::ContrastRatio(korvex::ui::WarningColour(palette), base) >= 4.5,
                  qPrintable(korvex::ui::WarningColour(palette).name()));
+    }
+
+    // The count's font once coloured is not necessarily the one the label started with.
+    void theLargestCountFitsTheMenuBar() {
+        WindowFixture fixture;
+        TfrmKorvex window;
+        korvex::ui::WindowHost host(window);
+        window.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&window));
+        host.SetLogText("Warning: one");
+        window.lblWarnings->setText(QStringLiteral("⚠ 99999 warnings"));
+        QCoreApplication::processEvents();
+        QVERIFY(window.lblWarnings->width() >= window.lblWarnings->sizeHint().width());
+        QVERIFY(window.lblWarnings->geometry().right() < window.MainMenu1->width());
     }
 
     void windowColoursAndCountsWithoutChangingTheText() {
