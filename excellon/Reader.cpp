@@ -69,6 +69,66 @@ struct Coordinates {
 
 enum class Motion { Drill, Rapid, Linear, Clockwise, CounterClockwise };
 
+// What the body codes this reading does not carry out would do, for the message that stops at them.
+const char* GMeaning(int code) {
+    switch (code) {
+    case 32:
+    case 33:
+        return "routed circle";
+    case 34:
+    case 35:
+    case 36:
+    case 37:
+    case 38:
+    case 39:
+        return "vision";
+    case 41:
+    case 42:
+        return "cutter compensation";
+    case 45:
+    case 46:
+    case 47:
+    case 48:
+        return "vision offset";
+    case 82:
+    case 83:
+        return "dual in-line package";
+    case 84:
+        return "drilled circle";
+    case 87:
+        return "routed step slot";
+    case 92:
+        return "zero set";
+    default:
+        return "a code this reading does not know";
+    }
+}
+
+const char* MMeaning(int code) {
+    switch (code) {
+    case 25:
+    case 31:
+        return "step and repeat";
+    case 50:
+    case 51:
+        return "vision step and repeat";
+    case 60:
+    case 61:
+        return "reference scaling";
+    case 70:
+        return "swap axes";
+    case 80:
+    case 90:
+        return "mirror image";
+    case 96:
+    case 97:
+    case 98:
+        return "canned text";
+    default:
+        return "a code this reading does not know";
+    }
+}
+
 class Reader {
 public:
     Reader(const Format& format, ReaderSink& sink)
@@ -111,6 +171,23 @@ public:
             sink_.Comment(code);
             sink_.UnknownHeaderLine(number_, line_);
             return true;
+        }
+        // "M02" with an offset, a count or a mirroring repeats the pattern before it ("M02X5.Y0", "M02XYM70"; its X
+        // and Y may be empty).
+        if (code.size() > 3 && Upper(code[0]) == 'M' && code[1] == '0' && code[2] == '2' && IsLetter(code[3])) {
+            NotCarriedOut(code.substr(0, 3), "step and repeat");
+        }
+        // A message for the operator ("M47,CHECK DRILLS") or canned text to drill ("M97,A1") has its text after a
+        // comma.
+        if (code.size() >= 4 && Upper(code[0]) == 'M' && code[3] == ',') {
+            const std::string_view m = code.substr(1, 2);
+            if (m == "45" || m == "47") {
+                sink_.Comment(code);
+                return true;
+            }
+            if (m == "97" || m == "98") {
+                NotCarriedOut(code.substr(0, 3), "canned text");
+            }
         }
         return Words(code);
     }
@@ -182,6 +259,14 @@ private:
     [[noreturn]] void BadNumber(std::string_view word) const {
         throw ConversionError("Can not read \"" + Shown(word) + "\" in line " + std::to_string(number_) +
                                   " of the drill file: " + Shown(line_),
+                              number_, std::string(raw_));
+    }
+
+    // A code that would move or multiply holes in a way this reading does not carry out: drilling the rest of the
+    // file without it would put holes in the wrong places, so the run stops at its line.
+    [[noreturn]] void NotCarriedOut(std::string_view word, const char* meaning) const {
+        throw ConversionError("Can not carry out \"" + Shown(word) + "\" (" + meaning + ") in line " +
+                                  std::to_string(number_) + " of the drill file: " + Shown(line_),
                               number_, std::string(raw_));
     }
 
@@ -323,6 +408,8 @@ private:
         std::optional<double> radius;
         std::optional<int> repeat;
         bool slot = false;
+        bool dwell = false;
+        std::optional<std::size_t> patternRepeatAt;
         bool setOrigin = false;
         bool retractAfter = false;
         bool endAfter = false;
@@ -393,9 +480,16 @@ private:
                 case 93:
                     setOrigin = true;
                     break;
-                default:
-                    notes.push_back(std::string(word.text) + " not implemented");
+                case 4:
+                    // A dwell: its X is a time, not a place.
+                    dwell = true;
+                    break;
+                case 40:
+                    // Cutter compensation off, which this reading never applies.
+                    notes.push_back(std::string(word.text));
                     continue;
+                default:
+                    NotCarriedOut(word.text, GMeaning(Code(word)));
                 }
                 modeCodes.push_back(word.text);
                 break;
@@ -423,8 +517,22 @@ private:
                 case 30:
                     endAfter = true;
                     break;
-                default:
+                // Stops, checks and messages for the operator: the holes stay where they are.
+                case 0:
+                case 1:
+                case 6:
+                case 8:
+                case 9:
+                case 18:
+                case 45:
+                case 47:
                     break;
+                case 2:
+                    // Alone it ends a program; with an offset it repeats a pattern.
+                    patternRepeatAt = i;
+                    break;
+                default:
+                    NotCarriedOut(word.text, MMeaning(Code(word)));
                 }
                 notes.push_back(std::string(word.text));
                 break;
@@ -447,10 +555,15 @@ private:
             }
             BadNumber(stray.text);
         }
+        if (patternRepeatAt && (first.Any() || repeat)) {
+            NotCarriedOut(words[*patternRepeatAt].text, "step and repeat");
+        }
         if (toolAt) {
             Tool(words, *toolAt);
         }
-        if (setOrigin) {
+        if (dwell) {
+            // Nothing moves.
+        } else if (setOrigin) {
             origin_ = Point{first.x ? ToMm(*first.x) : 0.0, first.y ? ToMm(*first.y) : 0.0};
             position_ = origin_;
         } else if (repeat) {
@@ -504,7 +617,7 @@ private:
             ClosePath();
         }
         // A mode code on a line of its own is noted; with coordinates it shows in the moves it makes.
-        if (!first.Any() && !second.Any() && !center.Any() && !radius && !repeat) {
+        if (dwell || (!first.Any() && !second.Any() && !center.Any() && !radius && !repeat)) {
             for (const std::string_view mode : modeCodes) {
                 sink_.Comment(mode);
             }

@@ -326,8 +326,48 @@ INSTANTIATE_TEST_SUITE_P(
         RefusalRow{"arc_without_centre", "G02X1.Y1.",
                    "An arc without I, J or A in line 7 of the drill file: G02X1.Y1."},
         RefusalRow{"arc_radius_too_small", "G03X10.Y0A2.",
-                   "An arc of radius 2.000000 mm cannot reach its end in line 7 of the drill file: G03X10.Y0A2."}),
+                   "An arc of radius 2.000000 mm cannot reach its end in line 7 of the drill file: G03X10.Y0A2."},
+        // Codes that would put holes elsewhere than the lines say: drilling on without them is drilling wrong.
+        RefusalRow{"pattern_begins", "M25",
+                   "Can not carry out \"M25\" (step and repeat) in line 7 of the drill file: M25"},
+        RefusalRow{"pattern_repeats", "M02X1.Y0",
+                   "Can not carry out \"M02\" (step and repeat) in line 7 of the drill file: M02X1.Y0"},
+        RefusalRow{"pattern_repeats_swapped", "M02XYM70",
+                   "Can not carry out \"M02\" (step and repeat) in line 7 of the drill file: M02XYM70"},
+        RefusalRow{"canned_circle", "G84X1.Y1.",
+                   "Can not carry out \"G84\" (drilled circle) in line 7 of the drill file: G84X1.Y1."},
+        RefusalRow{"cutter_compensation", "G41",
+                   "Can not carry out \"G41\" (cutter compensation) in line 7 of the drill file: G41"},
+        RefusalRow{"swap_axes", "M70", "Can not carry out \"M70\" (swap axes) in line 7 of the drill file: M70"},
+        RefusalRow{"canned_text", "M97,A1",
+                   "Can not carry out \"M97\" (canned text) in line 7 of the drill file: M97,A1"},
+        RefusalRow{"unknown_m_code", "M99",
+                   "Can not carry out \"M99\" (a code this reading does not know) in line 7 of the drill file: M99"},
+        RefusalRow{"unknown_g_code", "G71",
+                   "Can not carry out \"G71\" (a code this reading does not know) in line 7 of the drill file: G71"}),
     RowName<RefusalRow>);
+
+// Body codes that stop, wait, tell or end: the holes stay where the lines say, and a dwell's X is no place
+
+class HoleSink : public NullSink {
+public:
+    void Hole(double x, double y) override { holes.push_back({x, y}); }
+    std::vector<std::pair<double, double>> holes;
+};
+
+class QuietCodeTest : public testing::TestWithParam<const char*> {};
+
+TEST_P(QuietCodeTest, PlacesNoHole) {
+    Format format;
+    CompleteFormat(format, DigitCounts{});
+    HoleSink sink;
+    ReadExcellon({"M48", "METRIC", "T1C0.8", "%", "T1", "X1.Y2.", GetParam(), "X3.", "M30"}, 1, format, sink);
+    EXPECT_EQ(sink.holes, (std::vector<std::pair<double, double>>{{1.0, 2.0}, {3.0, 2.0}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, QuietCodeTest,
+                         testing::Values("G04X1000", "G40", "M00", "M01", "M02", "M06", "M08", "M09", "M18",
+                                         "M47,CHECK DRILLS", "M45,LONG MESSAGE"));
 
 // Header lines: which the reading does not know (a warning) and which it reads or passes silently
 
