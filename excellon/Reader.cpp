@@ -2,6 +2,7 @@
 
 #include <cctype>
 #include <cmath>
+#include <set>
 
 #include "conversion/Numbers.h"
 #include "platform/DecimalText.h"
@@ -661,6 +662,7 @@ private:
         }
         const bool definition = inHeader_ || diameter || words.size() > at + 1;
         if (definition) {
+            defined_.insert(tool);
             const std::size_t begin = static_cast<std::size_t>(toolWord.text.data() - line_.data());
             const std::string_view text = Trim(line_.substr(begin, line_.find(';', begin) - begin));
             sink_.DefineTool(tool, diameter, text, zWord, bWord);
@@ -674,6 +676,12 @@ private:
         ClosePath();
         if (tool == 0 && !toolZeroDefined_) {
             sink_.UnloadTool();
+        } else if (!definition && toolWord.number.size() == 4 && defined_.count(tool) == 0 &&
+                   defined_.count(tool / 100) != 0) {
+            // "T0102": tool 01 with the machine's compensation 02, where the file defines T01 and no tool 102.
+            sink_.SelectTool(tool / 100, toolWord.text.substr(0, 3));
+            sink_.Comment(std::string(toolWord.text) + ": tool " + std::string(toolWord.number.substr(0, 2)) +
+                          ", compensation " + std::string(toolWord.number.substr(2)));
         } else {
             sink_.SelectTool(tool, toolWord.text);
         }
@@ -686,6 +694,7 @@ private:
     bool incremental_;
     bool inHeader_ = false;
     bool toolZeroDefined_ = false;
+    std::set<std::int32_t> defined_;
     Motion motion_ = Motion::Drill;
     Point position_;
     Point origin_;

@@ -369,6 +369,45 @@ INSTANTIATE_TEST_SUITE_P(Lines, QuietCodeTest,
                          testing::Values("G04X1000", "G40", "M00", "M01", "M02", "M06", "M08", "M09", "M18",
                                          "M47,CHECK DRILLS", "M45,LONG MESSAGE"));
 
+// Four digits after T are the tool and the machine's compensation where the file defines only the tool
+
+struct ToolRow {
+    const char* name;
+    const char* definition;
+    const char* selection;
+    const char* selected;
+};
+
+void PrintTo(const ToolRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class ToolSink : public NullSink {
+public:
+    void SelectTool(std::int32_t tool, std::string_view word) override {
+        selected.push_back(std::to_string(tool) + " " + std::string(word));
+    }
+    std::vector<std::string> selected;
+};
+
+class ToolSelectionTest : public testing::TestWithParam<ToolRow> {};
+
+TEST_P(ToolSelectionTest, SelectsTheDefinedTool) {
+    const ToolRow& row = GetParam();
+    Format format;
+    CompleteFormat(format, DigitCounts{});
+    ToolSink sink;
+    ReadExcellon({"M48", "METRIC", row.definition, "%", row.selection, "X1.Y1.", "M30"}, 1, format, sink);
+    EXPECT_EQ(sink.selected, std::vector<std::string>{row.selected});
+}
+
+INSTANTIATE_TEST_SUITE_P(Lines, ToolSelectionTest,
+                         testing::Values(ToolRow{"compensation", "T01C0.8", "T0102", "1 T01"},
+                                         ToolRow{"defined_as_written", "T0102C0.8", "T0102", "102 T0102"},
+                                         ToolRow{"three_digits", "T01C0.8", "T101", "101 T101"},
+                                         ToolRow{"nothing_defined", "", "T0102", "102 T0102"}),
+                         RowName<ToolRow>);
+
 // Header lines: which the reading does not know (a warning) and which it reads or passes silently
 
 class HeaderSink : public NullSink {
