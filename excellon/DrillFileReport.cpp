@@ -121,11 +121,9 @@ DrillFileReport InspectDrillFile(const std::string& path, const ReadingChoice& c
             report.error = "can not open " + path;
             return report;
         }
-        std::vector<std::string> lines;
-        std::string line;
+        const std::vector<std::string> lines = ReadDrillLines(*input);
         DigitCounts counts;
-        while (input->ReadLine(line)) {
-            lines.push_back(line);
+        for (const std::string& line : lines) {
             CountDigits(line, counts);
         }
         const Format format = DetectFormat(lines, choice, path);

@@ -262,10 +262,7 @@ std::vector<std::string> ReadLines(const std::string& name) {
             throw conversion::ConversionError("can not open the drill file " + name + ": " +
                                               std::strerror(errno != 0 ? errno : ENOENT));
         }
-        std::string line;
-        while (input->ReadLine(line)) {
-            lines.push_back(line);
-        }
+        lines = ReadDrillLines(*input);
     } catch (const platform::IoError& error) {
         throw conversion::ConversionError(error.what());
     }
@@ -781,12 +778,7 @@ std::int32_t ExcellonReading::ProgramTool(std::size_t file, std::int32_t tool) c
 
 void ExcellonReading::Convert(ConversionState& state, conversion::ConversionHost& host, platform::TextLineReader& input,
                               platform::TextLineWriter&, const std::string& zUpWord) {
-    std::vector<std::string> lines;
-    std::string line;
-    while (input.ReadLine(line)) {
-        ++state.InputLine;
-        lines.push_back(line);
-    }
+    const std::vector<std::string> lines = ReadDrillLines(input);
     // The reader's messages name the failing line themselves.
     state.InputLine = 0;
     const std::string inputName = host.FieldText(conversion::Field::InputFileName);

@@ -781,6 +781,20 @@ std::optional<double> ReadFormattedNumber(std::string_view text, const Format& f
     return negative ? -value : value;
 }
 
+std::vector<std::string> ReadDrillLines(platform::TextLineReader& input) {
+    input.EndLinesAtLoneCr();
+    std::vector<std::string> lines;
+    std::string line;
+    while (input.ReadLine(line)) {
+        lines.push_back(line);
+    }
+    static constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
+    if (!lines.empty() && std::string_view(lines.front()).substr(0, kByteOrderMark.size()) == kByteOrderMark) {
+        lines.front().erase(0, kByteOrderMark.size());
+    }
+    return lines;
+}
+
 void ReadExcellon(const std::vector<std::string>& lines, std::size_t firstLine, const Format& format,
                   ReaderSink& sink) {
     Reader reader(format, sink);

@@ -10,6 +10,7 @@
 
 #include "conversion/RunObserver.h"
 #include "excellon/Format.h"
+#include "platform/TextFile.h"
 
 namespace korvex::excellon {
 
@@ -31,6 +32,10 @@ public:
     // already; `line` counts from 1. The default ignores it.
     virtual void UnknownHeaderLine(std::size_t line, std::string_view text);
 };
+
+// All lines of a drill file as the Excellon reading takes them: a lone CR ends a line as LF and CR LF do, and a
+// UTF-8 byte order mark before the first line is dropped. Throws platform::IoError.
+std::vector<std::string> ReadDrillLines(platform::TextLineReader& input);
 
 // `firstLine` is the number of lines[0] in the file, for the messages. Throws conversion::ConversionError
 // naming the line (Line(), FileText()) for a number it cannot read or an arc it cannot draw. Header lines it does

@@ -18,6 +18,7 @@
 #include "excellon/DrillRack.h"
 #include "excellon/DrillWork.h"
 #include "excellon/ExcellonReading.h"
+#include "excellon/Reader.h"
 #include "gcode/GcodeReader.h"
 #include "gcode/MachineTime.h"
 #include "gcode/ProgramText.h"
@@ -192,10 +193,7 @@ std::optional<excellon::DrillWork> LoadDrillWork(const std::string& name, const 
             reason = "can not open " + name;
             return std::nullopt;
         }
-        std::string line;
-        while (input->ReadLine(line)) {
-            lines.push_back(line);
-        }
+        lines = excellon::ReadDrillLines(*input);
     } catch (const platform::IoError& error) {
         reason = error.what();
         return std::nullopt;

@@ -475,6 +475,9 @@ bool TextLineReader::ReadLine(std::string& line) {
                 ++begin_;
                 return true;
             }
+            if (loneCrEndsLine_) {
+                return true;
+            }
             continue; // a lone CR is dropped and the line goes on
         }
         // Ctrl-Z: the end of the file at a line start, the end of this line inside one.

@@ -45,6 +45,9 @@ public:
     // The same line as a view, into the read buffer where the line lies whole in it (no copy) or into a
     // line assembled inside the reader. The view is valid until the next read.
     bool ReadLine(std::string_view& line);
+    // From now on a lone CR ends a line too, as in files with the old Macintosh line ends; a CR before LF is still
+    // one line end.
+    void EndLinesAtLoneCr() { loneCrEndsLine_ = true; }
     const FileIdentity& Identity() const { return identity_; }
     const std::string& Name() const { return name_; }
 
@@ -61,6 +64,7 @@ private:
     std::size_t end_ = 0;
     bool eof_ = false;
     bool finished_ = false;
+    bool loneCrEndsLine_ = false;
     std::string assembled_;
 };
 

@@ -24,6 +24,32 @@ std::string RowName(const testing::TestParamInfo<Row>& row) {
     return row.param.name;
 }
 
+// Line ends and a byte order mark as drill files from any system write them
+
+TEST(DrillLinesTest, EndAtLfCrLfOrLoneCrAndLoseTheByteOrderMark) {
+    struct Case {
+        const char* name;
+        std::string content;
+        std::vector<std::string> lines;
+    };
+    const std::string full(65535, 'A');
+    const Case cases[] = {
+        {"old Macintosh line ends", "M48\rMETRIC\r\rX1\r", {"M48", "METRIC", "", "X1"}},
+        {"cr lf is one end", "M48\r\nX1\r\n", {"M48", "X1"}},
+        {"lone cr at a read's end", full + "\rX1", {full, "X1"}},
+        {"byte order mark", "\xEF\xBB\xBFM48\nX1\n", {"M48", "X1"}},
+        {"byte order mark only before the first line", "M48\n\xEF\xBB\xBFX1", {"M48", "\xEF\xBB\xBFX1"}},
+    };
+    TempFolder folder("korvex-excellon-lines");
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        WriteFile(folder.Path() / "board.drl", c.content);
+        const auto input = korvex::platform::TextLineReader::Open((folder.Path() / "board.drl").string());
+        ASSERT_NE(input, nullptr);
+        EXPECT_EQ(ReadDrillLines(*input), c.lines);
+    }
+}
+
 // Detection
 
 struct DetectRow {
