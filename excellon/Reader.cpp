@@ -485,6 +485,13 @@ private:
                     // A dwell: its X is a time, not a place.
                     dwell = true;
                     break;
+                case 70:
+                    // Units as older NC files set them, like M72 and M71.
+                    inch_ = unitsFixed_ ? inch_ : true;
+                    break;
+                case 71:
+                    inch_ = unitsFixed_ ? inch_ : false;
+                    break;
                 case 40:
                     // Cutter compensation off, which this reading never applies.
                     notes.push_back(std::string(word.text));

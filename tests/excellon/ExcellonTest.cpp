@@ -369,8 +369,8 @@ INSTANTIATE_TEST_SUITE_P(
                    "Can not carry out \"M97\" (canned text) in line 7 of the drill file: M97,A1"},
         RefusalRow{"unknown_m_code", "M99",
                    "Can not carry out \"M99\" (a code this reading does not know) in line 7 of the drill file: M99"},
-        RefusalRow{"unknown_g_code", "G71",
-                   "Can not carry out \"G71\" (a code this reading does not know) in line 7 of the drill file: G71"}),
+        RefusalRow{"unknown_g_code", "G26",
+                   "Can not carry out \"G26\" (a code this reading does not know) in line 7 of the drill file: G26"}),
     RowName<RefusalRow>);
 
 // Body codes that stop, wait, tell or end: the holes stay where the lines say, and a dwell's X is no place
@@ -392,8 +392,16 @@ TEST_P(QuietCodeTest, PlacesNoHole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, QuietCodeTest,
-                         testing::Values("G04X1000", "G40", "M00", "M01", "M02", "M06", "M08", "M09", "M18",
+                         testing::Values("G04X1000", "G40", "G71", "M00", "M01", "M02", "M06", "M08", "M09", "M18",
                                          "M47,CHECK DRILLS", "M45,LONG MESSAGE"));
+
+TEST(UnitsCodeTest, G70AndG71SetTheUnitsAsM72AndM71Do) {
+    Format format;
+    CompleteFormat(format, DigitCounts{});
+    HoleSink sink;
+    ReadExcellon({"M48", "METRIC", "T1C0.8", "%", "T1", "G70", "X1.Y2.", "G71", "X1.Y2.", "M30"}, 1, format, sink);
+    EXPECT_EQ(sink.holes, (std::vector<std::pair<double, double>>{{25.4, 50.8}, {1.0, 2.0}}));
+}
 
 // Four digits after T are the tool and the machine's compensation where the file defines only the tool
 
