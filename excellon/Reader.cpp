@@ -525,10 +525,15 @@ private:
                 case 30:
                     endAfter = true;
                     break;
-                // Stops, checks and messages for the operator: the holes stay where they are.
+                // Stops, checks, messages for the operator, the spindle and the coolant: the holes stay where
+                // they are.
                 case 0:
                 case 1:
+                case 3:
+                case 4:
+                case 5:
                 case 6:
+                case 7:
                 case 8:
                 case 9:
                 case 18:

@@ -392,8 +392,8 @@ TEST_P(QuietCodeTest, PlacesNoHole) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Lines, QuietCodeTest,
-                         testing::Values("G04X1000", "G40", "G71", "M00", "M01", "M02", "M06", "M08", "M09", "M18",
-                                         "M47,CHECK DRILLS", "M45,LONG MESSAGE"));
+                         testing::Values("G04X1000", "G40", "G71", "M00", "M01", "M02", "M03", "M05", "M06", "M07",
+                                         "M08", "M09", "M18", "M47,CHECK DRILLS", "M45,LONG MESSAGE"));
 
 TEST(UnitsCodeTest, G70AndG71SetTheUnitsAsM72AndM71Do) {
     Format format;
