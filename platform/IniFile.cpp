@@ -3,6 +3,8 @@
 #include <cstring>
 #include <limits>
 
+#include "platform/AsciiText.h"
+
 namespace korvex::platform {
 
 namespace {
@@ -22,22 +24,6 @@ std::string_view Trim(std::string_view text) {
         text.remove_suffix(1);
     }
     return text;
-}
-
-char LowerAscii(char c) {
-    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        if (LowerAscii(a[i]) != LowerAscii(b[i])) {
-            return false;
-        }
-    }
-    return true;
 }
 
 bool IsQuote(char c) {
@@ -192,13 +178,13 @@ IniDocument::Place IniDocument::Locate(std::string_view section, std::string_vie
             if (place.section) {
                 break; // the end of our section
             }
-            if (SameName(meaning.name, section)) {
+            if (EqualsIgnoringAsciiCase(meaning.name, section)) {
                 place.section = line;
                 place.insertAfter = line;
             }
         } else if (meaning.kind == LineMeaning::Kind::Key && place.section) {
             place.insertAfter = line;
-            if (!place.key && SameName(meaning.name, key)) {
+            if (!place.key && EqualsIgnoringAsciiCase(meaning.name, key)) {
                 place.key = line;
                 place.rawValue = meaning.rawValue;
             }

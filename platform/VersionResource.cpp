@@ -3,6 +3,7 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/AsciiText.h"
 #include "platform/ExecutableImage.h"
 
 namespace korvex::platform {
@@ -79,19 +80,6 @@ bool KeyEquals(ByteView block, const Node& node, const std::u16string& key) {
         std::uint16_t unit = 0;
         block.U16(node.keyStart + 2 * i, unit);
         if (FoldAscii(unit) != FoldAscii(key[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
-bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
             return false;
         }
     }
@@ -237,7 +225,7 @@ std::optional<VersionValue> FindVersionValue(ByteView block, std::string_view pa
             return std::nullopt;
         }
         if (depth == 0) {
-            inStringFileInfo = EqualsIgnoringCase(name, "StringFileInfo");
+            inStringFileInfo = EqualsIgnoringAsciiCase(name, "StringFileInfo");
         }
         ++depth;
         node = child;

@@ -1,5 +1,6 @@
 #include "settings/JobSettings.h"
 
+#include "platform/AsciiText.h"
 #include "platform/IniFile.h"
 
 #include <array>
@@ -51,19 +52,6 @@ std::string_view WordOf(const Words<Choice, N>& words, Choice choice) {
     return words[0].second;
 }
 
-bool SameWord(std::string_view a, std::string_view b) {
-    if (a.size() != b.size()) {
-        return false;
-    }
-    for (std::size_t i = 0; i < a.size(); ++i) {
-        const auto lower = [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; };
-        if (lower(a[i]) != lower(b[i])) {
-            return false;
-        }
-    }
-    return true;
-}
-
 // People edit the file by hand: the words are taken without regard to case.
 template <typename Choice, std::size_t N>
 Choice ReadChoice(const platform::IniDocument& ini, std::string_view section, std::string_view key,
@@ -73,7 +61,7 @@ Choice ReadChoice(const platform::IniDocument& ini, std::string_view section, st
         return fallback;
     }
     for (const auto& [choice, word] : words) {
-        if (SameWord(*value, word)) {
+        if (platform::EqualsIgnoringAsciiCase(*value, word)) {
             return choice;
         }
     }
