@@ -212,10 +212,15 @@ private:
     }
 
     void UnitsCode(std::string_view code) {
-        if (!unitsFixed_) {
-            inch_ = code[2] == '2';
-        }
+        SetInch(code[2] == '2');
         sink_.Comment(code);
+    }
+
+    // The units the user fixed win over the file's.
+    void SetInch(bool inch) {
+        if (!unitsFixed_) {
+            inch_ = inch;
+        }
     }
 
     // A letter followed by a number, as every code and coordinate starts.
@@ -242,12 +247,10 @@ private:
 
     void HeaderWord(std::string_view code) {
         const std::string upper = UpperText(code);
-        if (!unitsFixed_) {
-            if (upper == "INCH" || upper.rfind("INCH,", 0) == 0) {
-                inch_ = true;
-            } else if (upper == "METRIC" || upper.rfind("METRIC,", 0) == 0) {
-                inch_ = false;
-            }
+        if (upper == "INCH" || upper.rfind("INCH,", 0) == 0) {
+            SetInch(true);
+        } else if (upper == "METRIC" || upper.rfind("METRIC,", 0) == 0) {
+            SetInch(false);
         }
         if (upper == "ICI" || upper == "ICI,ON") {
             incremental_ = true;
@@ -487,10 +490,10 @@ private:
                     break;
                 case 70:
                     // Units as older NC files set them, like M72 and M71.
-                    inch_ = unitsFixed_ ? inch_ : true;
+                    SetInch(true);
                     break;
                 case 71:
-                    inch_ = unitsFixed_ ? inch_ : false;
+                    SetInch(false);
                     break;
                 case 40:
                     // Cutter compensation off, which this reading never applies.
@@ -510,10 +513,10 @@ private:
                     inHeader_ = false;
                     break;
                 case 71:
-                    inch_ = unitsFixed_ ? inch_ : false;
+                    SetInch(false);
                     break;
                 case 72:
-                    inch_ = unitsFixed_ ? inch_ : true;
+                    SetInch(true);
                     break;
                 case 15:
                     OpenPath();
